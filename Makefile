@@ -1,0 +1,51 @@
+# Everything a new checkout needs: `make run` starts the editor on the demo ROM,
+# `make test` builds and runs every test, sanitizer build and short fuzz run included.
+JOBS ?= $(shell nproc)
+BUILD := build
+SAN_BUILD := build-asan
+FUZZ_SECONDS ?= 600
+
+.PHONY: all deps configure build run test test-plain test-asan fuzz bench clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: $(BUILD)/CMakeCache.txt
+
+build: deps configure
+	cmake --build $(BUILD) -j$(JOBS)
+
+$(SAN_BUILD)/CMakeCache.txt: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug \
+	    -DATLASFORGE_SANITIZE=ON -DATLASFORGE_FUZZ=ON -DATLASFORGE_BENCH=OFF
+
+build-san: deps $(SAN_BUILD)/CMakeCache.txt
+	cmake --build $(SAN_BUILD) -j$(JOBS)
+
+run: build
+	bash scripts/run-demo.sh
+
+test-plain: build
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# The sanitizer run comes last so the final line is its summary; it also runs the
+# short fuzz session.
+test-asan: build-san
+	ctest --test-dir $(SAN_BUILD) --output-on-failure -j$(JOBS)
+
+test: test-plain test-asan
+
+fuzz: build-san
+	mkdir -p fuzz/corpus-run
+	$(SAN_BUILD)/atlasforge-fuzz-worldmap -max_total_time=$(FUZZ_SECONDS) fuzz/corpus-run fuzz/corpus
+
+bench: build
+	$(BUILD)/atlasforge-bench
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "rom/RomImage.h"
+
+namespace gfx {
+
+inline constexpr int TileCount = 128;
+inline constexpr int TileSize = 16;
+inline constexpr uint32_t MaskColour = 0x010101;
+
+// ROM tables behind the tiles.
+inline constexpr uint32_t QuarterTables = 0x010;
+inline constexpr uint32_t Attributes = 0x410;
+inline constexpr uint32_t MapPalettes = 0x1650;
+inline constexpr uint32_t Patterns = 0x14C10;
+
+// One tile: 16 x 16 colours in 0x00BBGGRR, row-major.
+using TilePixels = std::array<uint32_t, TileSize * TileSize>;
+using MetatilePixels = std::array<TilePixels, TileCount>;
+
+// Maps 0, 1, 2, 3 use graphics sets 0, 1, 1, 2.
+inline constexpr int GraphicsSetOf(int mapId) { return mapId < 2 ? mapId : mapId - 1; }
+
+void RenderMetatile(const CRomImage& rom, int graphicsSet, int tile, TilePixels& out);
+void RenderMetatileSet(const CRomImage& rom, int mapId, MetatilePixels& out);
+
+} // namespace gfx

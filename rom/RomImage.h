@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Size of the iNES file this editor works on: a 16-byte header and 512 KiB of cartridge data.
+inline constexpr std::size_t RomFileSize = 524304;
+inline constexpr std::size_t TextTableSize = 256;
+inline constexpr std::size_t ColourCount = 64;
+
+// The one in-memory copy of the ROM file, plus the two tables built at start-up.
+// Every index into RomBytes is a file offset, header included.
+class CRomImage {
+  public:
+    uint8_t RomBytes[RomFileSize] = {};
+    char TextTable[TextTableSize][2] = {};
+    uint32_t ColourTable[ColourCount] = {};
+    std::string RomPath;
+    // Bytes of a file longer than RomFileSize, carried through so a save loses nothing.
+    std::vector<uint8_t> TailBytes;
+
+    uint8_t ReadByte(uint32_t offset) const { return RomBytes[offset]; }
+    void WriteByte(uint32_t offset, uint8_t value) { RomBytes[offset] = value; }
+    uint16_t ReadWord(uint32_t offset) const {
+        return static_cast<uint16_t>(RomBytes[offset] | (RomBytes[offset + 1] << 8));
+    }
+    void WriteWord(uint32_t offset, uint32_t value) {
+        RomBytes[offset] = static_cast<uint8_t>(value & 0xFF);
+        RomBytes[offset + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+    }
+
+    // Opens for update, so a read-only file is refused. A short file fills the
+    // image from the start and leaves the rest as it was.
+    bool LoadRomFile(const std::string& path);
+    // Replaces the file at RomPath whole, or leaves it untouched and returns false.
+    bool SaveRomFile() const;
+};
+
+extern CRomImage RomImage;
