@@ -10,7 +10,7 @@ packages=(
     zlib1g-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev
     fonts-liberation
-    xvfb xdotool x11-utils imagemagick tiled
+    xvfb xdotool x11-utils imagemagick tiled xclip jq
     appstream desktop-file-utils
 )
 
