@@ -1,12 +1,132 @@
 #pragma once
 
-#include "app/Dialog.h"
-#include "rom/RomImage.h"
+#include <QPen>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <array>
+#include <cstdint>
 
-// The map editor, on template 130. (Placeholder until the editor lands.)
+#include "app/Dialog.h"
+#include "app/ImageList.h"
+#include "mapeditor/PaintHistory.h"
+#include "rom/RomImage.h"
+#include "worldmap/WorldMap.h"
+
+class QEvent;
+class QKeyEvent;
+class QLabel;
+class QListWidget;
+class QMouseEvent;
+class QScrollBar;
+class QWheelEvent;
+
+// A rectangle in client pixels; right and bottom lie just outside it.
+struct PixelRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    bool PtInRect(const QPoint& p) const {
+        return left <= p.x() && p.x() < right && top <= p.y() && p.y() < bottom;
+    }
+    QRect ToQRect() const { return QRect(left, top, right - left, bottom - top); }
+};
+
+// The map editor: a 16 by 16-cell view of one world map, a chooser of its 128 tiles, and
+// a list of the four maps. Painting changes only the grid; a change of map, "Save" and
+// "Done" store the grid into the ROM image, and the last two write the file.
 class CMapsDlg : public CDialog {
     Q_OBJECT
   public:
-    CMapsDlg() : CDialog(130) {}
+    static constexpr int IDD = 130;
+    static constexpr int IdcVertScroll = 1024;
+    static constexpr int IdcHorzScroll = 1025;
+    static constexpr int IdcMapList = 1027;
+    static constexpr int IdcFreeBytes = 1029;
+    static constexpr int IdcSave = 1030;
+    static constexpr int CellSize = 16;
+    static constexpr int ViewCells = 16;
+    static constexpr int ChooserColumns = 16;
+    static constexpr PixelRect MapViewArea{163, 30, 419, 286};
+    static constexpr PixelRect TileChooserArea{465, 158, 721, 286};
+
+    static inline const QString StoreFailedText = QStringLiteral("Store Values failed");
+    static inline const QString SaveFailedText =
+        QStringLiteral("Error!\nCould not save changes to ROM");
+
+    CMapsDlg();
+    ~CMapsDlg() override;
+
+    // Public like a dialog's bound members, so the opener and the tests can see the state.
     CRomImage* RomPtr = nullptr;
+    QLabel* FreeBytesText = nullptr;
+    QListWidget* MapListBox = nullptr;
+    QScrollBar* VertScrollBar = nullptr;
+    QScrollBar* HorzScrollBar = nullptr;
+    PixelRect MapViewRect;
+    PixelRect TileChooserRect;
+    int ScrollX = 0;
+    int ScrollY = 0;
+    CImageList MetatileSet;
+    QPen OutlinePen;
+    std::array<uint8_t, worldmap::GridSize> MapGrid{};
+    int WorldMapId = 0;
+    int SelectedTile = 0;
+    bool Dragging = false;
+    int LastPaintedX = -1;
+    int LastPaintedY = 0;
+    int FreeBytes = 0;
+    int MapHeight = 0;
+    int MapWidth = 0;
+
+    // Decodes map WorldMapId into the grid, then UpdateFreeBytes and BuildMetatileSet.
+    void LoadWorldMap();
+    // Recounts the free bytes of the map region and shows them in control 1029.
+    void UpdateFreeBytes();
+    // Stores the grid as map WorldMapId; false, with the image untouched, when refused.
+    bool StoreWorldMap();
+    // Renders the current map's 128 tiles into MetatileSet.
+    void BuildMetatileSet();
+
+    bool CanUndo() const { return History.CanUndo(); }
+    bool CanRedo() const { return History.CanRedo(); }
+
+  protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnPaint(QPainter& dc) override;
+    void OnLButtonDown(const QPoint& point) override;
+    void OnLButtonUp(const QPoint& point) override;
+    void OnMouseMove(const QPoint& point) override;
+    void OnRButtonDown(const QPoint& point) override;
+    void OnVScroll(int code, int pos, int barId) override;
+    void OnHScroll(int code, int pos, int barId) override;
+    void OnCommand(int id) override;
+    void OnSelChange(int id) override;
+
+    void OnSelchangeMapList();
+    void OnSave();
+
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
+
+  private:
+    // The common steps of Save and Done; true when the file was written.
+    bool StoreAndSave();
+    // One scroll code applied to `offset`, clamped to 0 .. dimension - 16.
+    void Scroll(int& offset, int dimension, int barId, int code, int pos);
+    void PaintCell(int vx, int vy);
+    int ViewCellIndex(int vx, int vy) const { return (ScrollY + vy) * 256 + ScrollX + vx; }
+    int ChooserTileAt(const QPoint& p) const;
+    // Ends a stroke, closing its undo step.
+    void StopDragging();
+    void Undo();
+    void Redo();
+
+    CPaintHistory History;
+    int WheelRemainder = 0;
 };

@@ -1,14 +1,25 @@
 #!/usr/bin/env bash
-# Makes demo/ with the demo ROM and the palette, then starts the editor there.
+# Makes demo/ with the demo ROM and the colour file, then starts the editor there, so the
+# open-file dialog shows demo.nes. An existing demo/demo.nes is kept with its edits; delete
+# it (or demo/) for a fresh one.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD:-$root/build}"
+for program in atlasforge atlasforge-cli; do
+    if [ ! -x "$build/$program" ]; then
+        echo "run-demo: $build/$program is missing; run 'make build' first" >&2
+        exit 1
+    fi
+done
+if [ ! -f "$root/palette.pal" ]; then
+    echo "run-demo: $root/palette.pal is missing" >&2
+    exit 1
+fi
+
 mkdir -p "$root/demo"
-if [ -x "$root/build/atlasforge-cli" ]; then
-    [ -f "$root/demo/demo.nes" ] || "$root/build/atlasforge-cli" demo "$root/demo/demo.nes"
+if [ ! -f "$root/demo/demo.nes" ]; then
+    "$build/atlasforge-cli" demo "$root/demo/demo.nes"
 fi
-[ -f "$root/palette.pal" ] && cp -n "$root/palette.pal" "$root/demo/palette.pal" || true
-if [ -x "$root/build/atlasforge" ]; then
-    cd "$root/demo"
-    exec "$root/build/atlasforge"
-fi
-echo "Built: $(ls "$root/build" | grep -E '^atlasforge' | tr '\n' ' ')"
+cp "$root/palette.pal" "$root/demo/palette.pal"
+cd "$root/demo"
+exec "$build/atlasforge"

@@ -1,0 +1,359 @@
+#include "mapeditor/MapsDlg.h"
+
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <memory>
+
+#include "app/Platform.h"
+#include "gfx/TileRenderer.h"
+
+namespace {
+
+// One notch of an ordinary mouse wheel, in Qt's eighths of a degree.
+constexpr int WheelNotch = 120;
+
+} // namespace
+
+CMapsDlg::CMapsDlg() : CDialog(IDD) {}
+
+CMapsDlg::~CMapsDlg() = default;
+
+bool CMapsDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    FreeBytesText = Item<QLabel>(IdcFreeBytes);
+    MapListBox = Item<QListWidget>(IdcMapList);
+    VertScrollBar = Item<QScrollBar>(IdcVertScroll);
+    HorzScrollBar = Item<QScrollBar>(IdcHorzScroll);
+
+    MapViewRect = MapViewArea;
+    TileChooserRect = TileChooserArea;
+
+    // Inserted at explicit positions so that item index = map number.
+    for (int id = 0; id < worldmap::MapCount; ++id) {
+        InsertString(IdcMapList, id, QString::fromLatin1(worldmap::MapName(id)));
+    }
+    SetCurSel(IdcMapList, 0);
+    WorldMapId = 0;
+
+    MetatileSet.Create(CellSize, CellSize, 8, gfx::TileCount, 0);
+    LoadWorldMap();
+
+    SetScrollRange(IdcHorzScroll, 0, MapWidth - ViewCells);
+    SetScrollRange(IdcVertScroll, 0, MapHeight - ViewCells);
+    SetScrollPos(IdcHorzScroll, 0);
+    SetScrollPos(IdcVertScroll, 0);
+    ScrollX = 0;
+    ScrollY = 0;
+
+    OutlinePen = QPen(QColor(255, 0, 0), 1, Qt::SolidLine);
+    OutlinePen.setCosmetic(true);
+
+    SelectedTile = 0;
+    LastPaintedX = -1;
+    Dragging = false;
+    setMouseTracking(true);
+    return true;
+}
+
+void CMapsDlg::LoadWorldMap() {
+    MapWidth = worldmap::MapWidth;
+    MapHeight = worldmap::MapHeight;
+    worldmap::DecodeWorldMap(*RomPtr, WorldMapId, MapGrid.data());
+    // The history belongs to the grid it was made on.
+    History.Clear();
+    UpdateFreeBytes();
+    BuildMetatileSet();
+}
+
+void CMapsDlg::UpdateFreeBytes() {
+    FreeBytes = worldmap::CountFreeBytes(*RomPtr);
+    SetDlgItemText(IdcFreeBytes, QString::asprintf("%d", FreeBytes));
+}
+
+bool CMapsDlg::StoreWorldMap() {
+    return worldmap::StoreWorldMap(*RomPtr, WorldMapId, MapGrid.data(), FreeBytes);
+}
+
+void CMapsDlg::BuildMetatileSet() {
+    while (MetatileSet.GetImageCount() != 0) {
+        MetatileSet.Remove(0);
+    }
+    auto tiles = std::make_unique<gfx::MetatilePixels>();
+    gfx::RenderMetatileSet(*RomPtr, WorldMapId, *tiles);
+    for (const gfx::TilePixels& tile : *tiles) {
+        MetatileSet.AddMasked(tile.data(), gfx::MaskColour);
+    }
+}
+
+void CMapsDlg::OnVScroll(int code, int pos, int /*barId*/) {
+    Scroll(ScrollY, MapHeight, IdcVertScroll, code, pos);
+}
+
+void CMapsDlg::OnHScroll(int code, int pos, int /*barId*/) {
+    Scroll(ScrollX, MapWidth, IdcHorzScroll, code, pos);
+}
+
+void CMapsDlg::Scroll(int& offset, int dimension, int barId, int code, int pos) {
+    switch (code) {
+    case SB_LINEUP:
+        offset -= 1;
+        break;
+    case SB_LINEDOWN:
+        offset += 1;
+        break;
+    case SB_PAGEUP:
+        offset -= ViewCells;
+        break;
+    case SB_PAGEDOWN:
+        offset += ViewCells;
+        break;
+    case SB_THUMBTRACK:
+        offset = pos;
+        break;
+    default:
+        break;
+    }
+    if (offset < 0) {
+        offset = 0;
+    }
+    if (offset > dimension - ViewCells) {
+        offset = dimension - ViewCells;
+    }
+    SetScrollPos(barId, offset);
+    InvalidateRect(MapViewRect.ToQRect(), false);
+}
+
+void CMapsDlg::OnPaint(QPainter& dc) {
+    const int chooserRows = gfx::TileCount / ChooserColumns;
+    for (int row = 0; row < chooserRows; ++row) {
+        for (int column = 0; column < ChooserColumns; ++column) {
+            MetatileSet.Draw(dc, row * ChooserColumns + column,
+                             QPoint(TileChooserRect.left + CellSize * column,
+                                    TileChooserRect.top + CellSize * row));
+        }
+    }
+
+    const int x = TileChooserRect.left + CellSize * (SelectedTile & 15);
+    const int y = TileChooserRect.top + (SelectedTile & 0xF0);
+    const QPen previousPen = dc.pen();
+    dc.setPen(OutlinePen);
+    const QPoint outline[] = {{x, y}, {x + 15, y}, {x + 15, y + 15}, {x, y + 15}, {x, y}};
+    dc.drawPolyline(outline, 5);
+
+    for (int i = 0; i < ViewCells; ++i) {
+        for (int j = 0; j < ViewCells; ++j) {
+            MetatileSet.Draw(
+                dc, MapGrid[static_cast<std::size_t>(ViewCellIndex(j, i))],
+                QPoint(MapViewRect.left + CellSize * j, MapViewRect.top + CellSize * i));
+        }
+    }
+    dc.setPen(previousPen);
+}
+
+int CMapsDlg::ChooserTileAt(const QPoint& p) const {
+    return ((p.y() - TileChooserRect.top) >> 4) * ChooserColumns +
+           ((p.x() - TileChooserRect.left) >> 4);
+}
+
+void CMapsDlg::PaintCell(int vx, int vy) {
+    LastPaintedX = vx;
+    LastPaintedY = vy;
+    const auto cell = static_cast<std::size_t>(ViewCellIndex(vx, vy));
+    const auto tile = static_cast<uint8_t>(SelectedTile & 0xFF);
+    History.Record(static_cast<int>(cell), MapGrid[cell], tile);
+    MapGrid[cell] = tile;
+    Dragging = true;
+    InvalidateRect(QRect(MapViewRect.left + CellSize * vx, MapViewRect.top + CellSize * vy,
+                         CellSize, CellSize),
+                   false);
+}
+
+void CMapsDlg::StopDragging() {
+    Dragging = false;
+    History.EndStroke();
+}
+
+void CMapsDlg::OnLButtonDown(const QPoint& point) {
+    StopDragging();
+    if (TileChooserRect.PtInRect(point)) {
+        SelectedTile = ChooserTileAt(point);
+        InvalidateRect(TileChooserRect.ToQRect(), false);
+        return;
+    }
+    if (MapViewRect.PtInRect(point)) {
+        History.BeginStroke();
+        PaintCell((point.x() - MapViewRect.left) >> 4, (point.y() - MapViewRect.top) >> 4);
+    }
+}
+
+void CMapsDlg::OnMouseMove(const QPoint& point) {
+    if (!Dragging || !MapViewRect.PtInRect(point)) {
+        return;
+    }
+    const int vx = (point.x() - MapViewRect.left) >> 4;
+    const int vy = (point.y() - MapViewRect.top) >> 4;
+    if (vx == LastPaintedX && vy == LastPaintedY) {
+        return;
+    }
+    PaintCell(vx, vy);
+}
+
+void CMapsDlg::OnLButtonUp(const QPoint& /*point*/) {
+    StopDragging();
+}
+
+void CMapsDlg::OnRButtonDown(const QPoint& point) {
+    StopDragging();
+    if (MapViewRect.PtInRect(point)) {
+        const int vx = (point.x() - MapViewRect.left) >> 4;
+        const int vy = (point.y() - MapViewRect.top) >> 4;
+        SelectedTile = MapGrid[static_cast<std::size_t>(ViewCellIndex(vx, vy))];
+        InvalidateRect(TileChooserRect.ToQRect(), true);
+    } else if (TileChooserRect.PtInRect(point)) {
+        SelectedTile = ChooserTileAt(point);
+        InvalidateRect(TileChooserRect.ToQRect(), true);
+    }
+}
+
+void CMapsDlg::mouseMoveEvent(QMouseEvent* event) {
+    // A stroke never outlives the button: if its release went elsewhere, it ends here.
+    if (Dragging && !(event->buttons() & Qt::LeftButton)) {
+        StopDragging();
+    }
+    CDialog::mouseMoveEvent(event);
+}
+
+void CMapsDlg::OnSelChange(int id) {
+    if (id == IdcMapList) {
+        OnSelchangeMapList();
+    }
+}
+
+void CMapsDlg::OnSelchangeMapList() {
+    StopDragging();
+    if (!StoreWorldMap()) {
+        // Keep the map being edited rather than lose its edits: the new map is not loaded.
+        app::MessageBox(StoreFailedText);
+        SetCurSel(IdcMapList, WorldMapId);
+        return;
+    }
+    WorldMapId = GetCurSel(IdcMapList);
+    LoadWorldMap();
+    InvalidateRect(MapViewRect.ToQRect(), false);
+    InvalidateRect(TileChooserRect.ToQRect(), false);
+}
+
+void CMapsDlg::OnCommand(int id) {
+    if (id == IdcSave) {
+        OnSave();
+    }
+}
+
+bool CMapsDlg::StoreAndSave() {
+    StopDragging();
+    if (!StoreWorldMap()) {
+        // Writing the file now would save the old map under the user's nose.
+        app::MessageBox(StoreFailedText);
+        return false;
+    }
+    UpdateFreeBytes();
+    if (!RomPtr->SaveRomFile()) {
+        app::MessageBox(SaveFailedText);
+        return false;
+    }
+    return true;
+}
+
+void CMapsDlg::OnSave() {
+    StoreAndSave();
+}
+
+void CMapsDlg::OnOK() {
+    if (StoreAndSave()) {
+        EndDialog(IDOK);
+    }
+}
+
+void CMapsDlg::Undo() {
+    StopDragging();
+    if (History.Undo(MapGrid.data())) {
+        InvalidateRect(MapViewRect.ToQRect(), false);
+    }
+}
+
+void CMapsDlg::Redo() {
+    StopDragging();
+    if (History.Redo(MapGrid.data())) {
+        InvalidateRect(MapViewRect.ToQRect(), false);
+    }
+}
+
+void CMapsDlg::keyPressEvent(QKeyEvent* event) {
+    const auto mods = event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier |
+                                            Qt::AltModifier | Qt::MetaModifier);
+    if (mods == Qt::ControlModifier && event->key() == Qt::Key_Z) {
+        Undo();
+        return;
+    }
+    if ((mods == Qt::ControlModifier && event->key() == Qt::Key_Y) ||
+        (mods == (Qt::ControlModifier | Qt::ShiftModifier) && event->key() == Qt::Key_Z)) {
+        Redo();
+        return;
+    }
+    CDialog::keyPressEvent(event);
+}
+
+void CMapsDlg::wheelEvent(QWheelEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (!MapViewRect.PtInRect(at)) {
+        CDialog::wheelEvent(event);
+        return;
+    }
+    event->accept();
+    const QPoint angle = event->angleDelta();
+    // Shift turns the wheel sideways; a tilting wheel reports sideways motion as x.
+    const bool sideways = (event->modifiers() & Qt::ShiftModifier) || angle.y() == 0;
+    const int delta = angle.y() != 0 ? angle.y() : angle.x();
+    if ((delta > 0 && WheelRemainder < 0) || (delta < 0 && WheelRemainder > 0)) {
+        WheelRemainder = 0;
+    }
+    WheelRemainder += delta;
+    while (WheelRemainder >= WheelNotch || WheelRemainder <= -WheelNotch) {
+        const int code = WheelRemainder > 0 ? SB_LINEUP : SB_LINEDOWN;
+        WheelRemainder += WheelRemainder > 0 ? -WheelNotch : WheelNotch;
+        if (sideways) {
+            OnHScroll(code, 0, IdcHorzScroll);
+        } else {
+            OnVScroll(code, 0, IdcVertScroll);
+        }
+    }
+}
+
+bool CMapsDlg::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (MapViewRect.PtInRect(help->pos())) {
+            const int vx = (help->pos().x() - MapViewRect.left) >> 4;
+            const int vy = (help->pos().y() - MapViewRect.top) >> 4;
+            const QRect cell(MapViewRect.left + CellSize * vx, MapViewRect.top + CellSize * vy,
+                             CellSize, CellSize);
+            const int tile = MapGrid[static_cast<std::size_t>(ViewCellIndex(vx, vy))];
+            QToolTip::showText(
+                help->globalPos(),
+                QString::asprintf("x %d, y %d: tile %d", ScrollX + vx, ScrollY + vy, tile), this,
+                cell);
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return CDialog::event(event);
+}
