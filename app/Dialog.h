@@ -26,8 +26,17 @@ inline constexpr int SB_BOTTOM = 7;
 inline constexpr int SB_ENDSCROLL = 8;
 
 // Dialog units to pixels at the fixed base units of 6 by 13 pixels.
-inline constexpr int DluToPixelsX(int dlu) { return dlu * 6 / 4; }
-inline constexpr int DluToPixelsY(int dlu) { return dlu * 13 / 8; }
+inline constexpr int DluToPixelsX(int dlu) {
+    return dlu * 6 / 4;
+}
+inline constexpr int DluToPixelsY(int dlu) {
+    return dlu * 13 / 8;
+}
+
+// Every dialog uses this font. Its size is fixed in pixels, like the dialog units, so the
+// layout and the text measure the same on any screen: 11 pixels is 8 points at 96 dpi.
+inline constexpr const char* DialogFontFamily = "Liberation Sans";
+inline constexpr int DialogFontPixels = 11;
 
 class CDialog : public QDialog {
     Q_OBJECT
@@ -40,6 +49,13 @@ class CDialog : public QDialog {
     // called EndDialog, returns at once without showing the window.
     int DoModal();
     void EndDialog(int result);
+    // The same initialisation without a modal loop: shows the window and returns at once.
+    // Returns false, without showing anything, when OnInitDialog called EndDialog. For
+    // tests and for windows driven from outside.
+    bool Create();
+    // True once EndDialog has run (the window is closed or about to close).
+    bool Ended() const { return ended; }
+    int EndResult() const { return endResult; }
 
     // The control with this id, or nullptr.
     QWidget* GetDlgItem(int id) const;
@@ -99,9 +115,16 @@ class CDialog : public QDialog {
 
   private:
     void BuildControls();
+    bool RunInit();
+    void FitLabels();
+    void RouteScroll(QWidget* bar, int code, int pos);
 
     int templateId;
     bool built = false;
     bool lastErase = false;
+    bool ended = false;
+    int endResult = IDCANCEL;
+    // Set while the layer itself changes a selection, so no OnSelChange fires.
+    bool settingSelection = false;
     std::map<int, QWidget*> controls;
 };
