@@ -1,0 +1,78 @@
+#include "cli/Args.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace cli {
+
+namespace {
+
+constexpr const char* MapWords[] = {"floating", "water", "standard", "underwater"};
+
+Outcome Usage(const CommandSpec& spec, const std::string& problem) {
+    return Fail(ExitUsage,
+                problem + " (usage: atlasforge-cli " + spec.name + " " + spec.usage + ")");
+}
+
+} // namespace
+
+Outcome ParseArgs(const CommandSpec& spec, const std::vector<std::string>& words, Args& out) {
+    out = Args{};
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (optionsEnded || word.size() < 2 || word[0] != '-') {
+            out.positional.push_back(word);
+        } else if (word == "--") {
+            optionsEnded = true;
+        } else if (word == "--help" || word == "-h") {
+            out.help = true;
+        } else if (word == "--json" && spec.json) {
+            out.json = true;
+        } else if (word == "--palette" && spec.palette) {
+            if (i + 1 >= words.size()) {
+                return Usage(spec, "--palette needs a file");
+            }
+            out.palette = words[++i];
+        } else if (word.rfind("--palette=", 0) == 0 && spec.palette) {
+            out.palette = word.substr(10);
+        } else {
+            return Usage(spec, "unknown option " + word);
+        }
+    }
+    if (out.help) {
+        return Done();
+    }
+    const int count = static_cast<int>(out.positional.size());
+    if (count < spec.minPositional) {
+        return Usage(spec, "too few arguments");
+    }
+    if (count > spec.maxPositional) {
+        return Usage(spec, "unexpected argument " + out.positional[spec.maxPositional]);
+    }
+    return Done();
+}
+
+Outcome ParseMapId(const std::string& word, int& mapId) {
+    for (int m = 0; m < 4; ++m) {
+        if (word == std::to_string(m) || word == MapWords[m]) {
+            mapId = m;
+            return Done();
+        }
+    }
+    return Fail(ExitUsage,
+                "unknown map " + word + " (use 0 to 3 or floating, water, standard, underwater)");
+}
+
+bool HasExtension(const std::string& path, const std::string& extension) {
+    if (path.size() <= extension.size()) {
+        return false;
+    }
+    return std::equal(extension.begin(), extension.end(),
+                      path.end() - static_cast<long>(extension.size()), [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
+}
+
+} // namespace cli

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/Outcome.h"
+
+namespace cli {
+
+// What one command accepts.
+struct CommandSpec {
+    const char* name;
+    const char* usage;   // the argument line after the command's name
+    const char* summary; // one line for the tool's help
+    const char* details; // the command's own help, after the usage line
+    int minPositional;
+    int maxPositional;
+    bool json;    // takes --json
+    bool palette; // takes --palette FILE
+};
+
+struct Args {
+    std::vector<std::string> positional;
+    bool json = false;
+    bool help = false;
+    std::optional<std::string> palette;
+};
+
+// Parses the words after the command's name. Options may stand anywhere; "--" ends them.
+Outcome ParseArgs(const CommandSpec& spec, const std::vector<std::string>& words, Args& out);
+
+// A map by number (0 to 3) or by name: floating, water, standard, underwater.
+Outcome ParseMapId(const std::string& word, int& mapId);
+
+// True when `path` ends in `extension` (".csv"), ignoring case.
+bool HasExtension(const std::string& path, const std::string& extension);
+
+} // namespace cli

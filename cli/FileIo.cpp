@@ -1,0 +1,64 @@
+#include "cli/FileIo.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include "rom/AtomicFile.h"
+
+namespace cli {
+
+Outcome ReadFile(const std::string& path, Bytes& out) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return Fail(ExitFile, path + ": cannot be read: " + std::strerror(errno));
+    }
+    out.clear();
+    uint8_t buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        out.insert(out.end(), buffer, buffer + got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    if (failed) {
+        return Fail(ExitFile, path + ": cannot be read: " + std::strerror(error));
+    }
+    return Done();
+}
+
+Outcome WriteFileAtomic(const std::string& path, const void* data, std::size_t size) {
+    errno = 0;
+    const atomicfile::Block block{data, size};
+    if (!atomicfile::ReplaceFile(path, &block, 1)) {
+        const std::string reason = errno != 0 ? std::strerror(errno) : "write failed";
+        return Fail(ExitFile, path + ": cannot be written: " + reason);
+    }
+    return Done();
+}
+
+Outcome CheckWritable(const std::string& path) {
+    if (::access(path.c_str(), W_OK) != 0) {
+        return Fail(ExitFile, path + ": cannot be written: " + std::strerror(errno));
+    }
+    return Done();
+}
+
+Outcome LoadRom(const std::string& path, CRomImage& rom) {
+    Bytes bytes;
+    if (Outcome read = ReadFile(path, bytes); !read.Ok()) {
+        return read;
+    }
+    if (bytes.size() != RomFileSize) {
+        return Fail(ExitBadData, path + ": not a ROM image of " + std::to_string(RomFileSize) +
+                                     " bytes (it has " + std::to_string(bytes.size()) + ")");
+    }
+    std::memcpy(rom.RomBytes, bytes.data(), RomFileSize);
+    rom.RomPath = path;
+    rom.TailBytes.clear();
+    return Done();
+}
+
+} // namespace cli

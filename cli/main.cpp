@@ -1,0 +1,128 @@
+// atlasforge-cli: the editor's byte rules from the command line.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+
+namespace {
+
+using cli::Args;
+using cli::CommandSpec;
+using cli::Outcome;
+
+struct Command {
+    CommandSpec spec;
+    Outcome (*run)(const Args&);
+};
+
+constexpr const char* MapHelp = "MAP is 0 to 3 or floating, water, standard, underwater.\n";
+constexpr const char* PaletteHelp =
+    "  --palette FILE  the 192-byte colour file to draw with (default: palette.pal in the\n"
+    "                  working directory, else the built-in standard palette)\n";
+
+const Command Commands[] = {
+    {{"info", "ROM [--json]", "the maps' places and sizes, the free bytes, the layout check",
+      "Lists each world map's data start and end (file offsets), size and distinct rows, the\n"
+      "free bytes of the map region and the result of the layout check.\n"
+      "  --json  one JSON object instead of text\n",
+      1, 1, true, false},
+     cli::RunInfo},
+    {{"export", "ROM MAP OUT", "a map as .csv, .png or .tmx (with its tileset .png)",
+      "OUT.csv: 256 lines of 256 tile numbers. OUT.png: the map as a 4096 x 4096 picture.\n"
+      "OUT.tmx: a Tiled map, with its tileset written beside it as OUT-tileset.png.\n",
+      3, 3, false, true},
+     cli::RunExport},
+    {{"import", "ROM MAP IN", "stores a .csv or .tmx map into the ROM",
+      "IN.csv: 256 lines of 256 tile numbers 0 to 127. IN.tmx: a 256 x 256 Tiled map; its\n"
+      "first tile layer is used. The whole file is checked before anything is stored; the\n"
+      "ROM is rewritten only when the map fits, and the new free-byte count is printed.\n",
+      3, 3, false, false},
+     cli::RunImport},
+    {{"tiles", "ROM MAP OUT.png", "the map's 128 tiles as a 256 x 128 sheet",
+      "Tile t is at column t mod 16, row t div 16 of the sheet.\n", 3, 3, false, true},
+     cli::RunTiles},
+    {{"enemies", "ROM [--json]", "the 214 enemies as CSV or JSON",
+      "Prints the enemies in ROM order: name, record bytes, gold and experience.\n"
+      "  --json  a JSON list instead of CSV\n",
+      1, 1, true, false},
+     cli::RunEnemies},
+    {{"diff", "ORIGINAL EDITED OUT.ips", "an IPS patch from ORIGINAL to EDITED",
+      "Writes the patch that turns ORIGINAL into EDITED. Files over 16 MiB are refused.\n", 3, 3,
+      false, false},
+     cli::RunDiff},
+    {{"patch", "ROM PATCH.ips [OUT]", "applies an IPS patch",
+      "Checks the whole patch, then writes the patched file to OUT, or over ROM when OUT is\n"
+      "not given.\n",
+      2, 3, false, false},
+     cli::RunPatch},
+    {{"demo", "OUT.nes", "writes the synthetic demo ROM",
+      "Writes a 524,304-byte image with four generated world maps, tile graphics and 214\n"
+      "enemies, and no game data.\n",
+      1, 1, false, false},
+     cli::RunDemo},
+};
+
+bool NeedsMap(const CommandSpec& spec) {
+    return std::string(spec.usage).find("MAP") != std::string::npos;
+}
+
+void PrintToolHelp(std::FILE* to) {
+    std::fprintf(to, "Usage: atlasforge-cli COMMAND ARGUMENTS...\n\nCommands:\n");
+    for (const Command& c : Commands) {
+        std::fprintf(to, "  %-8s %-24s %s\n", c.spec.name, c.spec.usage, c.spec.summary);
+    }
+    std::fprintf(to, "\n%s", MapHelp);
+    std::fprintf(to, "Exit codes: 0 done, 1 usage error, 2 a file cannot be read or written,\n"
+                     "3 the map does not fit or the map region is broken, 4 bad input data.\n"
+                     "Run atlasforge-cli COMMAND --help for a command's own help.\n");
+}
+
+void PrintCommandHelp(const CommandSpec& spec) {
+    std::printf("Usage: atlasforge-cli %s %s\n\n%s", spec.name, spec.usage, spec.details);
+    if (spec.palette) {
+        std::printf("%s", PaletteHelp);
+    }
+    if (NeedsMap(spec)) {
+        std::printf("%s", MapHelp);
+    }
+}
+
+int Report(const Outcome& outcome) {
+    if (!outcome.Ok()) {
+        std::fprintf(stderr, "atlasforge-cli: %s\n", outcome.message.c_str());
+    }
+    return outcome.code;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintToolHelp(stderr);
+        return cli::ExitUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintToolHelp(stdout);
+        return cli::ExitDone;
+    }
+    for (const Command& c : Commands) {
+        if (name != c.spec.name) {
+            continue;
+        }
+        Args args;
+        const Outcome parsed =
+            cli::ParseArgs(c.spec, std::vector<std::string>(argv + 2, argv + argc), args);
+        if (!parsed.Ok()) {
+            return Report(parsed);
+        }
+        if (args.help) {
+            PrintCommandHelp(c.spec);
+            return cli::ExitDone;
+        }
+        return Report(c.run(args));
+    }
+    return Report(cli::Fail(cli::ExitUsage,
+                            "unknown command " + name + " (atlasforge-cli --help lists them)"));
+}
