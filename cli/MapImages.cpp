@@ -1,0 +1,138 @@
+#include "cli/MapImages.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "gfx/ColourTable.h"
+#include "gfx/StandardPalette.h"
+#include "gfx/TileRenderer.h"
+#include "worldmap/WorldMap.h"
+
+namespace cli {
+
+namespace {
+
+constexpr int SheetColumns = 16;
+
+QRgb ToQRgb(uint32_t colour) {
+    return qRgb(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                static_cast<int>((colour >> 16) & 0xFF));
+}
+
+// The map's tiles as indices into one shared colour table, so the pictures are small
+// palette PNGs.
+struct IndexedTiles {
+    QList<QRgb> colours;
+    std::vector<uint8_t> pixels; // tile-major, 256 per tile
+};
+
+IndexedTiles IndexTiles(const CRomImage& rom, int mapId) {
+    auto rendered = std::make_unique<gfx::MetatilePixels>();
+    gfx::RenderMetatileSet(rom, mapId, *rendered);
+    IndexedTiles tiles;
+    std::vector<uint32_t> seen;
+    tiles.pixels.reserve(gfx::TileCount * gfx::TileSize * gfx::TileSize);
+    for (const gfx::TilePixels& tile : *rendered) {
+        for (uint32_t colour : tile) {
+            auto it = std::find(seen.begin(), seen.end(), colour);
+            if (it == seen.end()) {
+                seen.push_back(colour);
+                tiles.colours.push_back(ToQRgb(colour));
+                it = seen.end() - 1;
+            }
+            tiles.pixels.push_back(static_cast<uint8_t>(it - seen.begin()));
+        }
+    }
+    return tiles;
+}
+
+// Copies tile `tile` to the picture with its top-left pixel at (x0, y0).
+void Blit(QImage& image, const IndexedTiles& tiles, int tile, int x0, int y0) {
+    const uint8_t* source = tiles.pixels.data() + tile * gfx::TileSize * gfx::TileSize;
+    for (int r = 0; r < gfx::TileSize; ++r) {
+        std::copy_n(source + r * gfx::TileSize, gfx::TileSize, image.scanLine(y0 + r) + x0);
+    }
+}
+
+QImage Blank(const IndexedTiles& tiles, int width, int height) {
+    QImage image(width, height, QImage::Format_Indexed8);
+    image.setColorTable(tiles.colours);
+    return image;
+}
+
+Outcome Encode(const QImage& image, Bytes& png) {
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    if (image.isNull() || !image.save(&buffer, "PNG")) {
+        return Fail(ExitFile, "the picture could not be made (out of memory?)");
+    }
+    png.assign(data.begin(), data.end());
+    return Done();
+}
+
+} // namespace
+
+Outcome ChooseColours(const std::optional<std::string>& paletteFile, CRomImage& rom) {
+    Bytes bytes;
+    std::string path = paletteFile.value_or(gfx::PaletteFileName);
+    if (!paletteFile) {
+        std::FILE* probe = std::fopen(path.c_str(), "rb");
+        if (probe == nullptr && errno == ENOENT) {
+            const auto& standard = gfx::StandardPalette();
+            gfx::SetColourTable(rom, standard.data(), standard.size());
+            std::fprintf(stderr,
+                         "atlasforge-cli: note: no %s here; drawing with the built-in "
+                         "standard palette\n",
+                         gfx::PaletteFileName);
+            return Done();
+        }
+        if (probe != nullptr) {
+            std::fclose(probe);
+        }
+    }
+    if (Outcome read = ReadFile(path, bytes); !read.Ok()) {
+        return read;
+    }
+    if (bytes.size() < gfx::PaletteFileSize) {
+        return Fail(ExitBadData, path +
+                                     ": a palette needs 192 bytes (64 colours of red, green, "
+                                     "blue); this one has " +
+                                     std::to_string(bytes.size()));
+    }
+    gfx::SetColourTable(rom, bytes.data(), gfx::PaletteFileSize);
+    return Done();
+}
+
+Outcome TileSheetPng(const CRomImage& rom, int mapId, Bytes& png) {
+    const IndexedTiles tiles = IndexTiles(rom, mapId);
+    QImage sheet =
+        Blank(tiles, SheetColumns * gfx::TileSize, gfx::TileCount / SheetColumns * gfx::TileSize);
+    for (int t = 0; t < gfx::TileCount; ++t) {
+        Blit(sheet, tiles, t, t % SheetColumns * gfx::TileSize, t / SheetColumns * gfx::TileSize);
+    }
+    return Encode(sheet, png);
+}
+
+Outcome MapPng(const CRomImage& rom, int mapId, const uint8_t* grid, Bytes& png) {
+    const IndexedTiles tiles = IndexTiles(rom, mapId);
+    QImage picture =
+        Blank(tiles, worldmap::MapWidth * gfx::TileSize, worldmap::MapHeight * gfx::TileSize);
+    if (picture.isNull()) {
+        return Fail(ExitFile, "the picture could not be made (out of memory?)");
+    }
+    for (int y = 0; y < worldmap::MapHeight; ++y) {
+        for (int x = 0; x < worldmap::MapWidth; ++x) {
+            Blit(picture, tiles, grid[y * worldmap::MapWidth + x], x * gfx::TileSize,
+                 y * gfx::TileSize);
+        }
+    }
+    return Encode(picture, png);
+}
+
+} // namespace cli

@@ -1,0 +1,409 @@
+#include "cli/Tmx.h"
+
+#include <QByteArray>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+#include <vector>
+#include <zlib.h>
+
+#include "worldmap/WorldMap.h"
+
+namespace cli {
+
+namespace {
+
+constexpr int TilePixels = 16;
+constexpr int SheetColumns = 16;
+constexpr int TileCount = 128;
+constexpr uint32_t FlipBits = 0xF0000000u; // horizontal, vertical, diagonal, hexagonal turn
+constexpr std::size_t CellBytes = 4;
+constexpr std::size_t LayerBytes = static_cast<std::size_t>(worldmap::GridSize) * CellBytes;
+
+// Where a cell's gid was written, for messages; column 0 when only the line is known.
+struct Place {
+    qint64 line = 0;
+    qint64 column = 0;
+};
+
+struct Layer {
+    std::vector<uint32_t> gids;
+    std::vector<Place> places; // one per gid, or one for the whole data
+};
+
+class TmxReader {
+  public:
+    TmxReader(const std::string& text, const std::string& name)
+        : xml_(QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()))),
+          name_(name) {}
+
+    Outcome Read(uint8_t* grid) {
+        if (Outcome map = Map(); !map.Ok()) {
+            return map;
+        }
+        if (Outcome body = Body(); !body.Ok()) {
+            return body;
+        }
+        if (!found_) {
+            return Fail(ExitBadData, name_ + ": the map has no tile layer");
+        }
+        return Tiles(grid);
+    }
+
+  private:
+    Outcome Error(const std::string& what) const { return ErrorAt({xml_.lineNumber(), 0}, what); }
+    Outcome ErrorAt(Place at, const std::string& what) const {
+        std::string where = name_ + ": line " + std::to_string(at.line);
+        if (at.column > 0) {
+            where += ", column " + std::to_string(at.column);
+        }
+        return Fail(ExitBadData, where + ": " + what);
+    }
+    Outcome XmlError() const {
+        return ErrorAt({xml_.lineNumber(), xml_.columnNumber()},
+                       "not well-formed XML: " + xml_.errorString().toStdString());
+    }
+
+    // Reads an unsigned decimal attribute; `fallback` when it is absent.
+    bool Number(const char* attribute, uint32_t fallback, uint32_t& value) const {
+        const auto text = xml_.attributes().value(QLatin1String(attribute));
+        if (text.isNull()) {
+            value = fallback;
+            return true;
+        }
+        bool ok = false;
+        value = text.toUInt(&ok);
+        return ok;
+    }
+
+    Outcome Map() {
+        while (!xml_.atEnd() && !xml_.isStartElement()) {
+            xml_.readNext();
+        }
+        if (xml_.hasError() || !xml_.isStartElement()) {
+            return xml_.hasError() ? XmlError() : Error("not a Tiled map: no XML elements");
+        }
+        if (xml_.name() != QLatin1String("map")) {
+            return Error("not a Tiled map: the first element is <" +
+                         xml_.name().toString().toStdString() + ">, not <map>");
+        }
+        uint32_t width = 0;
+        uint32_t height = 0;
+        if (!Number("width", 0, width) || !Number("height", 0, height)) {
+            return Error("the map's width or height is not a number");
+        }
+        if (xml_.attributes().value(QLatin1String("infinite")) == QLatin1String("1")) {
+            return Error("an infinite map cannot be imported; give it a fixed size of 256 x 256");
+        }
+        if (width != worldmap::MapWidth || height != worldmap::MapHeight) {
+            return Error("the map is " + std::to_string(width) + " x " + std::to_string(height) +
+                         " cells, not 256 x 256");
+        }
+        return Done();
+    }
+
+    // The rest of the document: tilesets (children of <map>) and the first tile layer.
+    Outcome Body() {
+        int depth = 1;
+        while (!xml_.atEnd()) {
+            xml_.readNext();
+            if (xml_.isEndElement()) {
+                --depth;
+                continue;
+            }
+            if (!xml_.isStartElement()) {
+                continue;
+            }
+            ++depth;
+            if (depth == 2 && xml_.name() == QLatin1String("tileset")) {
+                uint32_t first = 0;
+                if (!Number("firstgid", 0, first) || first == 0) {
+                    return Error("a tileset has no valid firstgid");
+                }
+                firstGids_.push_back(first);
+            } else if (!found_ && xml_.name() == QLatin1String("layer")) {
+                if (Outcome layer = ReadLayer(); !layer.Ok()) {
+                    return layer;
+                }
+                found_ = true;
+                --depth; // ReadLayer consumed the layer's end tag
+            }
+        }
+        return xml_.hasError() ? XmlError() : Done();
+    }
+
+    Outcome ReadLayer() {
+        uint32_t width = 0;
+        uint32_t height = 0;
+        if (!Number("width", worldmap::MapWidth, width) ||
+            !Number("height", worldmap::MapHeight, height) || width != worldmap::MapWidth ||
+            height != worldmap::MapHeight) {
+            return Error("the first tile layer is not 256 x 256 cells");
+        }
+        while (xml_.readNextStartElement()) {
+            if (xml_.name() == QLatin1String("data")) {
+                if (Outcome data = ReadData(); !data.Ok()) {
+                    return data;
+                }
+                while (xml_.readNextStartElement()) {
+                    xml_.skipCurrentElement();
+                }
+                return xml_.hasError() ? XmlError() : Done();
+            }
+            xml_.skipCurrentElement();
+        }
+        return xml_.hasError() ? XmlError() : Error("the first tile layer has no <data>");
+    }
+
+    Outcome ReadData() {
+        const QString encoding = xml_.attributes().value(QLatin1String("encoding")).toString();
+        const QString compression =
+            xml_.attributes().value(QLatin1String("compression")).toString();
+        const Place start{xml_.lineNumber(), xml_.columnNumber()};
+        if (encoding.isEmpty()) {
+            return ReadXmlTiles();
+        }
+        const QString body = xml_.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+        if (xml_.hasError()) {
+            return xml_.error() == QXmlStreamReader::UnexpectedElementError
+                       ? Error("the layer's data holds elements (chunks of an infinite map?)")
+                       : XmlError();
+        }
+        if (encoding == QLatin1String("csv")) {
+            if (!compression.isEmpty()) {
+                return ErrorAt(start, "CSV data cannot be compressed");
+            }
+            return ReadCsv(body.toStdString(), start);
+        }
+        if (encoding == QLatin1String("base64")) {
+            return ReadBase64(body.toLatin1(), compression, start);
+        }
+        return ErrorAt(start, "unknown data encoding \"" + encoding.toStdString() + "\"");
+    }
+
+    Outcome ReadXmlTiles() {
+        while (xml_.readNextStartElement()) {
+            if (xml_.name() != QLatin1String("tile")) {
+                return Error("unexpected <" + xml_.name().toString().toStdString() +
+                             "> in the layer's data");
+            }
+            uint32_t gid = 0;
+            if (!Number("gid", 0, gid)) {
+                return Error("a tile's gid is not a number");
+            }
+            layer_.gids.push_back(gid);
+            layer_.places.push_back({xml_.lineNumber(), 0});
+            xml_.skipCurrentElement();
+        }
+        if (xml_.hasError()) {
+            return XmlError();
+        }
+        return CheckCount(layer_.gids.size(), {xml_.lineNumber(), 0});
+    }
+
+    Outcome CheckCount(std::size_t count, Place at) const {
+        if (count != static_cast<std::size_t>(worldmap::GridSize)) {
+            return ErrorAt(at, "the layer holds " + std::to_string(count) + " cells, not 65536");
+        }
+        return Done();
+    }
+
+    Outcome ReadCsv(const std::string& body, Place start) {
+        Place at = start;
+        std::size_t i = 0;
+        auto advance = [&](char c) {
+            if (c == '\n') {
+                ++at.line;
+                at.column = 1;
+            } else {
+                ++at.column;
+            }
+        };
+        auto skipSpace = [&] {
+            while (i < body.size() &&
+                   (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n')) {
+                advance(body[i++]);
+            }
+        };
+        skipSpace();
+        while (i < body.size()) {
+            const Place here = at;
+            uint64_t value = 0;
+            const std::size_t digitsStart = i;
+            while (i < body.size() && body[i] >= '0' && body[i] <= '9') {
+                value = std::min<uint64_t>(value * 10 + static_cast<uint64_t>(body[i] - '0'),
+                                           1ull << 33);
+                advance(body[i++]);
+            }
+            if (i == digitsStart) {
+                return ErrorAt(here, body[i] == ',' ? "a number is missing" : "not a number");
+            }
+            if (value > 0xFFFFFFFFull) {
+                return ErrorAt(here, "gid " + body.substr(digitsStart, i - digitsStart) +
+                                         " is too large");
+            }
+            if (layer_.gids.size() == static_cast<std::size_t>(worldmap::GridSize)) {
+                return ErrorAt(here, "the layer holds more than 65536 cells");
+            }
+            layer_.gids.push_back(static_cast<uint32_t>(value));
+            layer_.places.push_back(here);
+            skipSpace();
+            if (i < body.size()) {
+                if (body[i] != ',') {
+                    return ErrorAt(at, "not a number");
+                }
+                advance(body[i++]);
+                skipSpace();
+            }
+        }
+        return CheckCount(layer_.gids.size(), at);
+    }
+
+    Outcome ReadBase64(QByteArray text, const QString& compression, Place start) {
+        text = text.simplified().replace(' ', QByteArray());
+        const auto decoded =
+            QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded) {
+            return ErrorAt(start, "the layer's base64 data is malformed");
+        }
+        std::vector<uint8_t> bytes;
+        if (compression.isEmpty()) {
+            bytes.assign(decoded.decoded.begin(), decoded.decoded.end());
+        } else if (compression == QLatin1String("zlib") || compression == QLatin1String("gzip")) {
+            const bool gzip = compression == QLatin1String("gzip");
+            if (!Inflate(decoded.decoded, gzip, bytes)) {
+                return ErrorAt(start, std::string("the layer's ") + (gzip ? "gzip" : "zlib") +
+                                          " data is malformed");
+            }
+        } else {
+            return ErrorAt(start, "compression \"" + compression.toStdString() +
+                                      "\" is not supported (use zlib, gzip or none)");
+        }
+        if (bytes.size() != LayerBytes) {
+            return CheckCount(bytes.size() / CellBytes + (bytes.size() % CellBytes ? 1 : 0), start);
+        }
+        for (std::size_t c = 0; c < LayerBytes; c += CellBytes) {
+            layer_.gids.push_back(static_cast<uint32_t>(bytes[c]) | bytes[c + 1] << 8 |
+                                  bytes[c + 2] << 16 | static_cast<uint32_t>(bytes[c + 3]) << 24);
+        }
+        layer_.places.push_back({start.line, 0});
+        return Done();
+    }
+
+    // Inflates at most one byte more than a layer needs, so a huge stream costs nothing.
+    static bool Inflate(const QByteArray& in, bool gzip, std::vector<uint8_t>& out) {
+        z_stream stream{};
+        if (inflateInit2(&stream, gzip ? 15 + 16 : 15) != Z_OK) {
+            return false;
+        }
+        out.assign(LayerBytes + 1, 0);
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+        stream.avail_in = static_cast<uInt>(in.size());
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        const int result = inflate(&stream, Z_FINISH);
+        out.resize(stream.total_out);
+        inflateEnd(&stream);
+        return result == Z_STREAM_END;
+    }
+
+    Outcome Tiles(uint8_t* grid) const {
+        for (int i = 0; i < worldmap::GridSize; ++i) {
+            const uint32_t gid = layer_.gids[static_cast<std::size_t>(i)];
+            const Place at = layer_.places.size() == 1 ? layer_.places[0]
+                                                       : layer_.places[static_cast<std::size_t>(i)];
+            const std::string cell = "cell x " + std::to_string(i % worldmap::MapWidth) + ", y " +
+                                     std::to_string(i / worldmap::MapWidth) + ": ";
+            if ((gid & FlipBits) != 0) {
+                return ErrorAt(at, cell + "the tile is flipped or rotated");
+            }
+            if (gid == 0) {
+                return ErrorAt(at, cell + "the cell is empty");
+            }
+            uint32_t first = 0;
+            for (uint32_t f : firstGids_) {
+                if (f <= gid && f > first) {
+                    first = f;
+                }
+            }
+            if (first == 0) {
+                return ErrorAt(at, cell + "gid " + std::to_string(gid) + " belongs to no tileset");
+            }
+            const uint32_t tile = gid - first;
+            if (tile >= TileCount) {
+                return ErrorAt(at, cell + "tile " + std::to_string(tile) + " is outside 0 to 127");
+            }
+            grid[i] = static_cast<uint8_t>(tile);
+        }
+        return Done();
+    }
+
+    QXmlStreamReader xml_;
+    const std::string& name_;
+    std::vector<uint32_t> firstGids_;
+    Layer layer_;
+    bool found_ = false;
+};
+
+} // namespace
+
+std::string WriteTmx(const uint8_t* grid, const std::string& tilesetImage,
+                     const std::string& layerName) {
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    xml.setAutoFormatting(true);
+    xml.setAutoFormattingIndent(1);
+    xml.writeStartDocument();
+    xml.writeStartElement("map");
+    xml.writeAttribute("version", "1.8");
+    xml.writeAttribute("orientation", "orthogonal");
+    xml.writeAttribute("renderorder", "right-down");
+    xml.writeAttribute("width", QString::number(worldmap::MapWidth));
+    xml.writeAttribute("height", QString::number(worldmap::MapHeight));
+    xml.writeAttribute("tilewidth", QString::number(TilePixels));
+    xml.writeAttribute("tileheight", QString::number(TilePixels));
+    xml.writeAttribute("infinite", "0");
+    xml.writeAttribute("nextlayerid", "2");
+    xml.writeAttribute("nextobjectid", "1");
+
+    xml.writeStartElement("tileset");
+    xml.writeAttribute("firstgid", "1");
+    xml.writeAttribute("name", QString::fromStdString(layerName) + " tiles");
+    xml.writeAttribute("tilewidth", QString::number(TilePixels));
+    xml.writeAttribute("tileheight", QString::number(TilePixels));
+    xml.writeAttribute("tilecount", QString::number(TileCount));
+    xml.writeAttribute("columns", QString::number(SheetColumns));
+    xml.writeEmptyElement("image");
+    xml.writeAttribute("source", QString::fromStdString(tilesetImage));
+    xml.writeAttribute("width", QString::number(SheetColumns * TilePixels));
+    xml.writeAttribute("height", QString::number(TileCount / SheetColumns * TilePixels));
+    xml.writeEndElement();
+
+    xml.writeStartElement("layer");
+    xml.writeAttribute("id", "1");
+    xml.writeAttribute("name", QString::fromStdString(layerName));
+    xml.writeAttribute("width", QString::number(worldmap::MapWidth));
+    xml.writeAttribute("height", QString::number(worldmap::MapHeight));
+    xml.writeStartElement("data");
+    xml.writeAttribute("encoding", "csv");
+    std::string csv = "\n";
+    csv.reserve(static_cast<std::size_t>(worldmap::GridSize) * 4 + 1);
+    for (int i = 0; i < worldmap::GridSize; ++i) {
+        csv += std::to_string(grid[i] + 1);
+        if (i + 1 < worldmap::GridSize) {
+            csv += (i + 1) % worldmap::MapWidth == 0 ? ",\n" : ",";
+        }
+    }
+    csv += '\n';
+    xml.writeCharacters(QString::fromStdString(csv));
+    xml.writeEndElement(); // data
+    xml.writeEndElement(); // layer
+    xml.writeEndElement(); // map
+    xml.writeEndDocument();
+    return out.toStdString();
+}
+
+Outcome ParseTmx(const std::string& text, const std::string& name, uint8_t* grid) {
+    return TmxReader(text, name).Read(grid);
+}
+
+} // namespace cli
