@@ -160,13 +160,13 @@ void CDialog::BuildControls() {
             bar->setFocusPolicy(Qt::NoFocus);
             connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar](int action) {
                 const int code = ScrollCodeOf(action);
-                const int proposed = bar->sliderPosition();
                 if (action != QAbstractSlider::SliderMove) {
                     // The handler alone decides where the bar goes.
                     bar->setSliderPosition(bar->value());
                 }
+                // Only thumb tracking carries a new position; the others report the current.
                 if (code >= 0) {
-                    RouteScroll(bar, code, proposed);
+                    RouteScroll(bar, code, bar->sliderPosition());
                 }
             });
             connect(bar, &QAbstractSlider::sliderReleased, this,

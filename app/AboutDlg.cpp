@@ -1,0 +1,3 @@
+#include "app/AboutDlg.h"
+
+CAboutDlg::CAboutDlg(QWidget* parent) : CDialog(100, parent) {}

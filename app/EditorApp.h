@@ -1,0 +1,20 @@
+#pragma once
+
+class CMainDlg;
+
+// The application object. It holds no data: start-up runs the main window modally and the
+// program ends when that window closes. The toolkit's own application object lives in
+// main(), since it needs the command line.
+class CEditorApp {
+  public:
+    // Runs the main window to its end. Always false: the program ends afterwards instead
+    // of entering a message loop of its own.
+    bool InitInstance();
+    // The main window while it runs, else nullptr.
+    CMainDlg* MainWindow() const { return mainWnd; }
+
+  private:
+    CMainDlg* mainWnd = nullptr;
+};
+
+extern CEditorApp theApp;

@@ -1,0 +1,111 @@
+#include "app/MainDlg.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPainter>
+#include <QShortcut>
+
+#include "app/AboutDlg.h"
+#include "app/Platform.h"
+#include "enemies/EnemiesDlg.h"
+#include "gfx/ColourTable.h"
+#include "mapeditor/MapsDlg.h"
+#include "resources/AppIcon.h"
+#include "resources/Templates.h"
+#include "rom/RomImage.h"
+#include "text/TextTable.h"
+
+namespace {
+constexpr int SystemIconSize = 32;
+} // namespace
+
+QPoint MinimisedIconOrigin(QSize client, QSize icon) {
+    return QPoint((client.width() - icon.width() + 1) / 2,
+                  (client.height() - icon.height() + 1) / 2);
+}
+
+CMainDlg::CMainDlg() : CDialog(102), appIcon(res::AppIcon()), systemMenu(new QMenu(this)) {
+    QAction* close = systemMenu->addAction(QStringLiteral("&Close"));
+    close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    connect(close, &QAction::triggered, this, [this] { OnSysCommand(SC_CLOSE); });
+
+    // The desktop's own window menu cannot be extended, so the window offers its own.
+    auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    connect(shortcut, &QShortcut::activated, this,
+            [this] { systemMenu->exec(mapToGlobal(QPoint(0, 0))); });
+}
+
+CMainDlg::~CMainDlg() = default;
+
+bool CMainDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    const QString about = QString::fromUtf8(res::LoadString(res::IDS_ABOUTBOX));
+    if (!about.isEmpty()) {
+        systemMenu->addSeparator();
+        QAction* entry = systemMenu->addAction(about);
+        connect(entry, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    }
+
+    // One icon set serves as both the large and the small window icon.
+    setWindowIcon(appIcon);
+
+    if (!gfx::LoadColourTable(RomImage)) {
+        app::MessageBox(QStringLiteral("Error opening \"palette.pal\"\nImages will not display."));
+    }
+
+    const std::optional<QString> path = app::GetOpenFileName();
+    if (path) {
+        if (!RomImage.LoadRomFile(path->toStdString())) {
+            app::MessageBox(QStringLiteral("Error opening ROM"));
+            EndDialog(IDCANCEL);
+            return true;
+        }
+    } else {
+        EndDialog(IDCANCEL);
+    }
+
+    text::BuildTextTable(RomImage);
+    return true;
+}
+
+void CMainDlg::OnCommand(int id) {
+    if (id == IDC_MAPS) {
+        OpenMapEditor();
+    } else if (id == IDC_ENEMIES) {
+        OpenEnemyViewer();
+    }
+}
+
+void CMainDlg::OpenMapEditor() {
+    CMapsDlg dlg;
+    dlg.RomPtr = &RomImage;
+    dlg.DoModal();
+}
+
+void CMainDlg::OpenEnemyViewer() {
+    CEnemiesDlg dlg;
+    dlg.RomPtr = &RomImage;
+    dlg.DoModal();
+}
+
+void CMainDlg::OnSysCommand(unsigned id) {
+    if ((id & 0xFFF0u) == IDM_ABOUTBOX) {
+        CAboutDlg dlg;
+        dlg.DoModal();
+    } else if ((id & 0xFFF0u) == SC_CLOSE) {
+        close();
+    }
+}
+
+void CMainDlg::OnRButtonDown(const QPoint& point) {
+    systemMenu->exec(mapToGlobal(point));
+}
+
+void CMainDlg::OnPaint(QPainter& dc) {
+    if (!isMinimized()) {
+        return;
+    }
+    const QPoint at = MinimisedIconOrigin(size(), QSize(SystemIconSize, SystemIconSize));
+    appIcon.paint(&dc, QRect(at, QSize(SystemIconSize, SystemIconSize)));
+}
