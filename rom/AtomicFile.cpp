@@ -53,7 +53,8 @@ std::string ResolveTarget(const std::string& path) {
             target = link;
         } else {
             auto slash = target.rfind('/');
-            target = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + link;
+            target =
+                (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + link;
         }
     }
     return target;
@@ -67,23 +68,37 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// What a newly created file gets: read and write for all, less the process's umask.
+mode_t DefaultMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
 } // namespace
 
-void SetWriteFunction(WriteFunction fn) { currentWrite = fn; }
-WriteFunction GetWriteFunction() { return currentWrite; }
+void SetWriteFunction(WriteFunction fn) {
+    currentWrite = fn;
+}
+WriteFunction GetWriteFunction() {
+    return currentWrite;
+}
 
 bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count) {
     if (path.empty()) {
         return false;
     }
     const std::string target = ResolveTarget(path);
-    mode_t mode = 0644;
+    mode_t mode = DefaultMode();
+    bool existed = false;
     struct stat st;
     if (::stat(target.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) {
+        // A file we could not open for writing is not replaced behind its back either.
+        if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) {
             return false;
         }
         mode = st.st_mode & 07777;
+        existed = true;
     } else if (errno != ENOENT) {
         return false;
     }
@@ -98,6 +113,11 @@ bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count
         if (blocks[i].size > 0) {
             ok = WriteAll(fd, blocks[i].data, blocks[i].size);
         }
+    }
+    if (existed) {
+        // Keeps the owner when an administrator saves someone else's file; where that is
+        // not allowed the file was ours to begin with.
+        (void)!::fchown(fd, st.st_uid, st.st_gid);
     }
     ok = ok && ::fchmod(fd, mode) == 0;
     ok = ok && ::fsync(fd) == 0;

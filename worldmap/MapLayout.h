@@ -17,8 +17,12 @@ struct MapExtent {
 // Where each map's data lies, as the layout of the region says it should.
 MapExtent GetMapExtent(const CRomImage& rom, int mapId);
 
-// Everything that stops the region from being rewritten safely, in words; empty when the
-// layout holds. The store refuses exactly when this is not empty.
-std::vector<std::string> CheckLayout(const CRomImage& rom);
+// What stops the region from being rewritten safely, in words; empty when nothing does.
+// With a map id 0 to 3: what a store of that map relies on (every row-0 pointer inside the
+// row data, the maps' starts in order, map 3's data ending inside the region and not before
+// it starts, and every pointer of the maps after it inside the data that a store moves).
+// With -1: what a store of any map relies on. StoreWorldMap refuses exactly when the
+// check for its map is not empty.
+std::vector<std::string> CheckLayout(const CRomImage& rom, int mapId = -1);
 
 } // namespace worldmap

@@ -39,6 +39,10 @@ const char* MapName(int mapId) {
 }
 
 void DecodeWorldMap(const CRomImage& rom, int mapId, uint8_t* grid) {
+    if (mapId < 0 || mapId >= MapCount) {
+        std::memset(grid, 0, GridSize);
+        return;
+    }
     const uint32_t table = TableStart(mapId);
     for (int r = 0; r < MapHeight; ++r) {
         // The farthest a row can start is 0xD010 + 0xFFFF and it spans at most 512
@@ -141,7 +145,8 @@ StoreReport StoreWorldMapReport(CRomImage& rom, int mapId, const uint8_t* grid, 
             return report;
         }
     }
-    if (!CheckLayout(rom).empty() || freeBytes != CountFreeBytes(rom)) {
+    // The caller's count must be current: it fixes map 3's end and the zero fill.
+    if (freeBytes != CountFreeBytes(rom) || !CheckLayout(rom, mapId).empty()) {
         report.status = StoreStatus::BadLayout;
         return report;
     }
@@ -150,9 +155,8 @@ StoreReport StoreWorldMapReport(CRomImage& rom, int mapId, const uint8_t* grid, 
     const uint32_t nextTable = table + TableSize;
     const uint16_t p0 = rom.ReadWord(table);
     const uint32_t oldStart = RegionStart + p0;
-    const uint32_t oldEnd = mapId < MapCount - 1
-                                ? RegionStart + rom.ReadWord(nextTable)
-                                : RowDataEnd - static_cast<uint32_t>(freeBytes);
+    const uint32_t oldEnd = mapId < MapCount - 1 ? RegionStart + rom.ReadWord(nextTable)
+                                                 : RowDataEnd - static_cast<uint32_t>(freeBytes);
     const int oldSize = static_cast<int>(oldEnd - oldStart);
 
     static thread_local uint8_t buffer[MaxEncodedSize];
@@ -187,7 +191,8 @@ StoreReport StoreWorldMapReport(CRomImage& rom, int mapId, const uint8_t* grid, 
     if (delta < 0) {
         std::memmove(bytes + oldStart + length, bytes + oldEnd, RowDataEnd - oldEnd);
         adjustFollowingTables();
-        const uint32_t newDataEnd = RowDataEnd - static_cast<uint32_t>(freeBytes) - static_cast<uint32_t>(-delta);
+        const uint32_t newDataEnd =
+            RowDataEnd - static_cast<uint32_t>(freeBytes) - static_cast<uint32_t>(-delta);
         std::memset(bytes + newDataEnd, 0, RowDataEnd - newDataEnd);
     }
     return report;

@@ -13,11 +13,11 @@ inline constexpr int MapHeight = 256;
 inline constexpr int GridSize = MapWidth * MapHeight;
 
 // File offsets of the world-map region. Row pointers are relative to RegionStart.
-inline constexpr uint32_t RegionStart = 0xD010;   // map 0's pointer table
-inline constexpr uint32_t TableSize = 0x200;      // 256 pointers of 2 bytes
-inline constexpr uint32_t RowDataStart = 0xD810;  // just past map 3's table
-inline constexpr uint32_t RowDataEnd = 0x13410;   // exclusive
-inline constexpr int MaxEncodedSize = 65536;      // no row codes to more than 256 bytes
+inline constexpr uint32_t RegionStart = 0xD010;  // map 0's pointer table
+inline constexpr uint32_t TableSize = 0x200;     // 256 pointers of 2 bytes
+inline constexpr uint32_t RowDataStart = 0xD810; // just past map 3's table
+inline constexpr uint32_t RowDataEnd = 0x13410;  // exclusive
+inline constexpr int MaxEncodedSize = 65536;     // no row codes to more than 256 bytes
 
 // "Floating World Map", "Water World Map", "Standard World Map", "Under Water World Map".
 const char* MapName(int mapId);
@@ -26,7 +26,8 @@ inline constexpr uint32_t TableStart(int mapId) {
     return RegionStart + static_cast<uint32_t>(mapId) * TableSize;
 }
 
-// Decodes map `mapId` (0 to 3) into `grid`, 65,536 cells row-major. Every cell is written.
+// Decodes map `mapId` (0 to 3) into `grid`, 65,536 cells row-major. Every cell is written;
+// another id gives a grid of tile 0.
 void DecodeWorldMap(const CRomImage& rom, int mapId, uint8_t* grid);
 
 // Bytes left between the end of map 3's last stored row and RowDataEnd; negative when
@@ -55,8 +56,10 @@ struct StoreReport {
 };
 
 // Puts `grid` into the image as map `mapId`, moving the maps stored after it and
-// adjusting their pointers. `freeBytes` must be the current CountFreeBytes. On any status
-// but Stored the image is untouched. A mapId of 4 or more is Stored with nothing done.
+// adjusting their pointers. `freeBytes` must be the current CountFreeBytes, and the
+// region must pass CheckLayout for this map; otherwise the status is BadLayout. On any
+// status but Stored the image is untouched. A mapId of 4 or more is Stored with nothing
+// done; a negative one is BadLayout.
 StoreReport StoreWorldMapReport(CRomImage& rom, int mapId, const uint8_t* grid, int freeBytes);
 
 inline bool StoreWorldMap(CRomImage& rom, int mapId, const uint8_t* grid, int freeBytes) {

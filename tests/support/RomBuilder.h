@@ -34,7 +34,7 @@ Grid UniformGrid(uint8_t tile);
 Grid StripedGrid(uint8_t firstTile = 0);
 // A plausible map: runs of 1 to `maxRun` tiles from a small set of tiles, and about
 // `repeatPercent` of rows copied from an earlier row. Deterministic for a seed.
-Grid RandomGrid(uint32_t seed, int maxRun = 24, int repeatPercent = 30, int tileKinds = 12);
+Grid RandomGrid(uint32_t seed, int maxRun = 40, int repeatPercent = 40, int tileKinds = 12);
 // No two neighbouring tiles of a row equal and every row distinct: the longest coding
 // (each row 256 literals). Far too big to fit the region, used for coder tests.
 Grid WorstCaseGrid(uint32_t seed);
