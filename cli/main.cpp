@@ -67,7 +67,8 @@ bool NeedsMap(const CommandSpec& spec) {
     return std::string(spec.usage).find("MAP") != std::string::npos;
 }
 
-void PrintToolHelp(std::FILE* to) {
+void PrintToolHelp() {
+    std::FILE* to = stdout;
     std::fprintf(to, "Usage: atlasforge-cli COMMAND ARGUMENTS...\n\nCommands:\n");
     for (const Command& c : Commands) {
         std::fprintf(to, "  %-8s %-24s %s\n", c.spec.name, c.spec.usage, c.spec.summary);
@@ -99,12 +100,12 @@ int Report(const Outcome& outcome) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        PrintToolHelp(stderr);
-        return cli::ExitUsage;
+        return Report(
+            cli::Fail(cli::ExitUsage, "no command given (atlasforge-cli --help lists them)"));
     }
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        PrintToolHelp(stdout);
+        PrintToolHelp();
         return cli::ExitDone;
     }
     for (const Command& c : Commands) {
