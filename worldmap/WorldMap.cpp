@@ -1,5 +1,6 @@
 #include "worldmap/WorldMap.h"
 
+#include <bit>
 #include <cstring>
 
 #include "worldmap/MapLayout.h"
@@ -32,6 +33,59 @@ uint32_t RowEnd(const CRomImage& rom, uint32_t pos) {
     return pos;
 }
 
+constexpr uint64_t HighBits = 0x8080808080808080ull;
+constexpr uint64_t ByteOnes = 0x0101010101010101ull;
+// How far DecodeRow may write past the row's 256 bytes.
+constexpr int RowSlack = 16;
+
+// Decodes one row into `row`, which must have RowSlack bytes of room after its 256.
+// Same result as taking one item at a time; literals are moved eight at a time and runs
+// are filled sixteen bytes at a time.
+void DecodeRow(const uint8_t* src, uint8_t* row) {
+    int x = 0;
+    while (x < MapWidth) {
+        uint64_t word;
+        std::memcpy(&word, src, 8);
+        const uint64_t high = word & HighBits;
+        // Leading literal bytes of the word (the lowest address is the lowest byte).
+        const int literals = high == 0 ? 8 : std::countr_zero(high) / 8;
+        if (literals > 0) {
+            std::memcpy(row + x, &word, 8);
+            x += literals;
+            src += literals;
+            continue;
+        }
+        const uint64_t fill = static_cast<uint64_t>(src[0] - 0x80) * ByteOnes;
+        const int length = src[1] == 0 ? 256 : src[1];
+        const int end = x + length < MapWidth ? x + length : MapWidth;
+        for (int i = x; i < end; i += 16) {
+            std::memcpy(row + i, &fill, 8);
+            std::memcpy(row + i + 8, &fill, 8);
+        }
+        x = end;
+        src += 2;
+    }
+}
+
+// Length of the run of equal tiles that starts at column x, compared a word at a time.
+int RunLength(const uint8_t* row, int x) {
+    const uint64_t fill = static_cast<uint64_t>(row[x]) * ByteOnes;
+    int end = x + 1;
+    while (end + 8 <= MapWidth) {
+        uint64_t word;
+        std::memcpy(&word, row + end, 8);
+        const uint64_t diff = word ^ fill;
+        if (diff != 0) {
+            return end + std::countr_zero(diff) / 8 - x;
+        }
+        end += 8;
+    }
+    while (end < MapWidth && row[end] == row[x]) {
+        ++end;
+    }
+    return end - x;
+}
+
 } // namespace
 
 const char* MapName(int mapId) {
@@ -44,30 +98,17 @@ void DecodeWorldMap(const CRomImage& rom, int mapId, uint8_t* grid) {
         return;
     }
     const uint32_t table = TableStart(mapId);
+    // Rows are decoded in place and may spill up to RowSlack bytes into the next row,
+    // which is decoded afterwards; the last row goes through a padded buffer.
+    uint8_t last[MapWidth + RowSlack];
     for (int r = 0; r < MapHeight; ++r) {
-        // The farthest a row can start is 0xD010 + 0xFFFF and it spans at most 512
-        // bytes, so no read leaves the image.
-        uint32_t pos = RegionStart + rom.ReadWord(table + 2 * static_cast<uint32_t>(r));
-        uint8_t* row = grid + r * MapWidth;
-        int x = 0;
-        while (x < MapWidth) {
-            uint8_t b = rom.ReadByte(pos);
-            if (b < 0x80) {
-                row[x++] = b;
-                pos += 1;
-            } else {
-                uint8_t tile = static_cast<uint8_t>(b - 0x80);
-                int len = rom.ReadByte(pos + 1);
-                if (len == 0) {
-                    len = 256;
-                }
-                int n = len < MapWidth - x ? len : MapWidth - x;
-                std::memset(row + x, tile, static_cast<std::size_t>(n));
-                x += n;
-                pos += 2;
-            }
-        }
+        // The farthest a row can start is 0xD010 + 0xFFFF and its coding spans at most
+        // 512 bytes, so even the 8-byte reads stay inside the image.
+        const uint32_t pos = RegionStart + rom.ReadWord(table + 2 * static_cast<uint32_t>(r));
+        uint8_t* row = r < MapHeight - 1 ? grid + r * MapWidth : last;
+        DecodeRow(rom.RomBytes + pos, row);
     }
+    std::memcpy(grid + (MapHeight - 1) * MapWidth, last, MapWidth);
 }
 
 int CountFreeBytes(const CRomImage& rom) {
@@ -83,41 +124,39 @@ int CountFreeBytes(const CRomImage& rom) {
 }
 
 int EncodeRow(const uint8_t* row, uint8_t* out) {
+    // Every row is coded as its maximal runs, which is what stepping through the columns
+    // with a sentinel after the last one produces: a run of one tile is a literal, a run
+    // of 2 to 255 is tile + 0x80 and the length, the whole row is tile + 0x80 and 0.
     int length = 0;
-    int t = 0;
-    int n = 0;
-    for (int x = 0; x <= MapWidth; ++x) {
-        // Past the last column a sentinel that always differs from t ends the last run.
-        int v = x < MapWidth ? row[x] : (t == 0 ? 1 : 0);
-        if (v == t) {
-            if (++n == 256) {
-                out[length++] = static_cast<uint8_t>(t + 0x80);
-                out[length++] = 0x00;
-                t = 0;
-                n = 0;
-            }
-            continue;
-        }
-        if (n >= 2) {
+    int x = 0;
+    while (x < MapWidth) {
+        const uint8_t t = row[x];
+        const int n = RunLength(row, x);
+        if (n == 1) {
+            out[length++] = t;
+        } else {
             out[length++] = static_cast<uint8_t>(t + 0x80);
-            out[length++] = static_cast<uint8_t>(n);
-        } else if (n == 1) {
-            out[length++] = static_cast<uint8_t>(t);
+            out[length++] = static_cast<uint8_t>(n == MapWidth ? 0 : n);
         }
-        t = v;
-        n = 1;
+        x += n;
     }
     return length;
 }
 
 int EncodeWorldMap(const uint8_t* grid, uint16_t p0, uint8_t* out, uint16_t* pointers) {
+    // The first eight tiles of each row, compared as one word before the rest: the same
+    // byte comparison, in the same order, ending at the first difference.
+    uint64_t heads[MapHeight];
+    for (int r = 0; r < MapHeight; ++r) {
+        std::memcpy(&heads[r], grid + r * MapWidth, 8);
+    }
     int length = 0;
     for (int r = 0; r < MapHeight; ++r) {
         const uint8_t* row = grid + r * MapWidth;
         int match = -1;
-        // Plain comparison with every earlier row in order; the first equal one is shared.
         for (int j = 0; j < r; ++j) {
-            if (std::memcmp(row, grid + j * MapWidth, MapWidth) == 0) {
+            if (heads[j] == heads[r] &&
+                std::memcmp(row + 8, grid + j * MapWidth + 8, MapWidth - 8) == 0) {
                 match = j;
                 break;
             }

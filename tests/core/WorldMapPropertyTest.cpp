@@ -196,4 +196,52 @@ TEST(StoreProperties, CoderRoundTripsAnyGrid) {
     }
 }
 
+// The coder as the format describes it: one step per column and a sentinel after the last.
+std::vector<uint8_t> StepwiseCode(const uint8_t* row) {
+    std::vector<uint8_t> out;
+    int t = 0;
+    int n = 0;
+    for (int x = 0; x <= 256; ++x) {
+        const int v = x < 256 ? row[x] : (t == 0 ? 1 : 0);
+        if (v == t) {
+            if (++n == 256) {
+                out.push_back(static_cast<uint8_t>(t + 0x80));
+                out.push_back(0);
+                t = 0;
+                n = 0;
+            }
+            continue;
+        }
+        if (n >= 2) {
+            out.push_back(static_cast<uint8_t>(t + 0x80));
+            out.push_back(static_cast<uint8_t>(n));
+        } else if (n == 1) {
+            out.push_back(static_cast<uint8_t>(t));
+        }
+        t = v;
+        n = 1;
+    }
+    return out;
+}
+
+TEST(StoreProperties, RowCoderMatchesTheStepwiseAlgorithm) {
+    std::mt19937 rng(99);
+    uint8_t out[256];
+    for (int i = 0; i < 20000; ++i) {
+        // Few tile kinds and long runs as often as short ones, so runs of every length
+        // and rows of one tile come up.
+        uint8_t row[256];
+        const uint32_t kinds = 1 + rng() % (i % 3 == 0 ? 2 : 128);
+        const uint32_t maxRun = 1 + rng() % 300;
+        for (int x = 0; x < 256;) {
+            const uint8_t tile = static_cast<uint8_t>(rng() % kinds);
+            for (uint32_t n = 1 + rng() % maxRun; n > 0 && x < 256; --n) {
+                row[x++] = tile;
+            }
+        }
+        const int length = worldmap::EncodeRow(row, out);
+        ASSERT_EQ(std::vector<uint8_t>(out, out + length), StepwiseCode(row)) << "row " << i;
+    }
+}
+
 } // namespace

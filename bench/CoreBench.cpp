@@ -1,0 +1,171 @@
+// The core's hot paths on synthetic maps. BM_Memcpy64K is the yardstick the others are
+// compared with (see BenchMain.cpp).
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "gfx/TileRenderer.h"
+#include "tests/support/RomBuilder.h"
+#include "worldmap/WorldMap.h"
+
+using testsupport::Grid;
+
+namespace {
+
+constexpr std::size_t CopySize = 64 * 1024;
+
+void BM_Memcpy64K(benchmark::State& state) {
+    std::vector<uint8_t> from(CopySize, 0x5A);
+    std::vector<uint8_t> to(CopySize);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), CopySize);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+// No two neighbouring tiles equal: every tile is a literal. The region holds only about 90
+// such rows, so the map repeats 80 of them; decoding does not care.
+Grid LiteralGrid() {
+    const Grid worst = testsupport::WorstCaseGrid(7);
+    Grid g(testsupport::GridCells);
+    for (std::size_t y = 0; y < 256; ++y) {
+        std::memcpy(&g[y * 256], &worst[(y % 80) * 256], 256);
+    }
+    return g;
+}
+
+// Every row distinct, but alike up to its last two tiles: each row is compared with every
+// earlier row over 254 bytes, the duplicate search's slowest case, yet the map codes small.
+Grid SlowSearchGrid() {
+    Grid g = testsupport::WorstCaseGrid(9);
+    for (std::size_t y = 0; y < 256; ++y) {
+        std::memset(&g[y * 256], 127, 253);
+    }
+    return g;
+}
+
+std::unique_ptr<CRomImage> RomWith(const Grid& map0) {
+    return testsupport::RomBuilder()
+        .Map(0, map0)
+        .Map(1, testsupport::RandomGrid(21))
+        .Map(2, testsupport::RandomGrid(22))
+        .Map(3, testsupport::RandomGrid(23))
+        .Build();
+}
+
+void Decode(benchmark::State& state, const Grid& map) {
+    auto rom = testsupport::RomBuilder().Map(0, map).Build();
+    Grid out(testsupport::GridCells);
+    for (auto _ : state) {
+        worldmap::DecodeWorldMap(*rom, 0, out.data());
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    if (out != map) {
+        state.SkipWithError("decoded map differs");
+    }
+}
+
+void BM_DecodeTypical(benchmark::State& state) {
+    Decode(state, testsupport::RandomGrid(20));
+}
+void BM_DecodeWorstCase(benchmark::State& state) {
+    Decode(state, LiteralGrid());
+}
+
+void BM_CountFreeBytes(benchmark::State& state) {
+    auto rom = RomWith(testsupport::RandomGrid(20));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(worldmap::CountFreeBytes(*rom));
+    }
+}
+
+// Stores the same map over and over: the size does not change after the first.
+void StoreUnchanged(benchmark::State& state, const Grid& map) {
+    auto rom = RomWith(map);
+    const Grid edited = map;
+    bool ok = worldmap::StoreWorldMap(*rom, 0, edited.data(), worldmap::CountFreeBytes(*rom));
+    const int freeBytes = worldmap::CountFreeBytes(*rom);
+    for (auto _ : state) {
+        ok = worldmap::StoreWorldMap(*rom, 0, edited.data(), freeBytes) && ok;
+    }
+    if (!ok) {
+        state.SkipWithError("store refused");
+    }
+}
+
+void BM_StoreTypical(benchmark::State& state) {
+    StoreUnchanged(state, testsupport::RandomGrid(20));
+}
+void BM_StoreWorstCase(benchmark::State& state) {
+    StoreUnchanged(state, SlowSearchGrid());
+}
+
+// Alternates between a small and a larger map 0, timing only one direction.
+void StoreResized(benchmark::State& state, bool grow) {
+    const Grid small = testsupport::RandomGrid(30, 60, 60);
+    const Grid large = testsupport::RandomGrid(31, 20, 20);
+    auto rom = RomWith(grow ? small : large);
+    const Grid& timed = grow ? large : small;
+    const Grid& reset = grow ? small : large;
+    bool ok = true;
+    for (auto _ : state) {
+        const int freeBytes = worldmap::CountFreeBytes(*rom);
+        ok = worldmap::StoreWorldMap(*rom, 0, timed.data(), freeBytes) && ok;
+        state.PauseTiming();
+        ok = worldmap::StoreWorldMap(*rom, 0, reset.data(), worldmap::CountFreeBytes(*rom)) && ok;
+        state.ResumeTiming();
+    }
+    if (!ok) {
+        state.SkipWithError("store refused");
+    }
+}
+
+void BM_StoreGrow(benchmark::State& state) {
+    StoreResized(state, true);
+}
+void BM_StoreShrink(benchmark::State& state) {
+    StoreResized(state, false);
+}
+
+void BM_RenderTiles(benchmark::State& state) {
+    std::mt19937 rng(5);
+    auto randomBytes = [&](std::size_t n) {
+        std::vector<uint8_t> bytes(n);
+        for (uint8_t& b : bytes) {
+            b = static_cast<uint8_t>(rng());
+        }
+        return bytes;
+    };
+    auto rom = testsupport::RomBuilder()
+                   .Poke(0x10, randomBytes(0x500))
+                   .Poke(0x1650, randomBytes(0x30))
+                   .Poke(0x14C10, randomBytes(0x2000))
+                   .Build();
+    for (int i = 0; i < 64; ++i) {
+        rom->ColourTable[i] = static_cast<uint32_t>(rng()) & 0xFFFFFF;
+    }
+    auto tiles = std::make_unique<gfx::MetatilePixels>();
+    for (auto _ : state) {
+        gfx::RenderMetatileSet(*rom, 3, *tiles);
+        benchmark::DoNotOptimize(tiles->data());
+        benchmark::ClobberMemory();
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_Memcpy64K)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DecodeTypical)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DecodeWorstCase)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CountFreeBytes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StoreTypical)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StoreWorstCase)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StoreGrow)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StoreShrink)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RenderTiles)->Unit(benchmark::kMicrosecond);
