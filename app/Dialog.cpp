@@ -1,5 +1,8 @@
 #include "app/Dialog.h"
 
+#include <algorithm>
+#include <functional>
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,6 +1,7 @@
 #include "app/ImageList.h"
 
 #include <QPainter>
+#include <algorithm>
 
 bool CImageList::Create(int cx, int cy, unsigned flags, int initial, int grow) {
     // Images are kept in full colour whatever `flags` asks; the list never grows a mask.

@@ -21,47 +21,29 @@ template <class Window, class Check> void WhenModalOpens(Check check) {
     });
 }
 
-TEST(MessageBox, RealBoxIsAWarningWithOneOkButtonCaptionedWithTheProgramName) {
-    EXPECT_EQ(app::ApplicationName(), "atlasforge-app-tests");
-    bool seen = false;
-    WhenModalOpens<QMessageBox>([&seen](QMessageBox* box) {
-        seen = true;
+TEST(MessageBox, WarningWithOneOkCaptionedWithTheProgramNameAndReplaceable) {
+    std::vector<QString> shown;
+    WhenModalOpens<QMessageBox>([&shown](QMessageBox* box) {
+        shown.push_back(box->text());
         EXPECT_EQ(box->icon(), QMessageBox::Warning);
         EXPECT_EQ(box->windowTitle(), "atlasforge-app-tests");
-        EXPECT_EQ(box->text(), "Two\nlines");
-        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
         EXPECT_EQ(box->buttons().size(), 1);
         box->button(QMessageBox::Ok)->click();
     });
     app::MessageBox("Two\nlines");
-    EXPECT_TRUE(seen);
-}
+    EXPECT_EQ(shown, std::vector<QString>{"Two\nlines"});
 
-TEST(MessageBox, ReplacementRecordsAndEmptyRestores) {
-    std::vector<QString> texts;
-    app::SetMessageBoxFunction([&texts](const QString& t) { texts.push_back(t); });
+    std::vector<QString> recorded;
+    app::SetMessageBoxFunction([&recorded](const QString& t) { recorded.push_back(t); });
     app::MessageBox("first");
-    app::MessageBox("second");
     app::SetMessageBoxFunction({});
-    EXPECT_EQ(texts, (std::vector<QString>{"first", "second"}));
-
-    bool realShown = false;
-    WhenModalOpens<QMessageBox>([&realShown](QMessageBox* box) {
-        realShown = true;
-        box->accept();
-    });
-    app::MessageBox("third");
-    EXPECT_TRUE(realShown);
-    EXPECT_EQ(texts.size(), 2u);
+    EXPECT_EQ(recorded, std::vector<QString>{"first"});
 }
 
-TEST(OpenFileDialog, RealDialogOpensRomFilesFirstAndAnswersTheFullPath) {
+TEST(OpenFileDialog, RomFilesFirstFullPathOrNothingAndReplaceable) {
     QTemporaryDir dir;
     const QString rom = dir.filePath("game.nes");
-    {
-        QFile f(rom);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    QFile(rom).open(QIODevice::WriteOnly);
     WhenModalOpens<QFileDialog>([&rom](QFileDialog* dlg) {
         EXPECT_EQ(dlg->windowTitle(), "Open");
         EXPECT_EQ(dlg->acceptMode(), QFileDialog::AcceptOpen);
@@ -72,42 +54,25 @@ TEST(OpenFileDialog, RealDialogOpensRomFilesFirstAndAnswersTheFullPath) {
         dlg->selectFile(rom);
         static_cast<QDialog*>(dlg)->accept(); // QFileDialog hides its accept()
     });
-    const std::optional<QString> chosen = app::GetOpenFileName();
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(*chosen, rom);
-
+    EXPECT_EQ(app::GetOpenFileName(), rom);
     WhenModalOpens<QFileDialog>([](QFileDialog* dlg) { dlg->reject(); });
     EXPECT_FALSE(app::GetOpenFileName().has_value());
-}
 
-TEST(OpenFileDialog, ReplacementAnswersInsteadOfTheDialog) {
-    int asked = 0;
-    app::SetOpenFileFunction([&asked]() -> std::optional<QString> {
-        ++asked;
-        return QString("/somewhere/rom.nes");
-    });
+    app::SetOpenFileFunction([] { return std::optional<QString>("/somewhere/rom.nes"); });
     EXPECT_EQ(app::GetOpenFileName(), QString("/somewhere/rom.nes"));
-    app::SetOpenFileFunction([]() -> std::optional<QString> { return std::nullopt; });
-    EXPECT_FALSE(app::GetOpenFileName().has_value());
     app::SetOpenFileFunction({});
-    EXPECT_EQ(asked, 1);
 }
 
 TEST(ImageList, ConvertsBgrPixelsAndDrawsOpaque) {
     CImageList list;
     EXPECT_FALSE(list.Create(0, 16, 8, 128, 0));
     ASSERT_TRUE(list.Create(16, 16, 8, 128, 0));
-    EXPECT_EQ(list.GetImageCount(), 0);
-
     std::vector<uint32_t> pixels(256, 0x00563412); // red 0x12, green 0x34, blue 0x56
     pixels[1] = 0x010101;                          // the mask colour stays a colour
     pixels[255] = 0x00FF0000;                      // pure blue
     EXPECT_EQ(list.AddMasked(pixels.data(), 0x010101), 0);
-    std::vector<uint32_t> second(256, 0x000000FF); // pure red
-    EXPECT_EQ(list.AddMasked(second.data(), 0x010101), 1);
-    EXPECT_EQ(list.GetImageCount(), 2);
-    EXPECT_EQ(list.Image(0).pixel(0, 0), qRgb(0x12, 0x34, 0x56));
-    EXPECT_EQ(list.Image(0).pixel(15, 15), qRgb(0, 0, 0xFF));
+    std::vector<uint32_t> red(256, 0x000000FF);
+    EXPECT_EQ(list.AddMasked(red.data(), 0x010101), 1);
 
     QImage canvas(40, 40, QImage::Format_RGB32);
     canvas.fill(qRgb(200, 200, 200));
@@ -123,7 +88,7 @@ TEST(ImageList, ConvertsBgrPixelsAndDrawsOpaque) {
     EXPECT_EQ(canvas.pixel(0, 0), qRgb(200, 200, 200));
 
     EXPECT_TRUE(list.Remove(0));
-    EXPECT_EQ(list.GetImageCount(), 1);
+    ASSERT_EQ(list.GetImageCount(), 1);
     EXPECT_EQ(list.Image(0).pixel(3, 3), qRgb(0xFF, 0, 0));
     EXPECT_FALSE(list.Remove(5));
     EXPECT_TRUE(list.Remove(-1));
