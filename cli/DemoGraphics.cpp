@@ -28,7 +28,6 @@ enum Pattern : uint8_t {
     Ripple,
     GrassA,
     GrassB,
-    Tree,
     SandA,
     SandB,
     Flow,
@@ -38,7 +37,8 @@ enum Pattern : uint8_t {
     Pebbles,
     MountainTL, // four quarters of one drawing each, in the order TL, TR, BL, BR
     TownTL = MountainTL + 4,
-    SharedPatternsEnd = TownTL + 4,
+    ForestTL = TownTL + 4,
+    SharedPatternsEnd = ForestTL + 4,
 };
 
 // Per-set patterns, numbers 128 and up.
@@ -59,8 +59,6 @@ constexpr Art8 GrassAArt = {"........", "..1.....", ".1.1....", "........",
                             ".....2..", "....1.1.", "........", "........"};
 constexpr Art8 GrassBArt = {"........", ".....1..", "....1.1.", "........",
                             ".2......", "1.1.....", "........", "........"};
-constexpr Art8 TreeArt = {"...11...", "..1121..", ".112211.", ".111211.",
-                          "..1111..", "...33...", "...33...", "........"};
 constexpr Art8 SandAArt = {"........", "...1....", "........", "......1.",
                            ".1......", "........", "....1...", "........"};
 constexpr Art8 SandBArt = {"........", "........", "..1111..", ".1....1.",
@@ -87,6 +85,12 @@ constexpr Art16 TownArt = {
     ".22222....22222.", ".22322....22322.", ".22322....22322.", "................",
     "......111.......", ".....11111......", "....1111111.....", ".....22222......",
     ".....22322......", ".....22322......", "................", "................",
+};
+constexpr Art16 ForestArt = {
+    "..1111......11..", ".112211....1121.", "11222111..112211", "11122111..111211",
+    ".111111....1111.", "...33.......33..", "...33..1111.33..", ".......12211....",
+    "..11..1222111...", ".1121.1112111...", "112211.11111..11", "111211...33..112",
+    ".1111....33..111", "..33...........3", "..33............", "................",
 };
 constexpr Art16 CastleArt = {
     "................", "..1..........1..", "..11.........11.", "..3...........3.",
@@ -140,12 +144,13 @@ template <std::size_t N> constexpr bool Drawn(const char* const (&art)[N], std::
     return true;
 }
 static_assert(Drawn(WaveAArt, 8) && Drawn(WaveBArt, 8) && Drawn(RippleArt, 8) &&
-              Drawn(GrassAArt, 8) && Drawn(GrassBArt, 8) && Drawn(TreeArt, 8) &&
-              Drawn(SandAArt, 8) && Drawn(SandBArt, 8) && Drawn(FlowArt, 8) && Drawn(HillArt, 8) &&
-              Drawn(SnowArt, 8) && Drawn(MarshArt, 8) && Drawn(PebblesArt, 8));
-static_assert(Drawn(MountainArt, 16) && Drawn(TownArt, 16) && Drawn(CastleArt, 16) &&
-              Drawn(DomeArt, 16) && Drawn(CaveArt, 16) && Drawn(TowerArt, 16) &&
-              Drawn(CloudArt, 16) && Drawn(ShipArt, 16) && Drawn(CoralArt, 16));
+              Drawn(GrassAArt, 8) && Drawn(GrassBArt, 8) && Drawn(SandAArt, 8) &&
+              Drawn(SandBArt, 8) && Drawn(FlowArt, 8) && Drawn(HillArt, 8) && Drawn(SnowArt, 8) &&
+              Drawn(MarshArt, 8) && Drawn(PebblesArt, 8));
+static_assert(Drawn(MountainArt, 16) && Drawn(TownArt, 16) && Drawn(ForestArt, 16) &&
+              Drawn(CastleArt, 16) && Drawn(DomeArt, 16) && Drawn(CaveArt, 16) &&
+              Drawn(TowerArt, 16) && Drawn(CloudArt, 16) && Drawn(ShipArt, 16) &&
+              Drawn(CoralArt, 16));
 
 // A tile: its four quarter patterns and its sub-palette.
 struct TileDef {
@@ -162,7 +167,7 @@ constexpr TileDef SharedTerrain[] = {
     {{WaveA, WaveB, WaveB, WaveA}, 0},     // sea
     {{Ripple, Ripple, Ripple, Ripple}, 0}, // shallows
     {{GrassA, GrassB, GrassB, GrassA}, 1}, // grass
-    {{Tree, Tree, Tree, Tree}, 1},         // forest
+    {{Quad(ForestTL, 0), Quad(ForestTL, 1), Quad(ForestTL, 2), Quad(ForestTL, 3)}, 1},
     {{Quad(MountainTL, 0), Quad(MountainTL, 1), Quad(MountainTL, 2), Quad(MountainTL, 3)}, 2},
     {{SandA, SandB, SandB, SandA}, 2}, // desert
     {{Flow, Flow, Flow, Flow}, 0},     // river
@@ -242,7 +247,6 @@ void WriteSharedGraphics(CRomImage& rom) {
     Write8(rom, 0, Ripple, RippleArt);
     Write8(rom, 0, GrassA, GrassAArt);
     Write8(rom, 0, GrassB, GrassBArt);
-    Write8(rom, 0, Tree, TreeArt);
     Write8(rom, 0, SandA, SandAArt);
     Write8(rom, 0, SandB, SandBArt);
     Write8(rom, 0, Flow, FlowArt);
@@ -252,6 +256,7 @@ void WriteSharedGraphics(CRomImage& rom) {
     Write8(rom, 0, Pebbles, PebblesArt);
     Write16(rom, 0, MountainTL, MountainArt);
     Write16(rom, 0, TownTL, TownArt);
+    Write16(rom, 0, ForestTL, ForestArt);
     for (int t = 0; t < SharedTiles; ++t) {
         WriteTile(rom, 0, t, t < SharedTerrainCount ? SharedTerrain[t] : Spare(t));
     }
