@@ -71,26 +71,42 @@ std::vector<std::string> CheckLayout(const CRomImage& rom, int mapId) {
         problems.push_back("the data of " + Name(MapCount - 1) + " ends at " + Hex(dataEnd) +
                            ", before it starts at " + Hex(starts[MapCount - 1]));
     }
-    // A store moves everything from the start of the next map to the end of map 3's data
-    // and shifts the pointers of the maps after it by the same amount; a pointer that leads
-    // anywhere else would then point at the wrong bytes.
-    for (int m = mapId < 0 ? 1 : mapId + 1; m < MapCount; ++m) {
-        const uint32_t low = mapId < 0 ? starts[m] : starts[mapId + 1];
+    // Where the rows of each map must lie, start and end. A store of map m keeps every
+    // byte before m's data and moves everything from the next map's start to the end of
+    // map 3's data as one block, shifting the pointers of the maps after m with it; a row
+    // anywhere else would come out changed. Without a map: each map's own data.
+    for (int k = 0; k < MapCount; ++k) {
+        uint32_t low;
+        uint32_t high;
+        if (mapId < 0) {
+            low = starts[k];
+            high = k < MapCount - 1 ? starts[k + 1] : dataEnd;
+        } else if (k < mapId) {
+            low = RowDataStart;
+            high = starts[mapId];
+        } else if (k > mapId) {
+            low = starts[mapId + 1];
+            high = dataEnd;
+        } else {
+            continue; // its rows are all rewritten
+        }
+        high = std::min(high, RowDataEnd);
         int outside = 0;
         int firstRow = -1;
         for (int r = 0; r < MapHeight; ++r) {
             const uint32_t at =
-                RegionStart + rom.ReadWord(TableStart(m) + 2 * static_cast<uint32_t>(r));
-            if (at < low || at >= dataEnd || at >= RowDataEnd) {
-                if (outside++ == 0) {
-                    firstRow = r;
-                }
+                RegionStart + rom.ReadWord(TableStart(k) + 2 * static_cast<uint32_t>(r));
+            // A coded row spans at most 512 bytes: only rows that start near the end
+            // need walking.
+            const bool inside = at >= low && at < high &&
+                                (at + 2 * MapWidth <= high || CodedRowEnd(rom, at) <= high);
+            if (!inside && outside++ == 0) {
+                firstRow = r;
             }
         }
         if (outside > 0) {
-            problems.push_back(Name(m) + ": " + std::to_string(outside) +
-                               " row pointer(s) outside " + Hex(low) + " to " +
-                               Hex(std::min(dataEnd, RowDataEnd) - 1) + ", the first at row " +
+            problems.push_back(Name(k) + ": " + std::to_string(outside) + " row(s) not inside " +
+                               Hex(low) + " to " + Hex(high - 1) + ", the first is row " +
                                std::to_string(firstRow));
         }
     }

@@ -16,23 +16,6 @@ constexpr const char* MapNames[MapCount] = {
     "Under Water World Map",
 };
 
-// The byte just past the coded row that starts at `pos`: decoding stops there too.
-uint32_t RowEnd(const CRomImage& rom, uint32_t pos) {
-    int count = 0;
-    while (count < MapWidth) {
-        uint8_t b = rom.ReadByte(pos);
-        if (b < 0x80) {
-            count += 1;
-            pos += 1;
-        } else {
-            uint8_t len = rom.ReadByte(pos + 1);
-            count += len == 0 ? 256 : len;
-            pos += 2;
-        }
-    }
-    return pos;
-}
-
 constexpr uint64_t HighBits = 0x8080808080808080ull;
 constexpr uint64_t ByteOnes = 0x0101010101010101ull;
 // How far DecodeRow may write past the row's 256 bytes.
@@ -111,6 +94,22 @@ void DecodeWorldMap(const CRomImage& rom, int mapId, uint8_t* grid) {
     std::memcpy(grid + (MapHeight - 1) * MapWidth, last, MapWidth);
 }
 
+uint32_t CodedRowEnd(const CRomImage& rom, uint32_t offset) {
+    int count = 0;
+    while (count < MapWidth) {
+        const uint8_t b = rom.ReadByte(offset);
+        if (b < 0x80) {
+            count += 1;
+            offset += 1;
+        } else {
+            const uint8_t length = rom.ReadByte(offset + 1);
+            count += length == 0 ? 256 : length;
+            offset += 2;
+        }
+    }
+    return offset;
+}
+
 int CountFreeBytes(const CRomImage& rom) {
     const uint32_t table = TableStart(3);
     uint16_t largest = rom.ReadWord(table);
@@ -120,7 +119,7 @@ int CountFreeBytes(const CRomImage& rom) {
             largest = p;
         }
     }
-    return static_cast<int>(RowDataEnd) - static_cast<int>(RowEnd(rom, RegionStart + largest));
+    return static_cast<int>(RowDataEnd) - static_cast<int>(CodedRowEnd(rom, RegionStart + largest));
 }
 
 int EncodeRow(const uint8_t* row, uint8_t* out) {
@@ -178,11 +177,13 @@ StoreReport StoreWorldMapReport(CRomImage& rom, int mapId, const uint8_t* grid, 
         report.status = mapId < 0 ? StoreStatus::BadLayout : StoreStatus::Stored;
         return report;
     }
+    uint8_t allTiles = 0;
     for (int i = 0; i < GridSize; ++i) {
-        if (grid[i] > 0x7F) {
-            report.status = StoreStatus::BadTile;
-            return report;
-        }
+        allTiles |= grid[i];
+    }
+    if (allTiles > 0x7F) {
+        report.status = StoreStatus::BadTile;
+        return report;
     }
     // The caller's count must be current: it fixes map 3's end and the zero fill.
     if (freeBytes != CountFreeBytes(rom) || !CheckLayout(rom, mapId).empty()) {

@@ -30,6 +30,10 @@ inline constexpr uint32_t TableStart(int mapId) {
 // another id gives a grid of tile 0.
 void DecodeWorldMap(const CRomImage& rom, int mapId, uint8_t* grid);
 
+// The file offset just past the coded row that starts at `offset`: where decoding of that
+// row stops, including when its last run passes column 255. At most 512 bytes on.
+uint32_t CodedRowEnd(const CRomImage& rom, uint32_t offset);
+
 // Bytes left between the end of map 3's last stored row and RowDataEnd; negative when
 // that row runs past the region.
 int CountFreeBytes(const CRomImage& rom);

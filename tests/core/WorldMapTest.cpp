@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -289,6 +290,27 @@ TEST(Store, RefusesLayoutsItCannotRewriteSafely) {
          [](CRomImage& r, const RomBuilder& b) {
              r.WriteWord(0xD410 + 20, static_cast<uint16_t>(b.DataEnd() + 5 - 0xD010));
          }},
+        {"a row of map 0 running into map 1", 1,
+         [](CRomImage& r, const RomBuilder& b) {
+             r.WriteWord(0xD010 + 10, static_cast<uint16_t>(b.MapStart(1) - 1 - 0xD010));
+         }},
+        {"a row of map 3 running into the free bytes", 0,
+         [](CRomImage& r, const RomBuilder&) {
+             // The last stored row is a run of 255 and a literal; a row starting one byte
+             // earlier reads its first byte as a length and runs on past it.
+             uint16_t last = 0;
+             for (int row = 0; row < 256; ++row) {
+                 last = std::max(last, r.ReadWord(0xD610 + 2 * static_cast<uint32_t>(row)));
+             }
+             const uint32_t at = 0xD010 + last;
+             r.RomBytes[at - 1] = 0x85;
+             r.RomBytes[at] = 0x90;
+             r.RomBytes[at + 1] = 0xFF;
+             r.RomBytes[at + 2] = 0x05;
+             r.WriteWord(0xD610 + 10, static_cast<uint16_t>(last - 1));
+         }},
+        {"a row of map 0 in the tables", 2,
+         [](CRomImage& r, const RomBuilder&) { r.WriteWord(0xD010 + 10, 0x100); }},
         {"maps out of order", 3,
          [](CRomImage& r, const RomBuilder&) { r.WriteWord(0xD210, r.ReadWord(0xD410) + 1); }},
         {"map 3 ends past the region", 3,
