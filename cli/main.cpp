@@ -122,7 +122,12 @@ int main(int argc, char** argv) {
             PrintCommandHelp(c.spec);
             return cli::ExitDone;
         }
-        return Report(c.run(args));
+        const Outcome outcome = c.run(args);
+        // Output cut short (a full disk behind a redirection) must not pass for success.
+        if (outcome.Ok() && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
+            return Report(cli::Fail(cli::ExitFile, "standard output cannot be written"));
+        }
+        return Report(outcome);
     }
     return Report(cli::Fail(cli::ExitUsage,
                             "unknown command " + name + " (atlasforge-cli --help lists them)"));

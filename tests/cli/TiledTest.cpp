@@ -20,9 +20,12 @@ bool HaveTiled() {
     return std::system("command -v tiled >/dev/null 2>&1") == 0;
 }
 
-// `tiled --export-map FORMAT in out`, on the offscreen platform.
+// `tiled --export-map FORMAT in out`, on the offscreen platform, with its settings kept in
+// a folder of its own rather than the user's.
 bool TiledConvert(const std::string& format, const std::string& in, const std::string& out) {
-    const std::string command = "QT_QPA_PLATFORM=offscreen timeout 120 tiled --export-map " +
+    static const TempDir home;
+    const std::string command = "HOME='" + home / "" + "' XDG_CONFIG_HOME='" + home / "" +
+                                "' QT_QPA_PLATFORM=offscreen timeout 120 tiled --export-map " +
                                 format + " '" + in + "' '" + out + "' >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
 }
