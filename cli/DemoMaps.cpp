@@ -124,12 +124,12 @@ class MapMaker {
                 wet_[Index(bx, by)] = Fractal(bx, by, 4, kind_.seed ^ 0x5A5A5u);
             }
         }
-        sea_ = TopShareLevel(height_, kind_.landPercent);
+        const int sea = TopShareLevel(height_, kind_.landPercent);
         const int shallow = TopShareLevel(height_, kind_.landPercent + 5);
         Field land;
         Field landWet;
         for (int i = 0; i < Size; ++i) {
-            if (height_[i] >= sea_) {
+            if (height_[i] >= sea) {
                 land.push_back(height_[i]);
                 landWet.push_back(wet_[i]);
             }
@@ -147,7 +147,7 @@ class MapMaker {
             Tile t = Grass;
             if (h < shallow) {
                 t = Sea;
-            } else if (h < sea_) {
+            } else if (h < sea) {
                 t = Shallows;
             } else if (h >= snow) {
                 t = Snow;
@@ -211,10 +211,10 @@ class MapMaker {
         }
     }
 
-    // Places `count` single tiles on blocks of kind `on`, at least `spacing` blocks apart
-    // from each other and from everything placed before.
+    // Places `count` single tiles on open sea or on grass and desert, apart from each other
+    // and from everything placed before.
     void Place(uint8_t* grid, uint8_t tile, int count, bool onSea, uint32_t salt) {
-        const int spacing = 12;
+        const int spacing = 12; // blocks, along both axes together
         for (uint32_t attempt = 0; attempt < 4000 && count > 0; ++attempt) {
             const uint32_t h = Hash(attempt, salt, kind_.seed);
             const int bx = static_cast<int>(h % Blocks);
@@ -264,7 +264,6 @@ class MapMaker {
     Field wet_;
     std::vector<Tile> block_;
     std::vector<std::array<int, 2>> placed_;
-    int sea_ = 0;
 };
 
 } // namespace
