@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <filesystem>
+#include <set>
 
 #include "CliTestSupport.h"
 #include "cli/GridCsv.h"
@@ -217,6 +218,13 @@ TEST_F(CliCommand, EnemiesAsCsvAndJson) {
     const RunResult json = RunCli({"enemies", rom_, "--json"});
     const QJsonArray list = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).array();
     ASSERT_EQ(list.size(), 214);
+    std::set<QString> names;
+    for (const auto& enemy : list) {
+        names.insert(enemy.toObject()["name"].toString());
+    }
+    EXPECT_EQ(names.size(), 214u); // distinct, none empty
+    EXPECT_EQ(names.count(""), 0u);
+    EXPECT_EQ(list[37].toObject()["name"].toString(), "Red Wolf");
     const QJsonObject last = list[213].toObject();
     EXPECT_EQ(last["index"].toInt(), 213);
     EXPECT_EQ(last["record"].toArray().size(), 16);

@@ -7,8 +7,6 @@
 #include "cli/DemoRom.h"
 #include "gfx/StandardPalette.h"
 #include "gfx/TileRenderer.h"
-#include "text/EnemyData.h"
-#include "text/TextTable.h"
 #include "worldmap/MapLayout.h"
 #include "worldmap/WorldMap.h"
 
@@ -68,22 +66,6 @@ TEST(DemoRom, EachGraphicsSetLooksItsOwn) {
     for (const auto& tile : *sets[1]) {
         EXPECT_GT(std::set<uint32_t>(tile.begin(), tile.end()).size(), 1u);
     }
-}
-
-TEST(DemoRom, Holds214NamedEnemies) {
-    auto rom = CopyOf(DemoRom());
-    text::BuildTextTable(*rom);
-    const auto enemies = text::ReadEnemies(*rom);
-    ASSERT_EQ(enemies.size(), 214u);
-    std::set<std::string> names;
-    for (const auto& e : enemies) {
-        EXPECT_FALSE(e.name.empty());
-        names.insert(e.name);
-    }
-    EXPECT_EQ(names.size(), 214u);
-    EXPECT_EQ(enemies[0].name, "Goblin");
-    EXPECT_EQ(enemies[37].name, "Red Wolf");
-    EXPECT_GT(enemies[213].gold, enemies[0].gold);
 }
 
 TEST(StandardPalette, IsTheFileInTheTreeAndLooksLikeTheConsole) {
