@@ -124,6 +124,7 @@ class CMapsDlg : public CDialog {
     int ChooserTileAt(const QPoint& p) const;
     // Ends a stroke, closing its undo step.
     void StopDragging();
+    void UncoverDrawingAreas();
     void Undo();
     void Redo();
 
