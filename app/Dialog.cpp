@@ -41,6 +41,33 @@ class DialogScrollBar : public QScrollBar {
     }
 };
 
+// A frame and its title, and nothing else: styles that shade a group box's inside would
+// tint whatever the dialog paints there, such as the map view.
+class DialogGroupBox : public QGroupBox {
+  public:
+    using QGroupBox::QGroupBox;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        (void)event;
+        constexpr int TitleLeft = 8;
+        QPainter p(this);
+        const QFontMetrics fm = fontMetrics();
+        const QRect frame = rect().adjusted(0, fm.height() / 2, -1, -1);
+        // Etched: a shadow line with a light line inside and below it.
+        p.setPen(palette().color(QPalette::Mid));
+        p.drawRect(frame.adjusted(0, 0, -1, -1));
+        p.setPen(palette().color(QPalette::Light));
+        p.drawRect(frame.adjusted(1, 1, 0, 0));
+        if (!title().isEmpty()) {
+            const QRect text(TitleLeft, 0, fm.horizontalAdvance(title()), fm.height());
+            p.fillRect(text.adjusted(-2, 0, 2, 0), palette().color(QPalette::Window));
+            p.setPen(palette().color(QPalette::WindowText));
+            p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title());
+        }
+    }
+};
+
 int ScrollCodeOf(int action) {
     switch (action) {
     case QAbstractSlider::SliderSingleStepSub:
@@ -113,7 +140,7 @@ void CDialog::BuildControls() {
             break;
         }
         case res::Kind::GroupBox:
-            w = new QGroupBox(text, this);
+            w = new DialogGroupBox(text, this);
             break;
         case res::Kind::Static: {
             auto* label = new QLabel(text, this);

@@ -2,6 +2,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -15,6 +16,7 @@
 namespace {
 
 using Log = std::vector<std::string>;
+const QColor Painted(0x12, 0x9A, 0x56);
 
 // A dialog on any template that records what reaches its handlers.
 class Probe : public CDialog {
@@ -42,6 +44,7 @@ class Probe : public CDialog {
     void OnVScroll(int code, int pos, int bar) override { Scroll("v", code, pos, bar); }
     void OnHScroll(int code, int pos, int bar) override { Scroll("h", code, pos, bar); }
     void showEvent(QShowEvent* e) override { ++shows, CDialog::showEvent(e); }
+    void OnPaint(QPainter& dc) override { dc.fillRect(rect(), Painted); }
 
   private:
     template <class... A> void Note(const char* fmt, A... a) {
@@ -118,6 +121,16 @@ TEST(DialogLayout, EveryTextFitsItsControlAndNothingOverlaps) {
                 }
             }
         }
+    }
+}
+
+TEST(DialogPaint, FramesAndLabelsLeaveTheDialogsPaintingUntouched) {
+    Probe dlg(130);
+    ASSERT_TRUE(dlg.Create());
+    const QImage shot = dlg.grab().toImage();
+    // Inside the "Map" and "Tiles" frames, and under the "Available Bytes:" text.
+    for (QPoint at : {QPoint(163, 30), QPoint(418, 285), QPoint(720, 285), QPoint(458, 314)}) {
+        EXPECT_EQ(shot.pixelColor(at), Painted) << at.x() << "," << at.y();
     }
 }
 
