@@ -33,26 +33,28 @@ class Probe : public CDialog {
         }
         return true;
     }
-    void OnOK() override { Note("ok"), CDialog::OnOK(); }
-    void OnCancel() override { Note("cancel"), CDialog::OnCancel(); }
-    void OnCommand(int id) override { Note("command %d", id); }
-    void OnSelChange(int id) override { Note("sel %d", id); }
-    void OnLButtonDown(const QPoint& p) override { Note("ldown %d,%d", p.x(), p.y()); }
-    void OnLButtonUp(const QPoint& p) override { Note("lup %d,%d", p.x(), p.y()); }
-    void OnRButtonDown(const QPoint& p) override { Note("rdown %d,%d", p.x(), p.y()); }
-    void OnMouseMove(const QPoint& p) override { Note("move %d,%d", p.x(), p.y()); }
+    void OnOK() override { log.push_back("ok"), CDialog::OnOK(); }
+    void OnCancel() override { log.push_back("cancel"), CDialog::OnCancel(); }
+    void OnCommand(int id) override { log.push_back("command " + std::to_string(id)); }
+    void OnSelChange(int id) override { log.push_back("sel " + std::to_string(id)); }
+    void OnLButtonDown(const QPoint& p) override { Mouse("ldown", p); }
+    void OnLButtonUp(const QPoint& p) override { Mouse("lup", p); }
+    void OnRButtonDown(const QPoint& p) override { Mouse("rdown", p); }
+    void OnMouseMove(const QPoint& p) override { Mouse("move", p); }
     void OnVScroll(int code, int pos, int bar) override { Scroll("v", code, pos, bar); }
     void OnHScroll(int code, int pos, int bar) override { Scroll("h", code, pos, bar); }
     void showEvent(QShowEvent* e) override { ++shows, CDialog::showEvent(e); }
     void OnPaint(QPainter& dc) override { dc.fillRect(rect(), Painted); }
 
   private:
-    template <class... A> void Note(const char* fmt, A... a) {
-        log.push_back(QString::asprintf(fmt, a...).toStdString());
+    void Mouse(const char* what, const QPoint& p) {
+        log.push_back(std::string(what) + " " + std::to_string(p.x()) + "," +
+                      std::to_string(p.y()));
     }
     // Moves the bar only while the thumb is tracked, so other codes must leave it alone.
     void Scroll(const char* dir, int code, int pos, int bar) {
-        Note("%s %d %d %d", dir, code, pos, bar);
+        log.push_back(std::string(dir) + " " + std::to_string(code) + " " + std::to_string(pos) +
+                      " " + std::to_string(bar));
         if (code == SB_THUMBTRACK) {
             SetScrollPos(bar, pos);
         }
