@@ -27,6 +27,12 @@ void PutWord(CRomImage& rom, uint32_t at, uint16_t value) {
     rom.RomBytes[at + 1] = static_cast<uint8_t>(value >> 8);
 }
 
+void Put(CRomImage& rom, uint32_t at, const std::vector<uint8_t>& bytes) {
+    if (!bytes.empty()) {
+        std::memcpy(rom.RomBytes + at, bytes.data(), bytes.size());
+    }
+}
+
 void CodeRow(const uint8_t* row, int maxRun, std::vector<uint8_t>& out) {
     int x = 0;
     while (x < 256) {
@@ -277,7 +283,7 @@ std::unique_ptr<CRomImage> RomBuilder::Build() const {
     }
     for (std::size_t m = 0; m < 4; ++m) {
         starts_[m] = at;
-        std::memcpy(rom->RomBytes + at, data[m].data(), data[m].size());
+        Put(*rom, at, data[m]);
         for (std::size_t r = 0; r < 256; ++r) {
             PutWord(*rom, kRegion + 0x200 * static_cast<uint32_t>(m) + 2 * static_cast<uint32_t>(r),
                     static_cast<uint16_t>(at - kRegion + offsets[m][r]));
@@ -288,7 +294,7 @@ std::unique_ptr<CRomImage> RomBuilder::Build() const {
     std::memset(rom->RomBytes + at, freeFill_, kRowDataEnd - at);
 
     for (const auto& [offset, bytes] : graphics_) {
-        std::memcpy(rom->RomBytes + offset, bytes.data(), bytes.size());
+        Put(*rom, offset, bytes);
     }
     for (const auto& [index, bgr] : colours_) {
         rom->ColourTable[index] = bgr;
@@ -320,12 +326,12 @@ std::unique_ptr<CRomImage> RomBuilder::Build() const {
             names.push_back(0);
         }
     }
-    std::memcpy(rom->RomBytes + kNames, names.data(), names.size());
+    Put(*rom, kNames, names);
     for (const auto& [offset, bytes] : enemyData_) {
-        std::memcpy(rom->RomBytes + offset, bytes.data(), bytes.size());
+        Put(*rom, offset, bytes);
     }
     for (const auto& [offset, bytes] : pokes_) {
-        std::memcpy(rom->RomBytes + offset, bytes.data(), bytes.size());
+        Put(*rom, offset, bytes);
     }
     if (!textTable_) {
         std::memset(rom->TextTable, 0, sizeof rom->TextTable);
