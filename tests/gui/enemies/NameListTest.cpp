@@ -51,21 +51,7 @@ TEST(FillNameList, PutsEachNameAtItsIndexInBothControlsWithoutEmptyingThem) {
     EXPECT_EQ(Items(combo), expected);
 }
 
-TEST(FillNameList, FillsOnlyTheControlsGiven) {
-    auto rom = RomWithNames();
-    ASSERT_TRUE(rom);
-    QListWidget list;
-    QComboBox combo;
-
-    FillNameList(*rom, Start, 2, &list, nullptr);
-    FillNameList(*rom, Start, 2, nullptr, &combo);
-    FillNameList(*rom, Start, 2, nullptr, nullptr);
-
-    EXPECT_EQ(Items(list), (QStringList{"Goblin", "TheA"}));
-    EXPECT_EQ(Items(combo), (QStringList{"Goblin", "TheA"}));
-}
-
-TEST(FillNameList, CountBelowOneInsertsNothing) {
+TEST(FillNameList, FillsOnlyTheControlsGivenAndNothingForCountBelowOne) {
     auto rom = RomWithNames();
     ASSERT_TRUE(rom);
     QListWidget list;
@@ -73,20 +59,12 @@ TEST(FillNameList, CountBelowOneInsertsNothing) {
 
     FillNameList(*rom, Start, 0, &list, &combo);
     FillNameList(*rom, Start, -5, &list, &combo);
-
+    FillNameList(*rom, Start, 2, nullptr, nullptr);
     EXPECT_EQ(list.count(), 0);
     EXPECT_EQ(combo.count(), 0);
-}
 
-TEST(FillNameList, NameRunningIntoTheEndOfTheRomEndsThere) {
-    auto rom = testsupport::RomBuilder().Build();
-    ASSERT_TRUE(rom);
-    const uint32_t last = static_cast<uint32_t>(RomFileSize) - 2;
-    rom->RomBytes[last] = 0x8A;
-    rom->RomBytes[last + 1] = 0xFF;
-    QListWidget list;
-
-    FillNameList(*rom, last, 3, &list, nullptr);
-
-    EXPECT_EQ(Items(list), (QStringList{"A ", "", ""}));
+    FillNameList(*rom, Start, 2, &list, nullptr);
+    FillNameList(*rom, Start, 2, nullptr, &combo);
+    EXPECT_EQ(Items(list), (QStringList{"Goblin", "TheA"}));
+    EXPECT_EQ(Items(combo), (QStringList{"Goblin", "TheA"}));
 }
