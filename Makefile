@@ -5,7 +5,7 @@ BUILD := build
 SAN_BUILD := build-asan
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build run test test-plain test-asan fuzz bench clean
+.PHONY: all deps configure build build-san run test test-plain test-asan fuzz bench clean
 
 all: build
 
@@ -20,8 +20,10 @@ configure: $(BUILD)/CMakeCache.txt
 build: deps configure
 	cmake --build $(BUILD) -j$(JOBS)
 
+# The whole project under ASan and UBSan, built lean (-O1) so CI stays well inside its time.
 $(SAN_BUILD)/CMakeCache.txt: | deps
 	CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug \
+	    -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
 	    -DATLASFORGE_SANITIZE=ON -DATLASFORGE_FUZZ=ON -DATLASFORGE_BENCH=OFF
 
 build-san: deps $(SAN_BUILD)/CMakeCache.txt
@@ -40,10 +42,13 @@ test-asan: build-san
 
 test: test-plain test-asan
 
+# A longer fuzz run (FUZZ_SECONDS, default 10 minutes); new inputs go to fuzz/corpus-run/.
 fuzz: build-san
 	mkdir -p fuzz/corpus-run
-	$(SAN_BUILD)/atlasforge-fuzz-worldmap -max_total_time=$(FUZZ_SECONDS) fuzz/corpus-run fuzz/corpus
+	cd fuzz/corpus-run && ../../$(SAN_BUILD)/atlasforge-fuzz-worldmap \
+	    -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 . ../corpus
 
+# Speed of the core beside a 64 KiB memcpy, with the ratios at the end.
 bench: build
 	$(BUILD)/atlasforge-bench
 
