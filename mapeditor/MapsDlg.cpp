@@ -252,13 +252,19 @@ void CMapsDlg::OnSelChange(int id) {
 
 void CMapsDlg::OnSelchangeMapList() {
     StopDragging();
+    const int chosen = GetCurSel(IdcMapList);
+    if (chosen < 0 || chosen >= worldmap::MapCount) {
+        // A Ctrl+click can leave no map selected; there is no map to change to.
+        SetCurSel(IdcMapList, WorldMapId);
+        return;
+    }
     if (!StoreWorldMap()) {
         // Keep the map being edited rather than lose its edits: the new map is not loaded.
         app::MessageBox(StoreFailedText);
         SetCurSel(IdcMapList, WorldMapId);
         return;
     }
-    WorldMapId = GetCurSel(IdcMapList);
+    WorldMapId = chosen;
     LoadWorldMap();
     InvalidateRect(MapViewRect.ToQRect(), false);
     InvalidateRect(TileChooserRect.ToQRect(), false);

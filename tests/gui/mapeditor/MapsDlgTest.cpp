@@ -99,9 +99,9 @@ class MapsDlgTest : public ::testing::Test {
         Release(at);
     }
     void Click(int id) { QTest::mouseClick(dlg->GetDlgItem(id), Qt::LeftButton); }
-    void PickMap(int row) {
+    void PickMap(int row, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QListWidget* list = dlg->MapListBox;
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, mods,
                           list->visualItemRect(list->item(row)).center());
     }
     void Wheel(QPoint at, QPoint angle, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -255,7 +255,13 @@ TEST_F(MapsDlgTest, ChangeOfMapStoresTheMapAndKeepsScrollAndTile) {
     dlg->VertScrollBar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     Press(ChooserTile(100));
     PaintAt(ViewCell(0, 0));
-    Grid edited = Shown();
+    const Grid edited = Shown();
+    const std::vector<uint8_t> image = Bytes(*rom);
+
+    PickMap(0, Qt::ControlModifier); // deselects the item: no map to change to
+    EXPECT_EQ(dlg->GetCurSel(CMapsDlg::IdcMapList), 0);
+    EXPECT_EQ(Bytes(*rom), image);
+    EXPECT_TRUE(dlg->CanUndo());
 
     PickMap(1);
     EXPECT_TRUE(messages.isEmpty());
@@ -341,7 +347,8 @@ TEST_F(MapsDlgTest, UndoAndRedoWholeStrokesFromTheKeyboard) {
     Press(ChooserTile(100));
     Press(ViewCell(0, 0));
     Drag(ViewCell(1, 0));
-    Release(ViewCell(1, 0));
+    Drag(ViewCell(0, 0)); // back over a painted cell
+    Release(ViewCell(0, 0));
     const Grid first = Shown();
     PaintAt(ViewCell(2, 0));
     const Grid second = Shown();
