@@ -20,13 +20,16 @@ void SetColourTable(CRomImage& rom, const uint8_t* bytes, std::size_t size) {
 bool LoadColourTable(CRomImage& rom, const std::string& path) {
     uint8_t buf[PaletteFileSize] = {};
     std::size_t got = 0;
+    bool opened = false;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file != nullptr) {
         got = std::fread(buf, 1, PaletteFileSize, file);
+        // A folder of that name opens here but cannot be read: no palette either.
+        opened = std::ferror(file) == 0;
         std::fclose(file);
     }
-    SetColourTable(rom, buf, got);
-    return file != nullptr;
+    SetColourTable(rom, buf, opened ? got : 0);
+    return opened;
 }
 
 } // namespace gfx

@@ -5,6 +5,10 @@
 namespace gfx {
 
 void RenderMetatile(const CRomImage& rom, int graphicsSet, int tile, TilePixels& out) {
+    if (graphicsSet < 0 || graphicsSet >= GraphicsSetCount || tile < 0 || tile >= TileCount) {
+        out.fill(0);
+        return;
+    }
     const uint32_t set = static_cast<uint32_t>(graphicsSet);
     const uint32_t t = static_cast<uint32_t>(tile);
     const bool upper = t >= 64;

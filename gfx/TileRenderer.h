@@ -9,6 +9,7 @@ namespace gfx {
 
 inline constexpr int TileCount = 128;
 inline constexpr int TileSize = 16;
+inline constexpr int GraphicsSetCount = 3;
 inline constexpr uint32_t MaskColour = 0x010101;
 
 // ROM tables behind the tiles.
@@ -22,9 +23,13 @@ using TilePixels = std::array<uint32_t, TileSize * TileSize>;
 using MetatilePixels = std::array<TilePixels, TileCount>;
 
 // Maps 0, 1, 2, 3 use graphics sets 0, 1, 1, 2.
-inline constexpr int GraphicsSetOf(int mapId) { return mapId < 2 ? mapId : mapId - 1; }
+inline constexpr int GraphicsSetOf(int mapId) {
+    return mapId < 2 ? mapId : mapId - 1;
+}
 
+// Tile `tile` (0 to 127) of graphics set 0 to 2; out of range gives a tile of colour 0.
 void RenderMetatile(const CRomImage& rom, int graphicsSet, int tile, TilePixels& out);
+// The 128 tiles of map `mapId` (0 to 3), image index = tile number.
 void RenderMetatileSet(const CRomImage& rom, int mapId, MetatilePixels& out);
 
 } // namespace gfx

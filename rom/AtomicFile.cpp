@@ -103,7 +103,8 @@ bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count
         return false;
     }
 
-    std::string temp = target + ".XXXXXX";
+    // A short hidden name beside the target: the same filesystem, so the rename is atomic.
+    std::string temp = FolderOf(target) + "/.atlasforge-save-XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         return false;

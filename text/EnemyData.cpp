@@ -19,6 +19,9 @@ std::string Format(const char* format, unsigned value) {
 EnemyInfo ReadEnemy(const CRomImage& rom, int index, std::string name) {
     EnemyInfo info;
     info.name = std::move(name);
+    if (index < 0 || index >= EnemyCount) {
+        return info;
+    }
     const uint32_t i = static_cast<uint32_t>(index);
     for (uint32_t b = 0; b < EnemyRecordSize; ++b) {
         info.record[b] = rom.ReadByte(EnemyRecords + EnemyRecordSize * i + b);

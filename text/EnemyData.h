@@ -23,6 +23,7 @@ struct EnemyInfo {
     uint16_t exp = 0;
 };
 
+// Enemy `index` (0 to 213); another index reads nothing and gives zeros.
 EnemyInfo ReadEnemy(const CRomImage& rom, int index, std::string name = {});
 std::vector<EnemyInfo> ReadEnemies(const CRomImage& rom); // names decoded too
 

@@ -10,15 +10,15 @@ namespace {
 // from three full stops, of which a slot keeps two.
 const char* EntryOf(int b) {
     static const char* const pairs[] = {
-        "Th", "an", "ar", "as", "at", "ea", "ed", "en", "er", "es", "gh", "ha", "he", "in",
-        "is", "it", "ld", "le", "me", "ne", "on", "or", "ou", "ow", "re", "st", "th", "to",
-        "us", "ve", "d ", "e ", "f ", "g ", "o ", "s ", "t ", " a", " b", " c", " I", " d",
-        " f", " h", " m", " o", " p", " s", " t", " w", " y",
-    }; // 0x29 to 0x5B
+        "Th", "an", "ar", "as", "at", "ea", "ed", "en", "er", "es", "gh", "ha", "he",
+        "in", "is", "it", "ld", "le", "me", "ne", "on", "or", "ou", "ow", "re", "st",
+        "th", "to", "us", "ve", "d ", "e ", "f ", "g ", "o ", "s ", "t ", " a", " b",
+        " c", " I", " d", " f", " h", " m", " o", " p", " s", " t", " w", " y",
+    };                                                                             // 0x29 to 0x5B
     static const char* const apostrophes[] = {"'d", "'l", "'r", "'s", "'t", "'v"}; // 0x7A-0x7F
     static const char* const marks[] = {
-        "'",  "'", ",",  ".",  "-",  "..",  "!",  "?",  "%",  "/", ":", "...", "\"", "\"",
-        nullptr, "il", "li", "ll", "i", "li", "ll", "l", "il",
+        "'",  "'",  ",",     ".",  "-",  "..", "!", "?",  "%",  "/", ":",  "...",
+        "\"", "\"", nullptr, "il", "li", "ll", "i", "li", "ll", "l", "il",
     }; // 0xBE to 0xD4
     static const char* const capitals[] = {"A", "B", "C", "D", "E", "F", "G", "H", "I",
                                            "J", "K", "L", "M", "N", "O", "P", "Q", "R",

@@ -27,6 +27,9 @@ std::string Name(int mapId) {
 
 MapExtent GetMapExtent(const CRomImage& rom, int mapId) {
     MapExtent extent;
+    if (mapId < 0 || mapId >= MapCount) {
+        return extent;
+    }
     extent.start = RowZeroStart(rom, mapId);
     if (mapId < MapCount - 1) {
         extent.end = RowZeroStart(rom, mapId + 1);
@@ -46,6 +49,9 @@ MapExtent GetMapExtent(const CRomImage& rom, int mapId) {
 }
 
 std::vector<std::string> CheckLayout(const CRomImage& rom, int mapId) {
+    if (mapId >= MapCount) {
+        mapId = -1;
+    }
     std::vector<std::string> problems;
     uint32_t starts[MapCount];
     for (int m = 0; m < MapCount; ++m) {

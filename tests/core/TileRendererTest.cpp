@@ -37,6 +37,7 @@ TEST(ColourTable, RecordsAreRedGreenBlueAndMissingBytesAreZero) {
 
     ::unlink(path);
     EXPECT_FALSE(gfx::LoadColourTable(*rom, path));
+    EXPECT_FALSE(gfx::LoadColourTable(*rom, "/tmp")); // a folder is no palette
     for (uint32_t c : rom->ColourTable) {
         EXPECT_EQ(c, 0u);
     }
