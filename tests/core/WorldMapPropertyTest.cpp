@@ -161,41 +161,6 @@ TEST(StoreProperties, RandomEditSequencesKeepTheLayoutAndLoseNothing) {
     EXPECT_GT(refused, 20);
 }
 
-TEST(StoreProperties, CoderRoundTripsAnyGrid) {
-    std::vector<uint8_t> out(worldmap::MaxEncodedSize);
-    uint16_t pointers[256];
-    for (uint32_t seed = 0; seed < 40; ++seed) {
-        const Grid g = seed % 4 == 0
-                           ? testsupport::WorstCaseGrid(seed)
-                           : testsupport::RandomGrid(seed, 1 + static_cast<int>(seed * 7 % 300), 40,
-                                                     1 + static_cast<int>(seed % 128));
-        const int length = worldmap::EncodeWorldMap(g.data(), 0, out.data(), pointers);
-        ASSERT_LE(length, worldmap::MaxEncodedSize);
-        // Read it back by the format's rules; the worst case is too big for the region.
-        Grid decoded(testsupport::GridCells);
-        for (int r = 0; r < 256; ++r) {
-            std::size_t at = pointers[r];
-            for (int x = 0; x < 256;) {
-                const uint8_t item = out[at];
-                const int n = item < 0x80 ? 1 : (out[at + 1] == 0 ? 256 : out[at + 1]);
-                for (int i = 0; i < n && x < 256; ++i) {
-                    decoded[static_cast<std::size_t>(r * 256 + x++)] = item & 0x7F;
-                }
-                at += item < 0x80 ? 1 : 2;
-            }
-        }
-        ASSERT_EQ(decoded, g) << "seed " << seed;
-        // Rows share a pointer exactly when their tiles are equal.
-        for (int r = 1; r < 256; r += 17) {
-            for (int j = 0; j < r; ++j) {
-                const bool same = std::memcmp(&g[static_cast<std::size_t>(r) * 256],
-                                              &g[static_cast<std::size_t>(j) * 256], 256) == 0;
-                ASSERT_EQ(same, pointers[r] == pointers[j]) << r << " " << j;
-            }
-        }
-    }
-}
-
 // The coder as the format describes it: one step per column and a sentinel after the last.
 std::vector<uint8_t> StepwiseCode(const uint8_t* row) {
     std::vector<uint8_t> out;

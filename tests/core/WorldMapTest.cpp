@@ -123,18 +123,6 @@ TEST(FreeBytes, MeasuredFromTheRowStoredLast) {
     EXPECT_EQ(worldmap::CountFreeBytes(*rom), 98);
 }
 
-TEST(Decoding, BuiltMapsDecodeBackAndEveryCellIsOverwritten) {
-    const Grid maps[4] = {testsupport::RandomGrid(1), testsupport::StripedGrid(5),
-                          testsupport::RandomGrid(2, 40, 60), testsupport::UniformGrid(127)};
-    auto rom = RomBuilder().Map(0, maps[0]).Map(1, maps[1]).Map(2, maps[2]).Map(3, maps[3]).Build();
-    ASSERT_TRUE(rom);
-    Grid g(testsupport::GridCells, 0xFF);
-    for (int m : {0, 1, 2, 3, 0}) {
-        worldmap::DecodeWorldMap(*rom, m, g.data());
-        EXPECT_EQ(g, maps[m]) << "map " << m;
-    }
-}
-
 struct StoreCase {
     std::unique_ptr<CRomImage> rom;
     std::vector<uint8_t> before;
