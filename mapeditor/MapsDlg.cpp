@@ -1,6 +1,5 @@
 #include "mapeditor/MapsDlg.h"
 
-#include <QGroupBox>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -60,20 +59,7 @@ bool CMapsDlg::OnInitDialog() {
     LastPaintedX = -1;
     Dragging = false;
     setMouseTracking(true);
-    UncoverDrawingAreas();
     return true;
-}
-
-void CMapsDlg::UncoverDrawingAreas() {
-    // Frames are children and paint after the window; some styles shade their inside,
-    // which would tint the tiles. Cut the two drawing areas out of every frame.
-    for (QGroupBox* frame : findChildren<QGroupBox*>()) {
-        QRegion keep(frame->rect());
-        for (const PixelRect& area : {MapViewRect, TileChooserRect}) {
-            keep -= QRegion(area.ToQRect().translated(-frame->pos()));
-        }
-        frame->setMask(keep);
-    }
 }
 
 void CMapsDlg::LoadWorldMap() {

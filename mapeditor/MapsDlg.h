@@ -124,7 +124,6 @@ class CMapsDlg : public CDialog {
     int ChooserTileAt(const QPoint& p) const;
     // Ends a stroke, closing its undo step.
     void StopDragging();
-    void UncoverDrawingAreas();
     void Undo();
     void Redo();
 
