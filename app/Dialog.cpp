@@ -116,6 +116,10 @@ void CDialog::BuildControls() {
     setWindowTitle(QString::fromUtf8(tpl->caption));
     setFixedSize(DluToPixelsX(tpl->cx), DluToPixelsY(tpl->cy));
 
+    const bool hasDefaultButton =
+        std::any_of(tpl->controls.begin(), tpl->controls.end(), [](const res::ControlTemplate& c) {
+            return c.kind == res::Kind::DefPushButton;
+        });
     QWidget* previousTabStop = nullptr;
     for (const res::ControlTemplate& c : tpl->controls) {
         const QString text = QString::fromUtf8(c.text);
@@ -125,7 +129,9 @@ void CDialog::BuildControls() {
         case res::Kind::PushButton:
         case res::Kind::DefPushButton: {
             auto* button = new QPushButton(text, this);
-            button->setAutoDefault(true);
+            // Where the template names no default button, Enter must not press one that
+            // Qt picks itself (the map editor's first button is "Save").
+            button->setAutoDefault(hasDefaultButton);
             button->setDefault(c.kind == res::Kind::DefPushButton);
             connect(button, &QPushButton::clicked, this, [this, id] {
                 if (id == IDOK) {

@@ -164,6 +164,8 @@ TEST(DialogRun, ButtonsKeysAndCloseBoxEndAsExpected) {
     EXPECT_EQ(run(102, click(IDOK)), Log{"ok"});
     EXPECT_EQ(run(130, click(IDCANCEL)), Log{"cancel"});
     EXPECT_EQ(run(102, key(Qt::Key_F1)), Log{});
+    // Without a default button Enter presses nothing, not the first button ("Save").
+    EXPECT_EQ(run(130, key(Qt::Key_Return)), Log{});
     EXPECT_EQ(run(102, key(Qt::Key_Escape)), Log{"cancel"});
     EXPECT_EQ(run(102, [](Probe& d) { d.close(); }), Log{"cancel"});
     // The first tab stop has the focus, and Enter presses the default button.
