@@ -9,14 +9,14 @@ namespace {
 
 constexpr const char* MapWords[] = {"floating", "water", "standard", "underwater"};
 
-Outcome Usage(const CommandSpec& spec, const std::string& problem) {
+Outcome Usage(const CommandSyntax& syntax, const std::string& problem) {
     return Fail(ExitUsage,
-                problem + " (usage: atlasforge-cli " + spec.name + " " + spec.usage + ")");
+                problem + " (usage: atlasforge-cli " + syntax.name + " " + syntax.usage + ")");
 }
 
 } // namespace
 
-Outcome ParseArgs(const CommandSpec& spec, const std::vector<std::string>& words, Args& out) {
+Outcome ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& words, Args& out) {
     out = Args{};
     bool optionsEnded = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -27,28 +27,28 @@ Outcome ParseArgs(const CommandSpec& spec, const std::vector<std::string>& words
             optionsEnded = true;
         } else if (word == "--help" || word == "-h") {
             out.help = true;
-        } else if (word == "--json" && spec.json) {
+        } else if (word == "--json" && syntax.json) {
             out.json = true;
-        } else if (word == "--palette" && spec.palette) {
+        } else if (word == "--palette" && syntax.palette) {
             if (i + 1 >= words.size()) {
-                return Usage(spec, "--palette needs a file");
+                return Usage(syntax, "--palette needs a file");
             }
             out.palette = words[++i];
-        } else if (word.rfind("--palette=", 0) == 0 && spec.palette) {
+        } else if (word.rfind("--palette=", 0) == 0 && syntax.palette) {
             out.palette = word.substr(10);
         } else {
-            return Usage(spec, "unknown option " + word);
+            return Usage(syntax, "unknown option " + word);
         }
     }
     if (out.help) {
         return Done();
     }
     const int count = static_cast<int>(out.positional.size());
-    if (count < spec.minPositional) {
-        return Usage(spec, "too few arguments");
+    if (count < syntax.minPositional) {
+        return Usage(syntax, "too few arguments");
     }
-    if (count > spec.maxPositional) {
-        return Usage(spec, "unexpected argument " + out.positional[spec.maxPositional]);
+    if (count > syntax.maxPositional) {
+        return Usage(syntax, "unexpected argument " + out.positional[syntax.maxPositional]);
     }
     return Done();
 }

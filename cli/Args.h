@@ -9,7 +9,7 @@
 namespace cli {
 
 // What one command accepts.
-struct CommandSpec {
+struct CommandSyntax {
     const char* name;
     const char* usage;   // the argument line after the command's name
     const char* summary; // one line for the tool's help
@@ -28,7 +28,7 @@ struct Args {
 };
 
 // Parses the words after the command's name. Options may stand anywhere; "--" ends them.
-Outcome ParseArgs(const CommandSpec& spec, const std::vector<std::string>& words, Args& out);
+Outcome ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& words, Args& out);
 
 // A map by number (0 to 3) or by name: floating, water, standard, underwater.
 Outcome ParseMapId(const std::string& word, int& mapId);

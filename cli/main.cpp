@@ -8,11 +8,11 @@
 namespace {
 
 using cli::Args;
-using cli::CommandSpec;
+using cli::CommandSyntax;
 using cli::Outcome;
 
 struct Command {
-    CommandSpec spec;
+    CommandSyntax syntax;
     Outcome (*run)(const Args&);
 };
 
@@ -63,15 +63,15 @@ const Command Commands[] = {
      cli::RunDemo},
 };
 
-bool NeedsMap(const CommandSpec& spec) {
-    return std::string(spec.usage).find("MAP") != std::string::npos;
+bool NeedsMap(const CommandSyntax& syntax) {
+    return std::string(syntax.usage).find("MAP") != std::string::npos;
 }
 
 void PrintToolHelp() {
     std::FILE* to = stdout;
     std::fprintf(to, "Usage: atlasforge-cli COMMAND ARGUMENTS...\n\nCommands:\n");
     for (const Command& c : Commands) {
-        std::fprintf(to, "  %-8s %-24s %s\n", c.spec.name, c.spec.usage, c.spec.summary);
+        std::fprintf(to, "  %-8s %-24s %s\n", c.syntax.name, c.syntax.usage, c.syntax.summary);
     }
     std::fprintf(to, "\n%s", MapHelp);
     std::fprintf(to, "Exit codes: 0 done, 1 usage error, 2 a file cannot be read or written,\n"
@@ -79,12 +79,12 @@ void PrintToolHelp() {
                      "Run atlasforge-cli COMMAND --help for a command's own help.\n");
 }
 
-void PrintCommandHelp(const CommandSpec& spec) {
-    std::printf("Usage: atlasforge-cli %s %s\n\n%s", spec.name, spec.usage, spec.details);
-    if (spec.palette) {
+void PrintCommandHelp(const CommandSyntax& syntax) {
+    std::printf("Usage: atlasforge-cli %s %s\n\n%s", syntax.name, syntax.usage, syntax.details);
+    if (syntax.palette) {
         std::printf("%s", PaletteHelp);
     }
-    if (NeedsMap(spec)) {
+    if (NeedsMap(syntax)) {
         std::printf("%s", MapHelp);
     }
 }
@@ -109,17 +109,17 @@ int main(int argc, char** argv) {
         return cli::ExitDone;
     }
     for (const Command& c : Commands) {
-        if (name != c.spec.name) {
+        if (name != c.syntax.name) {
             continue;
         }
         Args args;
         const Outcome parsed =
-            cli::ParseArgs(c.spec, std::vector<std::string>(argv + 2, argv + argc), args);
+            cli::ParseArgs(c.syntax, std::vector<std::string>(argv + 2, argv + argc), args);
         if (!parsed.Ok()) {
             return Report(parsed);
         }
         if (args.help) {
-            PrintCommandHelp(c.spec);
+            PrintCommandHelp(c.syntax);
             return cli::ExitDone;
         }
         const Outcome outcome = c.run(args);
