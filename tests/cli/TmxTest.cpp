@@ -11,13 +11,17 @@ namespace {
 
 using namespace clitest;
 
+using Gids = std::vector<uint32_t>;
+
 cli::Outcome Parse(const std::string& text, Grid& grid) {
     grid.assign(worldmap::GridSize, 0xFF);
     return cli::ParseTmx(text, "map.tmx", grid.data());
 }
 
+const std::string Tileset = "<tileset firstgid=\"1\" source=\"t.tsx\"/>\n";
+
 // A map as Tiled writes it, with the given tilesets and one layer's <data> element.
-std::string Map(const std::string& tilesets, const std::string& data) {
+std::string Map(const std::string& data, const std::string& tilesets = Tileset) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<map version=\"1.8\" orientation=\"orthogonal\" width=\"256\" height=\"256\" "
            "tilewidth=\"16\" tileheight=\"16\" infinite=\"0\">\n" +
@@ -25,19 +29,7 @@ std::string Map(const std::string& tilesets, const std::string& data) {
            "</layer>\n</map>\n";
 }
 
-std::string Tileset(int firstGid) {
-    return "<tileset firstgid=\"" + std::to_string(firstGid) + "\" source=\"t.tsx\"/>\n";
-}
-
-std::vector<uint32_t> Gids(const Grid& grid, uint32_t firstGid) {
-    std::vector<uint32_t> gids;
-    for (uint8_t t : grid) {
-        gids.push_back(t + firstGid);
-    }
-    return gids;
-}
-
-std::string CsvData(const std::vector<uint32_t>& gids) {
+std::string CsvData(const Gids& gids) {
     std::string text = "<data encoding=\"csv\">\n";
     for (std::size_t i = 0; i < gids.size(); ++i) {
         text += std::to_string(gids[i]) + (i + 1 == gids.size() ? "\n"
@@ -47,7 +39,7 @@ std::string CsvData(const std::vector<uint32_t>& gids) {
     return text + "</data>\n";
 }
 
-QByteArray Packed(const std::vector<uint32_t>& gids) {
+QByteArray Packed(const Gids& gids) {
     QByteArray raw;
     for (uint32_t g : gids) {
         for (int b = 0; b < 4; ++b) {
@@ -71,85 +63,73 @@ QByteArray Deflate(const QByteArray& raw, bool gzip) {
     return out;
 }
 
-std::string Base64Data(const QByteArray& bytes, const std::string& compression) {
+std::string Base64Data(const QByteArray& bytes, const std::string& compression = "") {
     return "<data encoding=\"base64\"" +
            (compression.empty() ? std::string() : " compression=\"" + compression + "\"") +
            ">\n   " + bytes.toBase64().toStdString() + "\n  </data>\n";
 }
 
-TEST(Tmx, WhatWeWriteReadsBack) {
-    const Grid grid = NoiseGrid(3);
-    const std::string text = cli::WriteTmx(grid.data(), "sheet & co.png", "Water World Map");
-    EXPECT_NE(text.find("<image source=\"sheet &amp; co.png\" width=\"256\" height=\"128\"/>"),
-              std::string::npos);
-    EXPECT_NE(text.find("firstgid=\"1\""), std::string::npos);
-    Grid back;
-    ASSERT_TRUE(Parse(text, back).Ok());
-    EXPECT_EQ(back, grid);
-}
-
-TEST(Tmx, ReadsEveryEncodingThroughTheTilesetsFirstGid) {
+TEST(Tmx, ReadsWhatWeWriteAndEveryEncodingThroughTheTilesetsFirstGid) {
     const Grid grid = NoiseGrid(4);
-    // Tiles of the second tileset, whose first gid is 200.
-    const std::string tilesets = Tileset(1) + Tileset(200);
-    const std::vector<uint32_t> gids = Gids(grid, 200);
+    const std::string ours = cli::WriteTmx(grid.data(), "sheet & co.png", "Water World Map");
+    EXPECT_NE(ours.find("<image source=\"sheet &amp; co.png\" width=\"256\" height=\"128\"/>"),
+              std::string::npos);
+    EXPECT_NE(ours.find("firstgid=\"1\""), std::string::npos);
+    // The others hold tiles of the second tileset, whose first gid is 200.
+    const std::string tilesets = Tileset + "<tileset firstgid=\"200\" source=\"u.tsx\"/>\n";
+    Gids gids;
     std::string xmlTiles = "<data>\n";
-    for (uint32_t g : gids) {
-        xmlTiles += "<tile gid=\"" + std::to_string(g) + "\"/>\n";
+    for (uint8_t t : grid) {
+        gids.push_back(t + 200u);
+        xmlTiles += "<tile gid=\"" + std::to_string(gids.back()) + "\"/>\n";
     }
-    const std::string datas[] = {
-        CsvData(gids),
-        Base64Data(Packed(gids), ""),
-        Base64Data(Deflate(Packed(gids), false), "zlib"),
-        Base64Data(Deflate(Packed(gids), true), "gzip"),
-        xmlTiles + "</data>\n",
+    const std::string texts[] = {
+        ours,
+        Map(CsvData(gids), tilesets),
+        Map(Base64Data(Packed(gids)), tilesets),
+        Map(Base64Data(Deflate(Packed(gids), false), "zlib"), tilesets),
+        Map(Base64Data(Deflate(Packed(gids), true), "gzip"), tilesets),
+        Map(xmlTiles + "</data>\n", tilesets),
     };
-    for (const std::string& data : datas) {
+    for (const std::string& text : texts) {
         Grid back;
-        const cli::Outcome result = Parse(Map(tilesets, data), back);
+        const cli::Outcome result = Parse(text, back);
         ASSERT_TRUE(result.Ok()) << result.message;
         EXPECT_EQ(back, grid);
     }
 }
 
 TEST(Tmx, RefusesCellsItCannotStore) {
-    std::vector<uint32_t> gids(worldmap::GridSize, 1);
-    const auto withCell = [&](int at, uint32_t gid) {
-        std::vector<uint32_t> g = gids;
-        g[static_cast<std::size_t>(at)] = gid;
-        return g;
-    };
     // Cell (3, 2) is on line 8: the <data> tag is on line 5 and row 0 follows it.
-    const int cell = 2 * 256 + 3;
-    struct Case {
-        std::vector<uint32_t> gids;
-        std::string message;
-    } cases[] = {
-        {withCell(cell, 0), "line 8, column 7: cell x 3, y 2: the cell is empty"},
-        {withCell(cell, 0x80000001u),
-         "line 8, column 7: cell x 3, y 2: the tile is flipped or rotated"},
-        {withCell(cell, 0x20000001u),
-         "line 8, column 7: cell x 3, y 2: the tile is flipped or rotated"},
-        {withCell(cell, 129), "line 8, column 7: cell x 3, y 2: tile 128 is outside 0 to 127"},
+    const auto withCell = [](uint32_t gid) {
+        Gids gids(worldmap::GridSize, 1);
+        gids[2 * 256 + 3] = gid;
+        return gids;
     };
-    for (const Case& c : cases) {
+    const std::string at = "map.tmx: line 8, column 7: cell x 3, y 2: ";
+    const std::pair<uint32_t, std::string> cases[] = {
+        {0, "the cell is empty"},
+        {0x80000001u, "the tile is flipped or rotated"},
+        {0x20000001u, "the tile is flipped or rotated"},
+        {129, "tile 128 is outside 0 to 127"},
+    };
+    for (const auto& [gid, message] : cases) {
         Grid grid;
-        const cli::Outcome result = Parse(Map(Tileset(1), CsvData(c.gids)), grid);
+        const cli::Outcome result = Parse(Map(CsvData(withCell(gid))), grid);
         EXPECT_EQ(result.code, cli::ExitBadData);
-        EXPECT_EQ(result.message, "map.tmx: " + c.message);
+        EXPECT_EQ(result.message, at + message);
     }
     Grid grid;
-    const cli::Outcome packed =
-        Parse(Map(Tileset(1), Base64Data(Packed(withCell(cell, 0)), "")), grid);
-    EXPECT_EQ(packed.message, "map.tmx: line 5: cell x 3, y 2: the cell is empty");
+    EXPECT_EQ(Parse(Map(Base64Data(Packed(withCell(0)))), grid).message,
+              "map.tmx: line 5: cell x 3, y 2: the cell is empty");
 }
 
 TEST(Tmx, RefusesMalformedMaps) {
-    const std::vector<uint32_t> gids(worldmap::GridSize, 1);
+    const Gids gids(worldmap::GridSize, 1);
     const QByteArray packed = Packed(gids);
-    std::string wide = Map(Tileset(1), CsvData(gids));
+    std::string wide = Map(CsvData(gids));
     wide.replace(wide.find("width=\"256\""), 11, "width=\"255\"");
-    std::string infinite = Map(Tileset(1), CsvData(gids));
+    std::string infinite = Map(CsvData(gids));
     infinite.replace(infinite.find("infinite=\"0\""), 12, "infinite=\"1\"");
     const std::string cases[] = {
         "",
@@ -157,15 +137,15 @@ TEST(Tmx, RefusesMalformedMaps) {
         "<tileset/>",                         // not a map
         wide,
         infinite,
-        Map("", CsvData(gids)), // no tileset
-        Map(Tileset(1), CsvData(std::vector<uint32_t>(100, 1))),
-        Map(Tileset(1), Base64Data(packed.left(1000), "")),
-        Map(Tileset(1), "<data encoding=\"base64\">@@@@</data>\n"),
-        Map(Tileset(1), Base64Data(packed.left(5000), "zlib")), // not zlib data
-        Map(Tileset(1), Base64Data(Deflate(packed, false), "zstd")),
-        Map(Tileset(1), "<data encoding=\"csv\">1,2,x</data>\n"),
-        Map(Tileset(1), ""), // layer without data
-        Map(Tileset(1), "") + "<map/>",
+        Map(CsvData(gids), ""), // no tileset
+        Map(CsvData(Gids(100, 1))),
+        Map(Base64Data(packed.left(1000))),
+        Map("<data encoding=\"base64\">@@@@</data>\n"),
+        Map(Base64Data(packed.left(5000), "zlib")), // not zlib data
+        Map(Base64Data(Deflate(packed, false), "zstd")),
+        Map("<data encoding=\"csv\">1,2,x</data>\n"),
+        Map(""), // layer without data
+        Map("") + "<map/>",
     };
     for (const std::string& text : cases) {
         Grid grid;
