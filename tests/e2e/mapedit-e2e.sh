@@ -4,57 +4,10 @@
 # with another tile and "Save" writes the file. atlasforge-cli's export of the map before
 # and after must differ in exactly that cell.
 # Usage: mapedit-e2e.sh BIN_DIR PALETTE_FILE
-set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" mapedit-e2e "$@"
 
-bindir="$(cd "$1" && pwd)"
-palette="$(realpath "$2")"
-for tool in Xvfb xdotool; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed (scripts/install-deps.sh installs it)"
-        exit 77
-    fi
-done
-
-work="$(mktemp -d)"
-xvfb=""
-app=""
-cleanup() {
-    if [ -n "$app" ] && kill -0 "$app" 2>/dev/null; then
-        kill "$app"
-        wait "$app" 2>/dev/null
-    fi
-    if [ -n "$xvfb" ] && kill -0 "$xvfb" 2>/dev/null; then
-        kill "$xvfb"
-        wait "$xvfb" 2>/dev/null
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    if command -v import >/dev/null && import -window root "$work/failure.png" 2>/dev/null; then
-        cp "$work/failure.png" "${TMPDIR:-/tmp}/mapedit-e2e-failure.png"
-        echo "screenshot: ${TMPDIR:-/tmp}/mapedit-e2e-failure.png"
-    fi
-    exit 1
-}
-
-# Xvfb picks a free display itself and writes its number to fd 3.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -1 "$work/display")" QT_QPA_PLATFORM=xcb
-
-rom="$work/demo.nes"
-"$bindir/atlasforge-cli" demo "$rom" >/dev/null || fail "no demo ROM"
 "$bindir/atlasforge-cli" export "$rom" 0 "$work/before.csv" >/dev/null || fail "export failed"
 cp "$rom" "$work/original.nes"
-cp "$palette" "$work/palette.pal"
 
 # The cell to paint: view cell (5, 7), which is map cell (5, 7) with the view at the top
 # left; the tile is the next one after what the cell holds.
@@ -64,19 +17,7 @@ old="$(awk -F, -v x="$vx" -v y="$vy" 'NR == y + 1 { print $(x + 1) + 0 }' "$work
 [ -n "$old" ] || fail "cannot read cell ($vx, $vy) from the export"
 tile=$(((old + 1) % 128))
 
-window() { timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -1; }
-
-(cd "$work" && exec "$bindir/atlasforge") &
-app=$!
-
-open="$(window Open)"
-[ -n "$open" ] || fail "no Open dialog"
-xdotool windowfocus --sync "$open"
-xdotool type --delay 15 "$rom"
-xdotool key Return
-
-main="$(window Atlasforge)"
-[ -n "$main" ] || fail "no main window"
+start_program
 # The centre of "Maps" (7, 42, 85 by 14 dialog units at 6 by 13 base units).
 xdotool mousemove --window "$main" 74 79 click 1
 maps="$(window Maps)"
@@ -96,20 +37,8 @@ cmp -s "$rom" "$work/original.nes" && fail "Save did not change the file"
 
 # "Cancel" (419, 39, 68 by 14) closes the editor; Esc in the main window ends the program.
 xdotool mousemove --window "$maps" 679 74 click 1
-for _ in $(seq 50); do
-    [ -z "$(xdotool search --onlyvisible --name '^Maps$' 2>/dev/null)" ] && break
-    sleep 0.1
-done
-[ -z "$(xdotool search --onlyvisible --name '^Maps$' 2>/dev/null)" ] || fail "Cancel left the editor open"
-xdotool windowfocus --sync "$main"
-xdotool key Escape
-for _ in $(seq 100); do
-    kill -0 "$app" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$app" 2>/dev/null && fail "the program did not end after Esc in the main window"
-wait "$app"
-app=""
+expect_closed Maps "Cancel left the editor open"
+quit_program
 
 "$bindir/atlasforge-cli" export "$rom" 0 "$work/after.csv" >/dev/null || fail "export after Save failed"
 changes="$(awk -F, 'NR == FNR { for (i = 1; i <= NF; i++) before[FNR, i] = $i + 0; next }

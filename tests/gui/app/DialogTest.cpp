@@ -1,30 +1,36 @@
+#include <QFileDialog>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QPainter>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 #include "app/Dialog.h"
+#include "app/Platform.h"
 #include "resources/Templates.h"
+#include "tests/gui/GuiTest.h"
 
 namespace {
 
 using Log = std::vector<std::string>;
-const QColor Painted(0x12, 0x9A, 0x56);
+
+std::string Text(const QPoint& p) {
+    return std::to_string(p.x()) + "," + std::to_string(p.y());
+}
 
 // A dialog on any template that records what reaches its handlers.
 class Probe : public CDialog {
   public:
-    explicit Probe(int templateId, bool endInInit = false)
-        : CDialog(templateId), endInInit(endInInit) {}
+    using CDialog::CDialog;
     Log log;
-    int shows = 0;
+    bool endInInit = false;
 
   protected:
     bool OnInitDialog() override {
@@ -37,41 +43,30 @@ class Probe : public CDialog {
     void OnCancel() override { log.push_back("cancel"), CDialog::OnCancel(); }
     void OnCommand(int id) override { log.push_back("command " + std::to_string(id)); }
     void OnSelChange(int id) override { log.push_back("sel " + std::to_string(id)); }
-    void OnLButtonDown(const QPoint& p) override { Mouse("ldown", p); }
-    void OnLButtonUp(const QPoint& p) override { Mouse("lup", p); }
-    void OnRButtonDown(const QPoint& p) override { Mouse("rdown", p); }
-    void OnMouseMove(const QPoint& p) override { Mouse("move", p); }
+    void OnLButtonUp(const QPoint& p) override { log.push_back("lup " + Text(p)); }
+    void OnMouseMove(const QPoint& p) override { log.push_back("move " + Text(p)); }
     void OnVScroll(int code, int pos, int bar) override { Scroll("v", code, pos, bar); }
     void OnHScroll(int code, int pos, int bar) override { Scroll("h", code, pos, bar); }
-    void showEvent(QShowEvent* e) override { ++shows, CDialog::showEvent(e); }
-    void OnPaint(QPainter& dc) override { dc.fillRect(rect(), Painted); }
 
   private:
-    void Mouse(const char* what, const QPoint& p) {
-        log.push_back(std::string(what) + " " + std::to_string(p.x()) + "," +
-                      std::to_string(p.y()));
-    }
     // Moves the bar only while the thumb is tracked, so other codes must leave it alone.
     void Scroll(const char* dir, int code, int pos, int bar) {
-        log.push_back(std::string(dir) + " " + std::to_string(code) + " " + std::to_string(pos) +
-                      " " + std::to_string(bar));
+        log.push_back(QString("%1 %2 %3 %4").arg(dir).arg(code).arg(pos).arg(bar).toStdString());
         if (code == SB_THUMBTRACK) {
             SetScrollPos(bar, pos);
         }
     }
-    bool endInInit;
 };
 
-constexpr int AllTemplates[] = {100, 102, 129, 130};
-
-TEST(DialogLayout, TemplatesBuildAtFixedBaseUnitsWithIdsAndTabOrder) {
+TEST(DialogLayout, TemplatesBuildAtFixedBaseUnitsInTabOrderAndEveryTextFits) {
     EXPECT_EQ(DluToPixelsX(51), 76);   // 76.5 truncates
     EXPECT_EQ(DluToPixelsY(186), 302); // 302.25
-    for (int id : AllTemplates) {
+    for (int id : {100, 102, 129, 130}) {
         SCOPED_TRACE(id);
         Probe dlg(id);
         const res::DialogTemplate& tpl = *res::FindTemplate(id);
         EXPECT_EQ(dlg.size(), QSize(DluToPixelsX(tpl.cx), DluToPixelsY(tpl.cy)));
+        EXPECT_EQ(QFontInfo(dlg.font()).family(), DialogFontFamily);
         QWidget* tabStop = nullptr; // walks the focus chain beside the template
         for (const res::ControlTemplate& c : tpl.controls) {
             QWidget* w = dlg.GetDlgItem(c.id);
@@ -87,14 +82,7 @@ TEST(DialogLayout, TemplatesBuildAtFixedBaseUnitsWithIdsAndTabOrder) {
                 EXPECT_EQ(tabStop, w);
             }
         }
-    }
-}
 
-TEST(DialogLayout, EveryTextFitsItsControlAndNothingOverlaps) {
-    for (int id : AllTemplates) {
-        SCOPED_TRACE(id);
-        Probe dlg(id);
-        EXPECT_EQ(QFontInfo(dlg.font()).family(), DialogFontFamily);
         const QList<QWidget*> widgets = dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
         for (QWidget* w : widgets) {
             const QFontMetrics fm = w->fontMetrics();
@@ -108,16 +96,12 @@ TEST(DialogLayout, EveryTextFitsItsControlAndNothingOverlaps) {
                 EXPECT_LE(fm.height() + 4, button->height());
             }
             EXPECT_TRUE(dlg.rect().contains(w->geometry()));
+            // Controls meet only as a frame wholly around another control.
+            const bool frame = qobject_cast<QGroupBox*>(w) != nullptr;
             for (QWidget* other : widgets) {
-                if (other == w || qobject_cast<QGroupBox*>(other)) {
-                    continue;
-                }
-                // Controls meet only as a frame wholly around another control.
-                if (qobject_cast<QGroupBox*>(w)) {
+                if (other != w && !qobject_cast<QGroupBox*>(other)) {
                     EXPECT_TRUE(!w->geometry().intersects(other->geometry()) ||
-                                w->geometry().contains(other->geometry()));
-                } else {
-                    EXPECT_FALSE(w->geometry().intersects(other->geometry()))
+                                (frame && w->geometry().contains(other->geometry())))
                         << w->metaObject()->className() << " and "
                         << other->metaObject()->className();
                 }
@@ -126,22 +110,12 @@ TEST(DialogLayout, EveryTextFitsItsControlAndNothingOverlaps) {
     }
 }
 
-TEST(DialogPaint, FramesAndLabelsLeaveTheDialogsPaintingUntouched) {
-    Probe dlg(130);
-    ASSERT_TRUE(dlg.Create());
-    const QImage shot = dlg.grab().toImage();
-    // Inside the "Map" and "Tiles" frames, and under the "Available Bytes:" text.
-    for (QPoint at : {QPoint(163, 30), QPoint(418, 285), QPoint(720, 285), QPoint(458, 314)}) {
-        EXPECT_EQ(shot.pixelColor(at), Painted) << at.x() << "," << at.y();
-    }
-}
-
 TEST(DialogRun, EndDialogInsideInitReturnsAtOnceWithoutShowing) {
-    Probe dlg(102, true);
+    Probe dlg(102), again(102);
+    dlg.endInInit = again.endInInit = true;
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    Probe again(102, true);
     EXPECT_FALSE(again.Create());
-    EXPECT_EQ(dlg.shows + again.shows, 0);
+    EXPECT_FALSE(again.isVisible());
     EXPECT_TRUE(dlg.log.empty());
 }
 
@@ -178,20 +152,10 @@ TEST(DialogRun, ButtonsKeysAndCloseBoxEndAsExpected) {
               Log{"ok"});
 }
 
-TEST(DialogMouse, FramesAndLabelsPassPressesToTheDialogControlsKeepTheirs) {
+TEST(DialogMouse, MovesWithoutAButtonAndReleasesOutsideTheWindowArrive) {
     Probe dlg(130);
     ASSERT_TRUE(dlg.Create());
-    // Inside the "Map" frame, on the "Available Bytes:" label, then on a push button.
-    QTest::mousePress(&dlg, Qt::LeftButton, {}, QPoint(163, 30));
-    QTest::mouseRelease(&dlg, Qt::LeftButton, {}, QPoint(163, 30));
-    QTest::mousePress(&dlg, Qt::RightButton, {}, QPoint(470, 306));
-    QTest::mousePress(dlg.GetDlgItem(1030), Qt::RightButton, {}, QPoint(5, 5));
-    EXPECT_EQ(dlg.log, (Log{"ldown 163,30", "lup 163,30", "rdown 470,306"}));
-
-    // Movement without a button arrives; a release outside the window after a press on
-    // the dialog still reaches it.
-    dlg.log.clear();
-    QTest::mouseMove(&dlg, QPoint(300, 200));
+    QTest::mouseMove(&dlg, QPoint(300, 200)); // over the "Map" frame
     QTest::mousePress(&dlg, Qt::LeftButton, {}, QPoint(300, 200));
     QTest::mouseRelease(&dlg, Qt::LeftButton, {}, QPoint(-20, 900));
     ASSERT_FALSE(dlg.log.empty());
@@ -213,48 +177,73 @@ TEST(DialogScroll, UserActionsBecomeScrollCodesAndTheHandlerDecides) {
         vbar->triggerAction(action);
     }
     hbar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(dlg.log, (Log{"v 0 100 1024", "v 1 100 1024", "v 2 100 1024", "v 3 100 1024",
-                            "v 6 100 1024", "v 7 100 1024", "h 1 0 1025"}));
     EXPECT_EQ(vbar->value(), 100);
     EXPECT_EQ(hbar->value(), 0);
-
     // A thumb drag: tracking carries the position, the release reports it once more; then
     // the end of the mouse action.
-    dlg.log.clear();
     vbar->setSliderDown(true);
     vbar->setSliderPosition(57);
     vbar->setSliderDown(false);
     QTest::mouseRelease(hbar, Qt::LeftButton, {}, QPoint(2, 2));
-    EXPECT_EQ(dlg.log, (Log{"v 5 57 1024", "v 4 57 1024", "h 8 0 1025"}));
-    EXPECT_EQ(dlg.GetScrollPos(1024), 57);
-
+    EXPECT_EQ(dlg.log,
+              (Log{"v 0 100 1024", "v 1 100 1024", "v 2 100 1024", "v 3 100 1024", "v 6 100 1024",
+                   "v 7 100 1024", "h 1 0 1025", "v 5 57 1024", "v 4 57 1024", "h 8 0 1025"}));
     // Programmatic positions never notify, and stay inside the range.
-    dlg.log.clear();
     dlg.SetScrollPos(1024, 300);
     EXPECT_EQ(dlg.GetScrollPos(1024), 240);
-    EXPECT_TRUE(dlg.log.empty());
+    EXPECT_EQ(dlg.log.size(), 10u);
 }
 
 TEST(DialogSelection, InsertAtIndexAndOnlyTheUsersChangesNotify) {
     Probe dlg(130);
     ASSERT_TRUE(dlg.Create());
-    for (auto [index, text] : {std::pair{0, "zero"}, {1, "two"}, {1, "one"}, {-1, "three"}}) {
-        dlg.InsertString(1027, index, text);
-    }
+    dlg.InsertString(1027, 0, "two");
+    dlg.InsertString(1027, 0, "one");
+    dlg.InsertString(1027, -1, "three");
     auto* list = dlg.Item<QListWidget>(1027);
-    ASSERT_EQ(list->count(), 4);
-    EXPECT_EQ(list->item(1)->text(), "one");
-    EXPECT_EQ(list->item(3)->text(), "three");
-    EXPECT_EQ(dlg.GetCurSel(1027), -1);
-
-    dlg.SetCurSel(1027, 2);
-    EXPECT_EQ(dlg.GetCurSel(1027), 2);
+    EXPECT_EQ(list->item(0)->text() + list->item(2)->text(), "onethree");
+    dlg.SetCurSel(1027, 1);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(list->item(3)).center());
-    EXPECT_EQ(dlg.GetCurSel(1027), 3);
+                      list->visualItemRect(list->item(2)).center());
+    EXPECT_EQ(dlg.GetCurSel(1027), 2);
     dlg.SetCurSel(1027, 7);
     EXPECT_EQ(dlg.GetCurSel(1027), -1);
     EXPECT_EQ(dlg.log, Log{"sel 1027"});
+}
+
+TEST(Platform, MessageBoxWarnsWithOneOkUnderTheProgramName) {
+    EXPECT_TRUE(ModalOpens([] { app::MessageBox("Two\nlines"); },
+                           [](QWidget* w) {
+                               auto* box = qobject_cast<QMessageBox*>(w);
+                               ASSERT_NE(box, nullptr);
+                               EXPECT_EQ(box->text(), "Two\nlines");
+                               EXPECT_EQ(box->icon(), QMessageBox::Warning);
+                               EXPECT_EQ(box->windowTitle(), "atlasforge-app-tests");
+                               EXPECT_EQ(box->buttons().size(), 1);
+                               box->button(QMessageBox::Ok)->click();
+                           }));
+}
+
+TEST(Platform, OpenFileDialogOffersRomFilesFirstAndGivesTheFullPathOrNothing) {
+    QTemporaryDir dir;
+    const QString rom = dir.filePath("game.nes");
+    QFile(rom).open(QIODevice::WriteOnly);
+    std::optional<QString> chosen;
+    auto open = [&chosen] { chosen = app::GetOpenFileName(); };
+    EXPECT_TRUE(ModalOpens(open, [&rom](QWidget* w) {
+        auto* dlg = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_EQ(dlg->windowTitle(), "Open");
+        EXPECT_EQ(dlg->acceptMode(), QFileDialog::AcceptOpen);
+        EXPECT_EQ(dlg->defaultSuffix(), "nes");
+        EXPECT_EQ(dlg->nameFilters(), (QStringList{"NES ROM Files (*.nes)", "All Files (*)"}));
+        EXPECT_EQ(dlg->selectedNameFilter(), "NES ROM Files (*.nes)");
+        dlg->selectFile(rom);
+        static_cast<QDialog*>(dlg)->accept(); // QFileDialog hides its accept()
+    }));
+    EXPECT_EQ(chosen, rom);
+    EXPECT_TRUE(ModalOpens(open, [](QWidget*) {}));
+    EXPECT_FALSE(chosen.has_value());
 }
 
 } // namespace

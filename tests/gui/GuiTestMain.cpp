@@ -1,0 +1,29 @@
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include "tests/gui/GuiTest.h"
+
+bool ModalOpens(const std::function<void()>& open, const std::function<void(QWidget*)>& check) {
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* window = QApplication::activeModalWidget()) {
+            opened = true;
+            check(window);
+            window->close();
+        }
+    });
+    open();
+    return opened;
+}
+
+int main(int argc, char** argv) {
+    // Test discovery runs the binary outside CTest's environment; stay headless there too.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
