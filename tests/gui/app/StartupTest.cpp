@@ -99,7 +99,7 @@ TEST_F(StartupTest, FailedStartsSayWhyInOrderAndEndTheProgram) {
         {true, folder, {"open", RomMessage}, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.log.front());
+        SCOPED_TRACE(c.answer.value_or("cancelled").toStdString());
         RomImage = CRomImage();
         log.clear();
         if (c.palette) {
