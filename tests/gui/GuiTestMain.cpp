@@ -7,7 +7,8 @@
 
 bool ModalOpens(const std::function<void()>& open, const std::function<void(QWidget*)>& check) {
     bool opened = false;
-    QTimer::singleShot(0, [&] {
+    QObject scope; // a timer left pending when nothing opened dies with this call
+    QTimer::singleShot(0, &scope, [&] {
         if (QWidget* window = QApplication::activeModalWidget()) {
             opened = true;
             check(window);
