@@ -1,8 +1,9 @@
 #include "tests/support/RomBuilder.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 
@@ -18,25 +19,13 @@ constexpr uint32_t kRegion = 0xD010;
 constexpr uint32_t kRowData = 0xD810;
 constexpr uint32_t kRowDataEnd = 0x13410;
 constexpr uint32_t kNames = 0x3D475;
-constexpr uint32_t kRecords = 0x60010;
-constexpr uint32_t kGold = 0x61C68;
-constexpr uint32_t kExp = 0x21D92;
 
-void PutWord(CRomImage& rom, uint32_t at, uint16_t value) {
-    rom.RomBytes[at] = static_cast<uint8_t>(value & 0xFF);
-    rom.RomBytes[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void Put(CRomImage& rom, uint32_t at, const std::vector<uint8_t>& bytes) {
-    if (!bytes.empty()) {
-        std::memcpy(rom.RomBytes + at, bytes.data(), bytes.size());
-    }
+uint8_t* Row(Grid& g, int y) {
+    return &g[static_cast<std::size_t>(y) * 256];
 }
 
 void CodeRow(const uint8_t* row, int maxRun, std::vector<uint8_t>& out) {
-    int x = 0;
-    while (x < 256) {
-        int n = 1;
+    for (int x = 0, n = 1; x < 256; x += n, n = 1) {
         while (x + n < 256 && row[x + n] == row[x] && n < maxRun) {
             ++n;
         }
@@ -46,7 +35,24 @@ void CodeRow(const uint8_t* row, int maxRun, std::vector<uint8_t>& out) {
             out.push_back(static_cast<uint8_t>(row[x] + 0x80));
             out.push_back(static_cast<uint8_t>(n == 256 ? 0 : n));
         }
-        x += n;
+    }
+}
+
+// One map's data, with its 256 pointers relative to the data's start.
+void CodeMap(const Grid& grid, RowCoding coding, std::vector<uint8_t>& data,
+             std::array<uint16_t, 256>& offsets) {
+    std::map<std::array<uint8_t, 256>, uint16_t> seen; // fixed-size keys keep GCC's -O3 quiet
+    for (std::size_t y = 0; y < 256; ++y) {
+        std::array<uint8_t, 256> row;
+        std::copy_n(grid.begin() + static_cast<std::ptrdiff_t>(y * 256), 256, row.begin());
+        const auto it = seen.find(row);
+        if (coding.shareRows && it != seen.end()) {
+            offsets[y] = it->second;
+            continue;
+        }
+        offsets[y] = static_cast<uint16_t>(data.size());
+        seen.emplace(row, offsets[y]);
+        CodeRow(row.data(), std::max(coding.maxRun, 1), data);
     }
 }
 
@@ -59,29 +65,27 @@ Grid UniformGrid(uint8_t tile) {
 Grid StripedGrid(uint8_t firstTile) {
     Grid g(GridCells);
     for (int y = 0; y < 256; ++y) {
-        std::memset(&g[static_cast<std::size_t>(y) * 256], (firstTile + y) % 128, 256);
+        std::memset(Row(g, y), (firstTile + y) % 128, 256);
     }
     return g;
 }
 
 Grid RandomGrid(uint32_t seed, int maxRun, int repeatPercent, int tileKinds) {
     std::mt19937 rng(seed);
+    auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
     Grid g(GridCells);
-    const int kinds = tileKinds < 1 ? 1 : (tileKinds > 128 ? 128 : tileKinds);
-    const int firstTile = static_cast<int>(rng() % static_cast<uint32_t>(129 - kinds));
+    const int kinds = std::clamp(tileKinds, 1, 128);
+    const int firstTile = pick(129 - kinds);
     for (int y = 0; y < 256; ++y) {
-        uint8_t* row = &g[static_cast<std::size_t>(y) * 256];
-        if (y > 0 && static_cast<int>(rng() % 100) < repeatPercent) {
-            std::memcpy(row, &g[static_cast<std::size_t>(rng() % static_cast<uint32_t>(y)) * 256],
-                        256);
+        if (y > 0 && pick(100) < repeatPercent) {
+            std::memcpy(Row(g, y), Row(g, pick(y)), 256);
             continue;
         }
-        int x = 0;
-        while (x < 256) {
-            int run = 1 + static_cast<int>(rng() % static_cast<uint32_t>(maxRun < 1 ? 1 : maxRun));
-            uint8_t tile = static_cast<uint8_t>(firstTile + static_cast<int>(rng() % kinds));
+        for (int x = 0; x < 256;) {
+            int run = 1 + pick(std::max(maxRun, 1));
+            const uint8_t tile = static_cast<uint8_t>(firstTile + pick(kinds));
             for (; run > 0 && x < 256; --run) {
-                row[x++] = tile;
+                Row(g, y)[x++] = tile;
             }
         }
     }
@@ -96,47 +100,19 @@ Grid WorstCaseGrid(uint32_t seed) {
             pattern[x] = static_cast<uint8_t>(rng() % 128);
         } while (x > 0 && pattern[x] == pattern[x - 1]);
     }
-    // Every row is the same pattern but for its last two tiles, which are unique per row:
-    // the duplicate search then compares 254 bytes with every earlier row.
+    // The last two tiles make each row unique, skipping the value of the tile before them.
     Grid g(GridCells);
     for (int y = 0; y < 256; ++y) {
-        uint8_t* row = &g[static_cast<std::size_t>(y) * 256];
-        std::memcpy(row, pattern, 254);
-        int a = y / 127;
-        if (a >= pattern[253]) {
-            ++a; // skip the value of the tile before it
-        }
-        int b = y % 127;
-        if (b >= a) {
-            ++b;
-        }
-        row[254] = static_cast<uint8_t>(a);
-        row[255] = static_cast<uint8_t>(b);
+        std::memcpy(Row(g, y), pattern, 254);
+        const int a = y / 127 + (y / 127 >= pattern[253] ? 1 : 0);
+        const int b = y % 127 + (y % 127 >= a ? 1 : 0);
+        Row(g, y)[254] = static_cast<uint8_t>(a);
+        Row(g, y)[255] = static_cast<uint8_t>(b);
     }
     return g;
 }
 
-void CodeMap(const Grid& grid, RowCoding coding, std::vector<uint8_t>& data,
-             std::array<uint16_t, 256>& offsets) {
-    data.clear();
-    std::map<std::vector<uint8_t>, uint16_t> seen;
-    for (int y = 0; y < 256; ++y) {
-        const uint8_t* row = &grid[static_cast<std::size_t>(y) * 256];
-        std::vector<uint8_t> key(row, row + 256);
-        if (coding.shareRows) {
-            auto it = seen.find(key);
-            if (it != seen.end()) {
-                offsets[static_cast<std::size_t>(y)] = it->second;
-                continue;
-            }
-        }
-        offsets[static_cast<std::size_t>(y)] = static_cast<uint16_t>(data.size());
-        seen.emplace(std::move(key), static_cast<uint16_t>(data.size()));
-        CodeRow(row, coding.maxRun < 1 ? 1 : coding.maxRun, data);
-    }
-}
-
-RomBuilder::RomBuilder() : start_(kRowData) {
+RomBuilder::RomBuilder() {
     maps_.fill(UniformGrid(0));
 }
 
@@ -150,100 +126,50 @@ RomBuilder& RomBuilder::Coding(RowCoding coding) {
     return *this;
 }
 
-RomBuilder& RomBuilder::MapsStartAt(uint32_t offset) {
-    start_ = offset;
-    freeBytes_ = -1;
-    return *this;
-}
-
 RomBuilder& RomBuilder::FreeBytes(int count) {
     freeBytes_ = count;
     return *this;
 }
 
-RomBuilder& RomBuilder::FreeFill(uint8_t value) {
-    freeFill_ = value;
-    return *this;
-}
-
 RomBuilder& RomBuilder::Quarter(int tile, int set, int quarter, uint8_t pattern) {
-    const uint32_t t = static_cast<uint32_t>(tile);
-    const uint32_t k = static_cast<uint32_t>(quarter);
-    const uint32_t at = t < 64 ? 0x10 + t + 0x40 * k
-                               : 0x110 + 0x100 * static_cast<uint32_t>(set) + (t - 64) + 0x40 * k;
-    graphics_.push_back({at, {pattern}});
-    return *this;
+    const int at = tile < 64 ? 0x10 + tile : 0x110 + 0x100 * set + tile - 64;
+    return Poke(static_cast<uint32_t>(at + 0x40 * quarter), {pattern});
 }
 
 RomBuilder& RomBuilder::Attribute(int tile, int set, uint8_t value) {
-    const uint32_t t = static_cast<uint32_t>(tile);
-    const uint32_t at = t < 64 ? 0x410 + t : 0x450 + 0x40 * static_cast<uint32_t>(set) + (t - 64);
-    graphics_.push_back({at, {value}});
-    return *this;
+    const int at = tile < 64 ? 0x410 + tile : 0x450 + 0x40 * set + tile - 64;
+    return Poke(static_cast<uint32_t>(at), {value});
 }
 
 RomBuilder& RomBuilder::Palette(int set, const std::array<uint8_t, 16>& colours) {
-    graphics_.push_back(
-        {0x1650 + 0x10 * static_cast<uint32_t>(set), {colours.begin(), colours.end()}});
-    return *this;
-}
-
-RomBuilder& RomBuilder::PatternBytes(int g, int set, const std::array<uint8_t, 16>& bytes) {
-    const uint32_t at = 0x14C10 + 16 * static_cast<uint32_t>(g) +
-                        (g >= 128 ? 0x800 * static_cast<uint32_t>(set) : 0);
-    graphics_.push_back({at, {bytes.begin(), bytes.end()}});
-    return *this;
+    return Poke(0x1650 + 0x10 * static_cast<uint32_t>(set), {colours.begin(), colours.end()});
 }
 
 RomBuilder& RomBuilder::PatternPixels(int g, int set, const std::array<uint8_t, 64>& pixels) {
-    std::array<uint8_t, 16> bytes{};
-    for (int r = 0; r < 8; ++r) {
-        for (int c = 0; c < 8; ++c) {
-            const uint8_t v = pixels[static_cast<std::size_t>(r * 8 + c)];
-            const uint8_t bit = static_cast<uint8_t>(0x80 >> c);
-            if (v & 1) {
-                bytes[static_cast<std::size_t>(r)] |= bit;
-            }
-            if (v & 2) {
-                bytes[static_cast<std::size_t>(8 + r)] |= bit;
-            }
-        }
+    // Plane 0 (the low bit) in the first eight bytes; bit 7 is the leftmost pixel.
+    std::vector<uint8_t> bytes(16);
+    for (std::size_t i = 0; i < 64; ++i) {
+        const uint8_t bit = static_cast<uint8_t>(0x80 >> (i % 8));
+        bytes[i / 8] |= (pixels[i] & 1) ? bit : 0;
+        bytes[8 + i / 8] |= (pixels[i] & 2) ? bit : 0;
     }
-    return PatternBytes(g, set, bytes);
+    return Poke(static_cast<uint32_t>(0x14C10 + 16 * g + (g >= 128 ? 0x800 * set : 0)), bytes);
 }
 
 RomBuilder& RomBuilder::Colour(int index, uint32_t bgr) {
-    colours_.push_back({index, bgr});
+    colours_[static_cast<std::size_t>(index)] = bgr;
     return *this;
 }
 
 RomBuilder& RomBuilder::EnemyName(int index, const std::string& name) {
-    names_.push_back({index, name});
+    names_.resize(std::max(names_.size(), static_cast<std::size_t>(index) + 1));
+    names_[static_cast<std::size_t>(index)] = name;
     return *this;
 }
 
 RomBuilder& RomBuilder::EnemyNameBytes(const std::vector<uint8_t>& bytes) {
-    nameBytes_ = bytes;
-    rawNames_ = true;
-    return *this;
-}
-
-RomBuilder& RomBuilder::EnemyRecord(int index, const std::array<uint8_t, 16>& record) {
-    enemyData_.push_back(
-        {kRecords + 16 * static_cast<uint32_t>(index), {record.begin(), record.end()}});
-    return *this;
-}
-
-RomBuilder& RomBuilder::Gold(int index, uint16_t value) {
-    enemyData_.push_back({kGold + 2 * static_cast<uint32_t>(index),
-                          {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)}});
-    return *this;
-}
-
-RomBuilder& RomBuilder::Exp(int index, uint16_t value) {
-    enemyData_.push_back({kExp + 2 * static_cast<uint32_t>(index),
-                          {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)}});
-    return *this;
+    names_.clear();
+    return Poke(kNames, bytes);
 }
 
 RomBuilder& RomBuilder::Poke(uint32_t offset, const std::vector<uint8_t>& bytes) {
@@ -253,11 +179,6 @@ RomBuilder& RomBuilder::Poke(uint32_t offset, const std::vector<uint8_t>& bytes)
 
 RomBuilder& RomBuilder::Word(uint32_t offset, uint16_t value) {
     return Poke(offset, {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)});
-}
-
-RomBuilder& RomBuilder::WithoutTextTable() {
-    textTable_ = false;
-    return *this;
 }
 
 std::unique_ptr<CRomImage> RomBuilder::Build() const {
@@ -271,95 +192,58 @@ std::unique_ptr<CRomImage> RomBuilder::Build() const {
         CodeMap(maps_[m], coding_, data[m], offsets[m]);
         total += data[m].size();
     }
-    uint32_t at = start_;
-    if (freeBytes_ >= 0) {
-        if (total + static_cast<std::size_t>(freeBytes_) > kRowDataEnd - kRowData) {
-            return nullptr;
-        }
-        at = kRowDataEnd - static_cast<uint32_t>(freeBytes_) - static_cast<uint32_t>(total);
-    }
-    if (at < kRowData || at + total > kRowDataEnd) {
+    const std::size_t free = static_cast<std::size_t>(std::max(freeBytes_, 0));
+    if (total + free > kRowDataEnd - kRowData) {
         return nullptr;
     }
+    uint32_t at = freeBytes_ < 0 ? kRowData : static_cast<uint32_t>(kRowDataEnd - free - total);
     for (std::size_t m = 0; m < 4; ++m) {
         starts_[m] = at;
-        Put(*rom, at, data[m]);
+        std::copy(data[m].begin(), data[m].end(), rom->RomBytes + at);
         for (std::size_t r = 0; r < 256; ++r) {
-            PutWord(*rom, kRegion + 0x200 * static_cast<uint32_t>(m) + 2 * static_cast<uint32_t>(r),
-                    static_cast<uint16_t>(at - kRegion + offsets[m][r]));
+            rom->WriteWord(kRegion + 0x200 * static_cast<uint32_t>(m) +
+                               2 * static_cast<uint32_t>(r),
+                           at - kRegion + offsets[m][r]);
         }
         at += static_cast<uint32_t>(data[m].size());
     }
     dataEnd_ = at;
-    std::memset(rom->RomBytes + at, freeFill_, kRowDataEnd - at);
 
-    for (const auto& [offset, bytes] : graphics_) {
-        Put(*rom, offset, bytes);
-    }
-    for (const auto& [index, bgr] : colours_) {
-        rom->ColourTable[index] = bgr;
-    }
-
-    std::vector<uint8_t> names = nameBytes_;
-    if (!rawNames_ && !names_.empty()) {
-        int count = 0;
-        for (const auto& entry : names_) {
-            count = std::max(count, entry.first + 1);
-        }
-        std::vector<std::string> texts(static_cast<std::size_t>(count));
-        for (const auto& [index, name] : names_) {
-            texts[static_cast<std::size_t>(index)] = name;
-        }
-        for (const std::string& name : texts) {
-            for (char c : name) {
-                int code = -1;
-                for (int b = 1; b < 256 && code < 0; ++b) {
-                    if (rom->TextTable[b][0] == c && rom->TextTable[b][1] == 0) {
-                        code = b;
-                    }
-                }
-                if (code < 0) {
-                    return nullptr;
-                }
-                names.push_back(static_cast<uint8_t>(code));
+    std::vector<uint8_t> names;
+    for (const std::string& name : names_) {
+        for (char c : name) {
+            int code = 1;
+            while (code < 256 && !(rom->TextTable[code][0] == c && rom->TextTable[code][1] == 0)) {
+                ++code;
             }
-            names.push_back(0);
+            if (code == 256) {
+                return nullptr;
+            }
+            names.push_back(static_cast<uint8_t>(code));
         }
+        names.push_back(0);
     }
-    Put(*rom, kNames, names);
-    for (const auto& [offset, bytes] : enemyData_) {
-        Put(*rom, offset, bytes);
-    }
+    std::copy(names.begin(), names.end(), rom->RomBytes + kNames);
     for (const auto& [offset, bytes] : pokes_) {
-        Put(*rom, offset, bytes);
+        std::copy(bytes.begin(), bytes.end(), rom->RomBytes + offset);
     }
-    if (!textTable_) {
-        std::memset(rom->TextTable, 0, sizeof rom->TextTable);
-    }
+    std::copy(colours_.begin(), colours_.end(), rom->ColourTable);
     return rom;
 }
 
 bool WriteFile(const std::string& path, const uint8_t* data, std::size_t size) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        return false;
-    }
-    const bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    out.close();
+    return !out.fail();
 }
 
 bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
         return false;
     }
-    out.clear();
-    uint8_t chunk[65536];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-        out.insert(out.end(), chunk, chunk + n);
-    }
-    std::fclose(f);
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
 }
 
