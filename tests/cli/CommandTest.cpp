@@ -1,4 +1,7 @@
-// The tool as users run it: exit codes, messages, and files left alone on failure.
+// The tool as users run it: exit codes, messages, files left alone on failure, and maps
+// that round-trip through CSV, TMX and the Tiled map editor itself.
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -6,57 +9,120 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <filesystem>
+#include <fstream>
+#include <set>
 #include <tuple>
 
-#include "CliTestSupport.h"
+#include "cli/DemoRom.h"
 #include "cli/GridCsv.h"
 #include "cli/Tmx.h"
 #include "gfx/StandardPalette.h"
 #include "gfx/TileRenderer.h"
+#include "tests/support/RomBuilder.h"
+#include "worldmap/WorldMap.h"
 
 namespace {
 
-using namespace clitest;
+using Bytes = std::vector<uint8_t>;
+using testsupport::Grid;
 
 constexpr auto npos = std::string::npos;
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+Bytes ReadBytes(const std::string& path) {
+    const std::string text = ReadText(path);
+    return {text.begin(), text.end()};
+}
+template <class Data> void Write(const std::string& path, const Data& data) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()),
+               static_cast<std::streamsize>(data.size()));
+}
 
 QJsonDocument Json(const std::string& text) {
     return QJsonDocument::fromJson(QByteArray::fromStdString(text));
 }
 
+// The demo image, built once.
+const CRomImage& DemoRom() {
+    static const std::unique_ptr<CRomImage> rom = [] {
+        auto made = std::make_unique<CRomImage>();
+        demo::BuildDemoRom(*made);
+        return made;
+    }();
+    return *rom;
+}
+
+Grid Decode(const CRomImage& rom, int mapId) {
+    Grid grid(worldmap::GridSize);
+    worldmap::DecodeWorldMap(rom, mapId, grid.data());
+    return grid;
+}
+
+Bytes BytesOf(const CRomImage& rom) {
+    return Bytes(rom.RomBytes, rom.RomBytes + RomFileSize);
+}
+
+struct RunResult {
+    int code = -1;
+    std::string out, err;
+};
+
+// Each test works in a fresh folder of its own, removed afterwards, holding the demo as
+// "rom.nes". The tool's demo is the one built here: the same every time.
 class CliCommand : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(RunCli({"demo", rom_}).code, 0);
-        ASSERT_EQ(ReadBytes(rom_), BytesOf(DemoRom()));
+        std::filesystem::current_path(dir_);
+        ASSERT_EQ(Run({"demo", "rom.nes"}).code, 0);
+        ASSERT_EQ(ReadBytes("rom.nes"), BytesOf(DemoRom()));
+    }
+    void TearDown() override {
+        std::filesystem::current_path(home_);
+        std::filesystem::remove_all(dir_);
     }
 
+    // Runs the built tool here. Test arguments hold no quote marks.
+    static RunResult Run(const std::vector<std::string>& args) {
+        std::string command = "'" ATLASFORGE_CLI "'";
+        for (const std::string& a : args) {
+            command += " '" + a + "'";
+        }
+        const int status = std::system((command + " >.out 2>.err").c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(".out"), ReadText(".err")};
+    }
     // Runs a command that must fail with `code`, one line on stderr, and the ROM as it was.
-    RunResult Refused(const std::vector<std::string>& args, int code) {
-        const Bytes before = ReadBytes(rom_);
-        RunResult r = RunCli(args, dir_ / "");
+    static RunResult Refused(const std::vector<std::string>& args, int code) {
+        const Bytes before = ReadBytes("rom.nes");
+        RunResult r = Run(args);
         EXPECT_EQ(r.code, code) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-        EXPECT_EQ(ReadBytes(rom_), before);
+        EXPECT_EQ(ReadBytes("rom.nes"), before);
         return r;
     }
+    // Imports `file` into `map`, which must leave the ROM as `rom` and report its free bytes.
+    static void Imports(const std::string& map, const std::string& file, const CRomImage& rom) {
+        const RunResult r = Run({"import", "rom.nes", map, file});
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_NE(r.out.find("free bytes: " + std::to_string(worldmap::CountFreeBytes(rom))), npos);
+        EXPECT_EQ(ReadBytes("rom.nes"), BytesOf(rom)) << file;
+    }
 
-    TempDir dir_;
-    std::string rom_ = dir_ / "rom.nes";
+    const std::filesystem::path home_ = std::filesystem::current_path();
+    std::string dir_ = [] {
+        std::string name = std::filesystem::temp_directory_path() / "atlasforge-cli-XXXXXX";
+        return std::string(::mkdtemp(name.data()));
+    }();
 };
 
-std::string FreeBytesNote(const CRomImage& rom) {
-    return "free bytes: " + std::to_string(worldmap::CountFreeBytes(rom));
-}
-
 TEST_F(CliCommand, InfoReportsTheLayoutAndABrokenRegionStopsImports) {
-    const RunResult r = RunCli({"info", rom_, "--json"});
-    ASSERT_EQ(r.code, 0) << r.err;
-    const QJsonObject info = Json(r.out).object();
+    const QJsonObject info = Json(Run({"info", "rom.nes", "--json"}).out).object();
     const int freeBytes = worldmap::CountFreeBytes(DemoRom());
     EXPECT_EQ(info["free_bytes"].toInt(), freeBytes);
-    EXPECT_TRUE(info["layout_ok"].toBool());
-    EXPECT_TRUE(info["problems"].toArray().isEmpty());
+    EXPECT_TRUE(info["layout_ok"].toBool() && info["problems"].toArray().isEmpty());
     const QJsonArray maps = info["maps"].toArray();
     ASSERT_EQ(maps.size(), 4);
     EXPECT_EQ(maps[0].toObject()["name"].toString(), "Floating World Map");
@@ -67,32 +133,28 @@ TEST_F(CliCommand, InfoReportsTheLayoutAndABrokenRegionStopsImports) {
         EXPECT_EQ(map.toObject()["size"].toInt(), end - map.toObject()["start"].toInt());
     }
     EXPECT_EQ(end, 0x13410 - freeBytes);
-    const RunResult text = RunCli({"info", rom_});
-    EXPECT_NE(text.out.find("Free bytes: " + std::to_string(freeBytes)), npos);
-    EXPECT_NE(text.out.find("Layout: OK"), npos);
+    const std::string text = Run({"info", "rom.nes"}).out;
+    EXPECT_NE(text.find("Free bytes: " + std::to_string(freeBytes) + "\nLayout: OK\n"), npos);
 
-    WriteBytes(rom_, Bytes(RomFileSize, 0)); // every row pointer 0: outside the row data
-    const RunResult broken = RunCli({"info", rom_, "--json"});
-    EXPECT_EQ(broken.code, 3);
-    EXPECT_NE(broken.out.find("\"layout_ok\": false"), npos);
-    WriteText(dir_ / "sea.csv", cli::WriteGridCsv(Grid(worldmap::GridSize, 0).data()));
-    EXPECT_NE(Refused({"import", rom_, "0", "sea.csv"}, 3).err.find("region is broken"), npos);
+    Write("rom.nes", Bytes(RomFileSize, 0)); // every row pointer 0: outside the row data
+    EXPECT_NE(Refused({"info", "rom.nes", "--json"}, 3).out.find("\"layout_ok\": false"), npos);
+    Write("sea.csv", cli::WriteGridCsv(Grid(worldmap::GridSize, 0).data()));
+    EXPECT_NE(Refused({"import", "rom.nes", "0", "sea.csv"}, 3).err.find("region is broken"), npos);
 }
 
-TEST_F(CliCommand, ExportThenImportLeavesEveryMapAsItWas) {
-    for (const char* format : {"csv", "tmx"}) {
-        for (int m = 0; m < 4; ++m) {
-            const std::string file = dir_ / ("map" + std::to_string(m) + "." + format);
-            ASSERT_EQ(RunCli({"export", rom_, std::to_string(m), file}).code, 0);
-            const RunResult r = RunCli({"import", rom_, std::to_string(m), file});
-            ASSERT_EQ(r.code, 0) << r.err;
-            EXPECT_NE(r.out.find(FreeBytesNote(DemoRom())), npos);
+// Unchanged maps come back as they were; an edited one, from CSV or TMX, is stored just as
+// the core's store stores it.
+TEST_F(CliCommand, ImportStoresWhatTheCoreStores) {
+    for (const std::string format : {".csv", ".tmx"}) {
+        for (const std::string m : {"0", "1", "2", "3"}) {
+            ASSERT_EQ(Run({"export", "rom.nes", m, m + format}).code, 0);
+            Imports(m, m + format, DemoRom());
         }
     }
-    EXPECT_EQ(ReadBytes(rom_), BytesOf(DemoRom()));
-}
+    const std::set<Grid> maps = {Decode(DemoRom(), 0), Decode(DemoRom(), 1), Decode(DemoRom(), 2),
+                                 Decode(DemoRom(), 3)};
+    EXPECT_EQ(maps.size(), 4u); // the demo's maps differ
 
-TEST_F(CliCommand, ImportOfAnEditedMapStoresWhatTheCoreStores) {
     Grid edited = Decode(DemoRom(), 2);
     for (int x = 0; x < 256; x += 3) {
         edited[100 * 256 + x] = 7; // a line of towns
@@ -100,137 +162,157 @@ TEST_F(CliCommand, ImportOfAnEditedMapStoresWhatTheCoreStores) {
     auto expected = std::make_unique<CRomImage>(DemoRom());
     ASSERT_TRUE(
         worldmap::StoreWorldMap(*expected, 2, edited.data(), worldmap::CountFreeBytes(*expected)));
-    WriteText(dir_ / "e.csv", cli::WriteGridCsv(edited.data()));
-    WriteText(dir_ / "e.tmx", cli::WriteTmx(edited.data(), "e.png", "Standard World Map"));
-    for (const char* file : {"e.csv", "e.tmx"}) {
-        WriteBytes(rom_, BytesOf(DemoRom()));
-        const RunResult r = RunCli({"import", rom_, "standard", dir_ / file});
-        ASSERT_EQ(r.code, 0) << r.err;
-        EXPECT_EQ(ReadBytes(rom_), BytesOf(*expected)) << file;
-        EXPECT_NE(r.out.find(FreeBytesNote(*expected)), npos);
-    }
+    Write("e.csv", cli::WriteGridCsv(edited.data()));
+    Imports("standard", "e.csv", *expected);
+    Write("rom.nes", BytesOf(DemoRom()));
+    Write("e.tmx", cli::WriteTmx(edited.data(), "e.png", "Standard World Map"));
+    Imports("standard", "e.tmx", *expected);
 }
 
 TEST_F(CliCommand, AMapThatDoesNotFitIsRefusedWithWhatItNeeds) {
     testsupport::RomBuilder builder; // four one-tile maps: a region nearly all free
     const auto rom = builder.Build();
-    WriteBytes(rom_, BytesOf(*rom));
-    const Grid noisy = NoiseGrid(5);
-    WriteText(dir_ / "noisy.csv", cli::WriteGridCsv(noisy.data()));
+    Write("rom.nes", BytesOf(*rom));
+    const Grid noisy = testsupport::RandomGrid(5, 1, 0, 128); // no runs, no repeated rows
+    Write("noisy.csv", cli::WriteGridCsv(noisy.data()));
     Bytes coded(worldmap::MaxEncodedSize);
     uint16_t pointers[256];
     const int needed = worldmap::EncodeWorldMap(noisy.data(), 0, coded.data(), pointers);
     const auto available =
         worldmap::CountFreeBytes(*rom) + builder.MapStart(2) - builder.MapStart(1);
-    EXPECT_EQ(Refused({"import", rom_, "1", "noisy.csv"}, 3).err,
+    EXPECT_EQ(Refused({"import", "rom.nes", "1", "noisy.csv"}, 3).err,
               "atlasforge-cli: noisy.csv: Water World Map needs " + std::to_string(needed) +
                   " bytes but only " + std::to_string(available) + " are available\n");
 }
 
 TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
-    WriteText(dir_ / "bad.csv", "1,2,3\n");
-    WriteText(dir_ / "bad.tmx", "<map width=\"256\" height=\"256\"><tileset firstgid=\"1\"/>");
-    WriteBytes(dir_ / "bad.ips", {'P', 'A', 'T', 'C', 'H', 0, 0});
-    WriteBytes(dir_ / "short.pal", Bytes(100, 0));
-    WriteBytes(dir_ / "small.nes", Bytes(1000, 0));
+    Write("bad.csv", std::string("1,2,3\n"));
+    Write("bad.tmx", std::string("<map width=\"256\" height=\"256\"><tileset firstgid=\"1\"/>"));
+    Write("bad.ips", std::string("PATCH\0\0", 7));
+    Write("short.pal", Bytes(100, 0));
+    Write("small.nes", Bytes(1000, 0));
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
-        {{"import", rom_, "0", "bad.csv"},
+        {{"import", "rom.nes", "0", "bad.csv"},
          4,
          "atlasforge-cli: bad.csv: line 1, column 6: the line has 3 of 256 numbers\n"},
-        {{"import", rom_, "0", "bad.tmx"}, 4, "bad.tmx: line 1"},
-        {{"patch", rom_, "bad.ips"}, 4, "bad.ips: offset 5"},
-        {{"tiles", rom_, "0", "t.png", "--palette", "short.pal"}, 4, "short.pal"},
+        {{"import", "rom.nes", "0", "bad.tmx"}, 4, "bad.tmx: line 1"},
+        {{"patch", "rom.nes", "bad.ips"}, 4, "bad.ips: offset 5"},
+        {{"tiles", "rom.nes", "0", "t.png", "--palette", "short.pal"}, 4, "short.pal"},
         {{"info", "small.nes"}, 4, "small.nes"},
         {{"info", "missing.nes"}, 2, "missing.nes"},
-        {{"import", rom_, "0", "missing.csv"}, 2, "missing.csv"},
-        {{"export", rom_, "0", "no/such/folder/x.csv"}, 2, "x.csv"},
+        {{"import", "rom.nes", "0", "missing.csv"}, 2, "missing.csv"},
+        {{"export", "rom.nes", "0", "no/such/folder/x.csv"}, 2, "x.csv"},
         {{}, 1, ""},
-        {{"paint", rom_}, 1, "paint"},
-        {{"export", rom_, "4", "x.csv"}, 1, ""},
-        {{"export", rom_, "0", "x.bmp"}, 1, ""},
-        {{"info", rom_, "--verbose"}, 1, "--verbose"},
+        {{"paint", "rom.nes"}, 1, "paint"},
+        {{"export", "rom.nes", "4", "x.csv"}, 1, ""},
+        {{"export", "rom.nes", "0", "x.bmp"}, 1, ""},
+        {{"info", "rom.nes", "--verbose"}, 1, "--verbose"},
         {{"info"}, 1, ""},
     };
     for (const auto& [args, code, text] : cases) {
         EXPECT_NE(Refused(args, code).err.find(text), npos) << text;
     }
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "t.png"));
-    EXPECT_EQ(RunCli({"--help"}).code, 0);
-    for (const char* command :
-         {"info", "export", "import", "tiles", "enemies", "diff", "patch", "demo"}) {
-        const RunResult help = RunCli({command, "--help"});
-        EXPECT_EQ(help.code, 0);
-        EXPECT_EQ(help.out.rfind(std::string("Usage: atlasforge-cli ") + command, 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists("t.png"));
+    for (const std::string command :
+         {"", "info", "export", "import", "tiles", "enemies", "diff", "patch", "demo"}) {
+        const RunResult help = command.empty() ? Run({"--help"}) : Run({command, "--help"});
+        EXPECT_EQ(std::pair(help.code, help.out.rfind("Usage: atlasforge-cli " + command, 0)),
+                  std::pair(0, std::size_t{0}));
     }
 }
 
 TEST_F(CliCommand, PicturesAreDrawnWithTheMapsOwnTilesAndTheChosenPalette) {
-    ASSERT_EQ(RunCli({"tiles", rom_, "underwater", "t.png"}, dir_ / "").code, 0);
-    const RunResult noted = RunCli({"export", rom_, "3", "m.png"}, dir_ / "");
-    ASSERT_EQ(noted.code, 0);
-    EXPECT_NE(noted.err.find("built-in standard palette"), npos);
+    ASSERT_EQ(Run({"tiles", "rom.nes", "underwater", "t.png"}).code, 0);
+    EXPECT_NE(Run({"export", "rom.nes", "3", "m.png"}).err.find("built-in standard palette"), npos);
 
+    const auto& palette = gfx::StandardPalette(); // the same as palette.pal in the tree
+    EXPECT_EQ(ReadBytes(ATLASFORGE_SOURCE_DIR "/palette.pal"),
+              Bytes(palette.begin(), palette.end()));
     auto rom = std::make_unique<CRomImage>(DemoRom());
-    gfx::SetColourTable(*rom, gfx::StandardPalette().data(), gfx::StandardPalette().size());
+    gfx::SetColourTable(*rom, palette.data(), palette.size());
     auto tiles = std::make_unique<gfx::MetatilePixels>();
     gfx::RenderMetatileSet(*rom, 3, *tiles);
     const auto colour = [&](int tile, int pixel) {
         const uint32_t c = (*tiles)[tile][pixel];
         return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
     };
-    const QImage sheet(QString::fromStdString(dir_ / "t.png"));
-    ASSERT_EQ(sheet.size(), QSize(256, 128));
+    const QImage sheet("t.png"), map("m.png");
+    ASSERT_EQ(std::pair(sheet.size(), map.size()), std::pair(QSize(256, 128), QSize(4096, 4096)));
     for (int t : {0, 17, 64, 127}) {
         for (int p : {0, 37, 255}) {
             EXPECT_EQ(sheet.pixel(t % 16 * 16 + p % 16, t / 16 * 16 + p / 16), colour(t, p));
         }
     }
-    const QImage map(QString::fromStdString(dir_ / "m.png"));
-    ASSERT_EQ(map.size(), QSize(4096, 4096));
     const Grid grid = Decode(DemoRom(), 3);
     for (int cell : {0, 1000, 40000, 65535}) {
         EXPECT_EQ(map.pixel(cell % 256 * 16 + 5, cell / 256 * 16 + 9),
                   colour(grid[cell], 9 * 16 + 5));
     }
-
-    Bytes red(192, 0);
-    for (std::size_t i = 0; i < red.size(); i += 3) {
-        red[i] = 200;
-    }
-    WriteBytes(dir_ / "palette.pal", red); // found in the working folder, used quietly
-    EXPECT_EQ(RunCli({"tiles", rom_, "0", "r.png"}, dir_ / "").err, "");
-    EXPECT_EQ(QImage(QString::fromStdString(dir_ / "r.png")).pixel(3, 3), qRgb(200, 0, 0));
+    // A palette.pal in the working folder is used quietly: here every colour is grey.
+    Write("palette.pal", Bytes(192, 80));
+    EXPECT_EQ(Run({"tiles", "rom.nes", "0", "r.png"}).err, "");
+    EXPECT_EQ(QImage("r.png").pixel(3, 3), qRgb(80, 80, 80));
 }
 
 TEST_F(CliCommand, EnemiesAsCsvAndJson) {
-    const RunResult csv = RunCli({"enemies", rom_});
-    ASSERT_EQ(csv.code, 0);
-    EXPECT_EQ(csv.out.substr(0, csv.out.find('\n')),
+    const std::string csv = Run({"enemies", "rom.nes"}).out;
+    EXPECT_EQ(csv.substr(0, csv.find('\n')),
               "index,name,back_attack,hp,byte3,byte4,byte5,byte6,byte7,byte8,attack_power,byte10,"
               "byte11,byte12,byte13,byte14,byte15,gold,exp");
-    EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 215);
-    EXPECT_NE(csv.out.find("\n0,Goblin,1,28,"), npos);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 215);
+    EXPECT_NE(csv.find("\n0,Goblin,1,28,"), npos);
 
-    const QJsonArray list = Json(RunCli({"enemies", rom_, "--json"}).out).array();
+    const QJsonArray list = Json(Run({"enemies", "rom.nes", "--json"}).out).array();
     ASSERT_EQ(list.size(), 214);
     EXPECT_EQ(list[37].toObject()["name"].toString(), "Red Wolf");
     const QJsonObject last = list[213].toObject();
-    EXPECT_EQ(last["index"].toInt(), 213);
-    EXPECT_EQ(last["record"].toArray().size(), 16);
-    EXPECT_EQ(last["gold"].toInt(), DemoRom().ReadWord(0x61C68 + 2 * 213));
-    EXPECT_EQ(last["exp"].toInt(), DemoRom().ReadWord(0x21D92 + 2 * 213));
+    EXPECT_EQ(std::tuple(last["index"].toInt(), last["record"].toArray().size(),
+                         last["gold"].toInt(), last["exp"].toInt()),
+              std::tuple(213, 16, DemoRom().ReadWord(0x61C68 + 2 * 213),
+                         DemoRom().ReadWord(0x21D92 + 2 * 213)));
 }
 
 TEST_F(CliCommand, DiffAndPatchReproduceTheEditedFile) {
-    Bytes edited = ReadBytes(rom_);
+    Bytes edited = BytesOf(DemoRom());
     edited[0x60010] = 0x99;
     edited.resize(400000);
-    WriteBytes(dir_ / "edited.nes", edited);
-    ASSERT_EQ(RunCli({"diff", rom_, dir_ / "edited.nes", dir_ / "p.ips"}).code, 0);
-    ASSERT_EQ(RunCli({"patch", rom_, dir_ / "p.ips", dir_ / "out.nes"}).code, 0);
-    EXPECT_EQ(ReadBytes(dir_ / "out.nes"), edited);
-    ASSERT_EQ(RunCli({"patch", rom_, dir_ / "p.ips"}).code, 0); // in place
-    EXPECT_EQ(ReadBytes(rom_), edited);
+    Write("edited.nes", edited);
+    ASSERT_EQ(Run({"diff", "rom.nes", "edited.nes", "p.ips"}).code, 0);
+    ASSERT_EQ(Run({"patch", "rom.nes", "p.ips", "out.nes"}).code, 0);
+    EXPECT_EQ(ReadBytes("out.nes"), edited);
+    ASSERT_EQ(Run({"patch", "rom.nes", "p.ips"}).code, 0); // in place
+    EXPECT_EQ(ReadBytes("rom.nes"), edited);
+}
+
+// Tiled itself, headless, with its settings kept in the test's folder: it reads every map we
+// export cell for cell, and the TMX it writes imports to the bytes it came from.
+TEST_F(CliCommand, TiledReadsEveryMapWeExportAndWhatItWritesImports) {
+    if (std::system("command -v tiled >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "the Tiled map editor (Debian package tiled) is not installed";
+    }
+    const auto tiled = [](const std::string& format, const std::string& out) {
+        return std::system(("HOME=\"$PWD\" XDG_CONFIG_HOME=\"$PWD\" QT_QPA_PLATFORM=offscreen "
+                            "timeout 120 tiled --export-map " +
+                            format + " m.tmx " + out + " >/dev/null 2>&1")
+                               .c_str()) == 0;
+    };
+    for (const std::string m : {"0", "1", "2", "3"}) {
+        ASSERT_EQ(Run({"export", "rom.nes", m, "m.tmx"}).code, 0);
+        ASSERT_TRUE(tiled("json", "m.json")) << m;
+        const QJsonObject map = Json(ReadText("m.json")).object();
+        const QJsonObject tileset = map["tilesets"].toArray()[0].toObject();
+        EXPECT_EQ(std::tuple(map["tilewidth"].toInt(), tileset["tilecount"].toInt(),
+                             tileset["image"].toString().toStdString()),
+                  std::tuple(16, 128, std::string("m-tileset.png")));
+        std::vector<int> cells;
+        for (const auto& gid : map["layers"].toArray()[0].toObject()["data"].toArray()) {
+            cells.push_back(gid.toInt() - 1);
+        }
+        const Grid grid = Decode(DemoRom(), std::stoi(m));
+        EXPECT_EQ(cells, std::vector<int>(grid.begin(), grid.end())) << m;
+        ASSERT_TRUE(tiled("tmx", "t.tmx")) << m;
+        Imports(m, "t.tmx", DemoRom());
+    }
 }
 
 } // namespace

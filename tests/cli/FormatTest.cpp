@@ -1,0 +1,275 @@
+// The exchange formats on their own: grid CSV, Tiled's TMX and IPS patches.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <algorithm>
+#include <bit>
+#include <zlib.h>
+
+#include "cli/GridCsv.h"
+#include "cli/Ips.h"
+#include "cli/Tmx.h"
+#include "tests/support/RomBuilder.h"
+#include "worldmap/WorldMap.h"
+
+namespace {
+
+using namespace std::string_literals;
+using Bytes = std::vector<uint8_t>;
+using Gids = std::vector<uint32_t>;
+using testsupport::Grid;
+
+const auto npos = std::string::npos;
+const int BadData = cli::ExitBadData;
+
+TEST(GridCsv, WritesLinesOfNumbersAndReadsThemBackInLooserForms) {
+    const Grid grid = testsupport::RandomGrid(1, 1, 0, 128); // every tile, no runs
+    // Written: LF line ends and a final newline. Also read: a byte order mark, spaces and tabs
+    // around numbers, CRLF, no final newline, and blank lines at the end.
+    std::string strict, loose = "\xEF\xBB\xBF";
+    for (int i = 0; i < worldmap::GridSize; ++i) {
+        const std::string n = std::to_string(grid[static_cast<std::size_t>(i)]);
+        strict += n + (i % 256 == 255 ? "\n" : ",");
+        loose += (i % 256 ? " ,\t" : " ") + n + (i % 256 < 255 || i == 65535 ? " " : " \r\n");
+    }
+    EXPECT_EQ(cli::WriteGridCsv(grid.data()), strict);
+    for (const std::string& form : {strict, loose, strict + "\n \r\n"}) {
+        Grid back(worldmap::GridSize);
+        const cli::Outcome result = cli::ParseGridCsv(form, "map.csv", back.data());
+        ASSERT_TRUE(result.Ok()) << result.message;
+        EXPECT_EQ(back, grid);
+    }
+}
+
+TEST(GridCsv, NamesTheLineAndColumnOfBadData) {
+    const std::string good = cli::WriteGridCsv(Grid(worldmap::GridSize, 7).data());
+    const std::string row = good.substr(0, 511);      // each line is 512 bytes with its LF
+    const auto third = [&](const std::string& line) { // the good map with its third line replaced
+        return std::string(good).replace(1024, 511, line);
+    };
+    const std::string at = "map.csv: line 3, column ";
+    const std::pair<std::string, std::string> cases[] = {
+        {third("7,128" + row.substr(3)), at + "3: tile 128 is outside 0 to 127 (cell x 1, y 2)"},
+        {third("7,-1" + row.substr(3)), at + "3: tile -1 is outside 0 to 127 (cell x 1, y 2)"},
+        {third("7,x" + row.substr(3)), at + "3: not a number (cell x 1, y 2)"},
+        {third("7,,7" + row.substr(5)), at + "3: a number is missing (cell x 1, y 2)"},
+        {third("7 7" + row.substr(3)), at + "3: not a number (cell x 0, y 2)"},
+        {third("7,7"), at + "4: the line has 2 of 256 numbers"},
+        {third(row + ",7"), at + "512: the line has more than 256 numbers"},
+        {good.substr(0, 255 * 512),
+         "map.csv: line 256, column 1: the file ends after 255 of 256 lines"},
+        {good + row + "\n", "map.csv: line 257, column 1: more than 256 lines"},
+        {"", "map.csv: line 1, column 1: the file ends after 0 of 256 lines"},
+    };
+    for (const auto& [text, message] : cases) {
+        Grid grid(worldmap::GridSize);
+        const cli::Outcome result = cli::ParseGridCsv(text, "map.csv", grid.data());
+        EXPECT_EQ(std::pair(result.code, result.message), std::pair(BadData, message));
+    }
+}
+
+const std::string Tileset = "<tileset firstgid=\"1\" source=\"t.tsx\"/>\n";
+
+// A map as Tiled writes it, with the given tilesets and one layer's <data> element.
+std::string Map(const std::string& data, const std::string& tilesets = Tileset) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<map version=\"1.8\" orientation=\"orthogonal\" width=\"256\" height=\"256\" "
+           "tilewidth=\"16\" tileheight=\"16\" infinite=\"0\">\n" +
+           tilesets + "<layer id=\"1\" name=\"a\" width=\"256\" height=\"256\">\n" + data +
+           "</layer>\n</map>\n";
+}
+
+std::string CsvData(const Gids& gids) {
+    std::string text = "<data encoding=\"csv\">\n";
+    for (std::size_t i = 0; i < gids.size(); ++i) {
+        text += (i == 0 ? "" : i % 256 ? "," : ",\n") + std::to_string(gids[i]);
+    }
+    return text + "\n</data>\n";
+}
+
+// Gids as the binary encodings hold them: four little-endian bytes each.
+QByteArray Packed(const Gids& gids) {
+    static_assert(std::endian::native == std::endian::little);
+    return QByteArray(reinterpret_cast<const char*>(gids.data()),
+                      static_cast<qsizetype>(gids.size() * 4));
+}
+
+// A zlib stream (Qt's compressed form less its length prefix), or its deflate data wrapped as gzip.
+QByteArray Deflate(const QByteArray& raw, bool gzip) {
+    const QByteArray z = qCompress(raw).mid(4);
+    if (!gzip) {
+        return z;
+    }
+    QByteArray out = QByteArray("\x1F\x8B\x08\0\0\0\0\0\0\xFF", 10) + z.mid(2, z.size() - 6);
+    const auto crc =
+        crc32(0, reinterpret_cast<const Bytef*>(raw.data()), static_cast<uInt>(raw.size()));
+    for (const uint32_t word : {static_cast<uint32_t>(crc), static_cast<uint32_t>(raw.size())}) {
+        out += QByteArray(reinterpret_cast<const char*>(&word), 4);
+    }
+    return out;
+}
+
+std::string Base64Data(const QByteArray& bytes, const std::string& compression = "") {
+    return "<data encoding=\"base64\"" +
+           (compression.empty() ? ""s : " compression=\"" + compression + "\"") + ">\n   " +
+           bytes.toBase64().toStdString() + "\n  </data>\n";
+}
+
+TEST(Tmx, ReadsWhatWeWriteAndEveryEncodingThroughTheTilesetsFirstGid) {
+    const Grid grid = testsupport::RandomGrid(4, 1, 0, 128);
+    const std::string ours = cli::WriteTmx(grid.data(), "sheet & co.png", "Water World Map");
+    EXPECT_NE(ours.find("<image source=\"sheet &amp; co.png\" width=\"256\" height=\"128\"/>"),
+              npos);
+    EXPECT_NE(ours.find("firstgid=\"1\""), npos);
+    // The others hold tiles of the second tileset, whose first gid is 200.
+    const std::string tilesets = Tileset + "<tileset firstgid=\"200\" source=\"u.tsx\"/>\n";
+    Gids gids;
+    std::string xmlTiles = "<data>\n";
+    for (uint8_t t : grid) {
+        gids.push_back(t + 200u);
+        xmlTiles += "<tile gid=\"" + std::to_string(gids.back()) + "\"/>\n";
+    }
+    const std::string texts[] = {
+        ours,
+        Map(CsvData(gids), tilesets),
+        Map(Base64Data(Packed(gids)), tilesets),
+        Map(Base64Data(Deflate(Packed(gids), false), "zlib"), tilesets),
+        Map(Base64Data(Deflate(Packed(gids), true), "gzip"), tilesets),
+        Map(xmlTiles + "</data>\n", tilesets),
+    };
+    for (const std::string& text : texts) {
+        Grid back(worldmap::GridSize);
+        const cli::Outcome result = cli::ParseTmx(text, "map.tmx", back.data());
+        ASSERT_TRUE(result.Ok()) << result.message;
+        EXPECT_EQ(back, grid);
+    }
+}
+
+TEST(Tmx, RefusesCellsItCannotStoreAndMalformedMaps) {
+    // Cell (3, 2) is on line 8: the <data> tag is on line 5 and row 0 follows it.
+    const auto withCell = [](uint32_t gid) {
+        Gids gids(worldmap::GridSize, 1);
+        gids[2 * 256 + 3] = gid;
+        return gids;
+    };
+    const std::string at = "map.tmx: line 8, column 7: cell x 3, y 2: ";
+    const std::pair<std::string, std::string> cells[] = {
+        {Map(CsvData(withCell(0))), at + "the cell is empty"},
+        {Map(CsvData(withCell(0x80000001u))), at + "the tile is flipped or rotated"},
+        {Map(CsvData(withCell(0x20000001u))), at + "the tile is flipped or rotated"},
+        {Map(CsvData(withCell(129))), at + "tile 128 is outside 0 to 127"},
+        {Map(Base64Data(Packed(withCell(0)))), "map.tmx: line 5: cell x 3, y 2: the cell is empty"},
+    };
+    Grid grid(worldmap::GridSize);
+    for (const auto& [text, message] : cells) {
+        const cli::Outcome result = cli::ParseTmx(text, "map.tmx", grid.data());
+        EXPECT_EQ(std::pair(result.code, result.message), std::pair(BadData, message));
+    }
+
+    const Gids gids(worldmap::GridSize, 1);
+    const QByteArray packed = Packed(gids);
+    std::string wide = Map(CsvData(gids)), infinite = wide;
+    wide.replace(wide.find("width=\"256\""), 11, "width=\"255\"");
+    infinite.replace(infinite.find("infinite=\"0\""), 12, "infinite=\"1\"");
+    const std::string malformed[] = {
+        "<map width=\"256\" height=\"256\">", // cut short
+        "<tileset/>",                         // not a map
+        wide,
+        infinite,
+        Map(CsvData(gids), ""), // no tileset
+        Map(CsvData(Gids(100, 1))),
+        Map(Base64Data(packed.left(1000))),
+        Map(Base64Data(packed.left(5000), "zlib")), // not zlib data
+        Map(Base64Data(Deflate(packed, false), "zstd")),
+        Map("<data encoding=\"csv\">1,2,x</data>\n"),
+        Map(""), // layer without data
+    };
+    for (const std::string& text : malformed) {
+        const cli::Outcome result = cli::ParseTmx(text, "map.tmx", grid.data());
+        EXPECT_EQ(result.code, BadData) << text.substr(0, 300);
+        EXPECT_EQ(result.message.rfind("map.tmx: line ", 0), 0u) << result.message;
+    }
+}
+
+Bytes Patch(const Bytes& original, const Bytes& edited) {
+    Bytes patch;
+    EXPECT_TRUE(cli::MakeIps(original, edited, patch).Ok());
+    return patch;
+}
+
+Bytes Apply(const Bytes& original, const Bytes& patch) {
+    Bytes data = original;
+    const cli::Outcome result = cli::ApplyIps(patch, "p.ips", data);
+    EXPECT_TRUE(result.Ok()) << result.message;
+    return data;
+}
+
+TEST(Ips, DiffThenPatchGivesTheEditedFile) {
+    Bytes original(300000);
+    for (std::size_t i = 0; i < original.size(); ++i) {
+        original[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    }
+    // Longer, with scattered changes and one longer than a record holds; shorter, with some of
+    // those changes; empty.
+    Bytes longer = original;
+    for (std::size_t i = 5; i < original.size(); i += 977) {
+        longer[i] ^= 0x5A;
+    }
+    std::transform(original.begin() + 1000, original.begin() + 71000, longer.begin() + 1000,
+                   [](uint8_t b) { return static_cast<uint8_t>(~b); });
+    longer.resize(original.size() + 5001, 0);
+    longer.back() = 9;
+    for (const Bytes& edited : {longer, Bytes(longer.begin(), longer.begin() + 123457), Bytes()}) {
+        EXPECT_EQ(Apply(original, Patch(original, edited)), edited) << edited.size();
+    }
+    EXPECT_EQ(Patch(original, original), Bytes({'P', 'A', 'T', 'C', 'H', 'E', 'O', 'F'}));
+}
+
+// Runs of one byte become run records, a cut is marked, no record starts at the offset that
+// reads as "EOF", and files beyond the format's reach are refused.
+TEST(Ips, RunRecordsTruncationTheEndMarkAndTheReach) {
+    constexpr std::size_t mark = 0x454F46;
+    const Bytes original(mark + 100, 0);
+    Bytes runs = original, literal = original, atMark = original;
+    std::fill(runs.begin() + 10, runs.begin() + 90000, 0xEE);
+    EXPECT_EQ(Patch(original, runs).size(), 5u + 8u + 8u + 3u); // runs of 65,535 and the rest
+    EXPECT_EQ(Apply(original, Patch(original, runs)), runs);
+    EXPECT_EQ(Patch(original, Bytes(original.begin(), original.begin() + 0x10203)),
+              Bytes({'P', 'A', 'T', 'C', 'H', 'E', 'O', 'F', 0x01, 0x02, 0x03}));
+    literal[mark] = 1;
+    literal[mark + 2] = 2;
+    std::fill(atMark.begin() + mark, atMark.begin() + mark + 40, 3);
+    for (const Bytes& edited : {literal, atMark}) {
+        const Bytes patch = Patch(original, edited);
+        EXPECT_EQ(Apply(original, patch), edited);
+        EXPECT_EQ(std::string(patch.begin() + 5, patch.end() - 3).find("EOF"), npos);
+    }
+    const Bytes small(10, 0), big(cli::IpsReach + 1, 0);
+    Bytes out;
+    EXPECT_EQ(cli::MakeIps(small, big, out).code, BadData);
+    EXPECT_EQ(cli::MakeIps(big, small, out).code, BadData);
+    EXPECT_TRUE(cli::MakeIps(small, Bytes(cli::IpsReach, 1), out).Ok());
+}
+
+TEST(Ips, MalformedPatchesNameTheOffsetAndChangeNothing) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"PAT", "offset 0 (0x0): not an IPS patch (it does not start with PATCH)"},
+        {"PATCH\0\0\1\0\2\t\t"s, "offset 12 (0xC): the patch ends without its EOF mark"},
+        {"PATCH\0\0\1\0"s, "offset 5 (0x5): a record header is cut short"},
+        {"PATCH\0\0\1\0\5\tEOF"s,
+         "offset 5 (0x5): a record of 5 bytes runs past the end of the patch"},
+        {"PATCH\0\0\1\0\0\0\4"s, "offset 5 (0x5): a run record is cut short"},
+        {"PATCH\0\0\1\0\0\0\0\7EOF"s, "offset 5 (0x5): a run record of length 0"},
+        {"PATCHEOF\1", "offset 8 (0x8): 1 unexpected bytes after the EOF mark"},
+        {"PATCHEOF\0\1\0"s,
+         "offset 8 (0x8): the truncation length 256 is beyond the patched file's 16 bytes"},
+    };
+    for (const auto& [patch, message] : cases) {
+        Bytes data(16, 0xAB);
+        const cli::Outcome result = cli::ApplyIps(Bytes(patch.begin(), patch.end()), "p.ips", data);
+        EXPECT_EQ(std::pair(result.code, result.message), std::pair(BadData, "p.ips: " + message));
+        EXPECT_EQ(data, Bytes(16, 0xAB));
+    }
+}
+
+} // namespace
