@@ -221,7 +221,6 @@ void CDialog::BuildControls() {
             rect.setHeight(w->sizeHint().height());
         }
         w->setGeometry(rect);
-        w->setProperty("dluRect", rect);
 
         const bool passive = c.kind == res::Kind::GroupBox || c.kind == res::Kind::Static ||
                              c.kind == res::Kind::Icon;
@@ -421,13 +420,6 @@ void CDialog::SetScrollPos(int id, int pos) {
     }
 }
 
-int CDialog::GetScrollPos(int id) const {
-    if (auto* bar = qobject_cast<QScrollBar*>(GetDlgItem(id))) {
-        return bar->value();
-    }
-    return 0;
-}
-
 void CDialog::RouteScroll(QWidget* bar, int code, int pos) {
     int barId = res::NoId;
     for (const auto& [id, w] : controls) {
@@ -443,7 +435,7 @@ void CDialog::RouteScroll(QWidget* bar, int code, int pos) {
 }
 
 void CDialog::InvalidateRect(const QRect& rect, bool erase) {
-    lastErase = erase;
+    (void)erase;
     update(rect);
 }
 
@@ -473,11 +465,6 @@ void CDialog::mouseReleaseEvent(QMouseEvent* event) {
 void CDialog::mouseMoveEvent(QMouseEvent* event) {
     OnMouseMove(event->position().toPoint());
     event->accept();
-}
-
-void CDialog::keyPressEvent(QKeyEvent* event) {
-    // Escape reaches reject() and Enter the default button through QDialog.
-    QDialog::keyPressEvent(event);
 }
 
 void CDialog::closeEvent(QCloseEvent* event) {

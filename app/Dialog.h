@@ -74,14 +74,10 @@ class CDialog : public QDialog {
     // Scroll bars (QScrollBar): range 0..max and position, both redrawn.
     void SetScrollRange(int id, int minimum, int maximum);
     void SetScrollPos(int id, int pos);
-    int GetScrollPos(int id) const;
 
-    // Schedules a repaint of the rectangle; `erase` is recorded for tests, since Qt
-    // repaints the whole rectangle anyway.
+    // Schedules a repaint of the rectangle. Qt repaints its background whole anyway, so
+    // `erase` changes nothing.
     void InvalidateRect(const QRect& rect, bool erase);
-    bool LastInvalidateErased() const { return lastErase; }
-
-    int TemplateId() const { return templateId; }
 
   protected:
     // Return true to let the first tab stop take the focus.
@@ -108,7 +104,6 @@ class CDialog : public QDialog {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
     void accept() override;
@@ -121,7 +116,6 @@ class CDialog : public QDialog {
 
     int templateId;
     bool built = false;
-    bool lastErase = false;
     bool ended = false;
     int endResult = IDCANCEL;
     // Set while the layer itself changes a selection, so no OnSelChange fires.

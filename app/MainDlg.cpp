@@ -1,6 +1,7 @@
 #include "app/MainDlg.h"
 
 #include <QAction>
+#include <QFile>
 #include <QMenu>
 #include <QPainter>
 #include <QShortcut>
@@ -56,7 +57,7 @@ bool CMainDlg::OnInitDialog() {
 
     const std::optional<QString> path = app::GetOpenFileName();
     if (path) {
-        if (!RomImage.LoadRomFile(path->toStdString())) {
+        if (!RomImage.LoadRomFile(QFile::encodeName(*path).toStdString())) {
             app::MessageBox(QStringLiteral("Error opening ROM"));
             EndDialog(IDCANCEL);
             return true;

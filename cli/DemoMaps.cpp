@@ -4,6 +4,8 @@
 // every machine makes the same maps.
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -281,11 +283,13 @@ void WriteDemoMaps(CRomImage& rom) {
         MakeDemoMap(m, grid.data());
         const uint16_t p0 = static_cast<uint16_t>(next - worldmap::RegionStart);
         const int length = worldmap::EncodeWorldMap(grid.data(), p0, coded.data(), pointers);
-        // The maps are tuned to fit with room to spare; a tuning that overflows would be a
-        // fault here, not in the image, so it is cut rather than written past the region.
-        const uint32_t room = worldmap::RowDataEnd - next;
-        std::memcpy(rom.RomBytes + next, coded.data(),
-                    std::min(static_cast<uint32_t>(length), room));
+        // The maps are tuned to fit with room to spare; a tuning that overflows is a fault
+        // of this generator, and must never write past the region.
+        if (next + static_cast<uint32_t>(length) > worldmap::RowDataEnd) {
+            std::fprintf(stderr, "demo maps do not fit the map region\n");
+            std::abort();
+        }
+        std::memcpy(rom.RomBytes + next, coded.data(), static_cast<std::size_t>(length));
         for (int r = 0; r < worldmap::MapHeight; ++r) {
             rom.WriteWord(worldmap::TableStart(m) + 2 * static_cast<uint32_t>(r), pointers[r]);
         }

@@ -39,13 +39,6 @@ Outcome WriteFileAtomic(const std::string& path, const void* data, std::size_t s
     return Done();
 }
 
-Outcome CheckWritable(const std::string& path) {
-    if (::access(path.c_str(), W_OK) != 0) {
-        return Fail(ExitFile, path + ": cannot be written: " + std::strerror(errno));
-    }
-    return Done();
-}
-
 Outcome LoadRom(const std::string& path, CRomImage& rom) {
     Bytes bytes;
     if (Outcome read = ReadFile(path, bytes); !read.Ok()) {

@@ -24,10 +24,6 @@ inline Outcome WriteFileAtomic(const std::string& path, const std::string& text)
     return WriteFileAtomic(path, text.data(), text.size());
 }
 
-// Fails unless an existing file at `path` may be written (an in-place rewrite should not
-// replace a file its owner made read-only).
-Outcome CheckWritable(const std::string& path);
-
 // Loads a ROM image of exactly RomFileSize bytes into `rom` (RomBytes and RomPath).
 Outcome LoadRom(const std::string& path, CRomImage& rom);
 

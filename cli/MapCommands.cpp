@@ -200,7 +200,7 @@ Outcome RunImport(const Args& args) {
                                  std::to_string(report.newSize) + " bytes but only " +
                                  std::to_string(report.available) + " are available");
     case worldmap::StoreStatus::BadLayout: {
-        const std::vector<std::string> problems = worldmap::CheckLayout(*rom);
+        const std::vector<std::string> problems = worldmap::CheckLayout(*rom, mapId);
         return Fail(ExitMap, romPath + ": the world-map region is broken" +
                                  (problems.empty() ? std::string() : ": " + problems.front()));
     }

@@ -190,6 +190,9 @@ class TmxReader {
             if (!Number("gid", 0, gid)) {
                 return Error("a tile's gid is not a number");
             }
+            if (layer_.gids.size() == static_cast<std::size_t>(worldmap::GridSize)) {
+                return Error("the layer holds more than 65536 cells");
+            }
             layer_.gids.push_back(gid);
             layer_.places.push_back({xml_.lineNumber(), 0});
             xml_.skipCurrentElement();
@@ -278,6 +281,9 @@ class TmxReader {
             return ErrorAt(start, "compression \"" + compression.toStdString() +
                                       "\" is not supported (use zlib, gzip or none)");
         }
+        if (bytes.size() > LayerBytes) {
+            return ErrorAt(start, "the layer holds more than 65536 cells");
+        }
         if (bytes.size() != LayerBytes) {
             return CheckCount(bytes.size() / CellBytes + (bytes.size() % CellBytes ? 1 : 0), start);
         }
@@ -301,9 +307,11 @@ class TmxReader {
         stream.next_out = out.data();
         stream.avail_out = static_cast<uInt>(out.size());
         const int result = inflate(&stream, Z_FINISH);
+        // A full buffer means more cells than a layer holds, which the caller reports.
+        const bool full = stream.avail_out == 0;
         out.resize(stream.total_out);
         inflateEnd(&stream);
-        return result == Z_STREAM_END;
+        return result == Z_STREAM_END || full;
     }
 
     Outcome Tiles(uint8_t* grid) const {

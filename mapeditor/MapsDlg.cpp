@@ -58,7 +58,6 @@ bool CMapsDlg::OnInitDialog() {
     SelectedTile = 0;
     LastPaintedX = -1;
     Dragging = false;
-    setMouseTracking(true);
     return true;
 }
 
@@ -79,6 +78,12 @@ void CMapsDlg::UpdateFreeBytes() {
 
 bool CMapsDlg::StoreWorldMap() {
     return worldmap::StoreWorldMap(*RomPtr, WorldMapId, MapGrid.data(), FreeBytes);
+}
+
+bool CMapsDlg::GridMatchesRom() const {
+    auto stored = std::make_unique<std::array<uint8_t, worldmap::GridSize>>();
+    worldmap::DecodeWorldMap(*RomPtr, WorldMapId, stored->data());
+    return *stored == MapGrid;
 }
 
 void CMapsDlg::BuildMetatileSet() {
@@ -189,7 +194,8 @@ void CMapsDlg::OnLButtonDown(const QPoint& point) {
     }
     if (MapViewRect.PtInRect(point)) {
         History.BeginStroke();
-        PaintCell((point.x() - MapViewRect.left) >> 4, (point.y() - MapViewRect.top) >> 4);
+        const QPoint v = ViewCellAt(point);
+        PaintCell(v.x(), v.y());
     }
 }
 
@@ -197,12 +203,11 @@ void CMapsDlg::OnMouseMove(const QPoint& point) {
     if (!Dragging || !MapViewRect.PtInRect(point)) {
         return;
     }
-    const int vx = (point.x() - MapViewRect.left) >> 4;
-    const int vy = (point.y() - MapViewRect.top) >> 4;
-    if (vx == LastPaintedX && vy == LastPaintedY) {
+    const QPoint v = ViewCellAt(point);
+    if (v.x() == LastPaintedX && v.y() == LastPaintedY) {
         return;
     }
-    PaintCell(vx, vy);
+    PaintCell(v.x(), v.y());
 }
 
 void CMapsDlg::OnLButtonUp(const QPoint& /*point*/) {
@@ -212,9 +217,8 @@ void CMapsDlg::OnLButtonUp(const QPoint& /*point*/) {
 void CMapsDlg::OnRButtonDown(const QPoint& point) {
     StopDragging();
     if (MapViewRect.PtInRect(point)) {
-        const int vx = (point.x() - MapViewRect.left) >> 4;
-        const int vy = (point.y() - MapViewRect.top) >> 4;
-        SelectedTile = MapGrid[static_cast<std::size_t>(ViewCellIndex(vx, vy))];
+        const QPoint v = ViewCellAt(point);
+        SelectedTile = MapGrid[static_cast<std::size_t>(ViewCellIndex(v.x(), v.y()))];
         InvalidateRect(TileChooserRect.ToQRect(), true);
     } else if (TileChooserRect.PtInRect(point)) {
         SelectedTile = ChooserTileAt(point);
@@ -244,8 +248,10 @@ void CMapsDlg::OnSelchangeMapList() {
         SetCurSel(IdcMapList, WorldMapId);
         return;
     }
-    if (!StoreWorldMap()) {
+    if (!StoreWorldMap() && !GridMatchesRom()) {
         // Keep the map being edited rather than lose its edits: the new map is not loaded.
+        // A grid without edits loses nothing, so a region that cannot be rewritten can
+        // still be looked through.
         app::MessageBox(StoreFailedText);
         SetCurSel(IdcMapList, WorldMapId);
         return;
@@ -346,8 +352,9 @@ bool CMapsDlg::event(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         if (MapViewRect.PtInRect(help->pos())) {
-            const int vx = (help->pos().x() - MapViewRect.left) >> 4;
-            const int vy = (help->pos().y() - MapViewRect.top) >> 4;
+            const QPoint v = ViewCellAt(help->pos());
+            const int vx = v.x();
+            const int vy = v.y();
             const QRect cell(MapViewRect.left + CellSize * vx, MapViewRect.top + CellSize * vy,
                              CellSize, CellSize);
             const int tile = MapGrid[static_cast<std::size_t>(ViewCellIndex(vx, vy))];

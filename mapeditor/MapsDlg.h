@@ -115,12 +115,18 @@ class CMapsDlg : public CDialog {
     bool event(QEvent* event) override;
 
   private:
+    // True when the grid holds exactly the map stored in the ROM image: no edits.
+    bool GridMatchesRom() const;
     // The common steps of Save and Done; true when the file was written.
     bool StoreAndSave();
     // One scroll code applied to `offset`, clamped to 0 .. dimension - 16.
     void Scroll(int& offset, int dimension, int barId, int code, int pos);
     void PaintCell(int vx, int vy);
     int ViewCellIndex(int vx, int vy) const { return (ScrollY + vy) * 256 + ScrollX + vx; }
+    // The view cell (0 to 15 each way) under a point inside MapViewRect.
+    QPoint ViewCellAt(const QPoint& p) const {
+        return QPoint((p.x() - MapViewRect.left) >> 4, (p.y() - MapViewRect.top) >> 4);
+    }
     int ChooserTileAt(const QPoint& p) const;
     // Ends a stroke, closing its undo step.
     void StopDragging();

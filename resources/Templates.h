@@ -12,10 +12,10 @@ enum class Kind {
     PushButton,
     DefPushButton,
     GroupBox,
-    Static,        // left-aligned static text (label)
-    Icon,          // picture of icon 128
+    Static, // left-aligned static text (label)
+    Icon,   // picture of icon 128
     ListBox,
-    ComboBox,      // drop-down list, no typing
+    ComboBox, // drop-down list, no typing
     Edit,
     ScrollBarVert,
     ScrollBarHorz,
@@ -24,7 +24,7 @@ enum class Kind {
 inline constexpr int NoId = -1;
 
 struct ControlTemplate {
-    int id;           // NoId for labels and group boxes
+    int id; // NoId for labels and group boxes
     Kind kind;
     const char* text; // "" when the control has none
     int x, y, cx, cy; // dialog units
@@ -34,7 +34,7 @@ struct ControlTemplate {
 struct DialogTemplate {
     int id;
     const char* caption;
-    int cx, cy; // dialog units
+    int cx, cy;                            // dialog units
     std::vector<ControlTemplate> controls; // template order = tab order
 };
 
@@ -47,7 +47,6 @@ const DialogTemplate& EnemiesTemplate(); // 129
 const DialogTemplate& MapsTemplate();    // 130
 
 inline constexpr int IDS_ABOUTBOX = 101;
-inline constexpr int IDR_MAINFRAME = 128;
 
 // String resource text ("&About Atlasforge..." for 101); "" for an unknown id.
 const char* LoadString(int id);

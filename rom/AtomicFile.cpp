@@ -80,9 +80,6 @@ mode_t DefaultMode() {
 void SetWriteFunction(WriteFunction fn) {
     currentWrite = fn;
 }
-WriteFunction GetWriteFunction() {
-    return currentWrite;
-}
 
 bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count) {
     if (path.empty()) {

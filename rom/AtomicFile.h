@@ -9,7 +9,6 @@ namespace atomicfile {
 // The write primitive used for the temporary file; tests swap it to simulate a full disk.
 using WriteFunction = ssize_t (*)(int fd, const void* data, std::size_t size);
 void SetWriteFunction(WriteFunction fn); // nullptr restores ::write
-WriteFunction GetWriteFunction();
 
 // Writes the given blocks, in order, to a temporary file beside the real target of `path`
 // (symbolic links followed), syncs it and renames it over the target, keeping the

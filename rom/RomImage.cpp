@@ -1,6 +1,8 @@
 #include "rom/RomImage.h"
 
 #include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 
 #include "rom/AtomicFile.h"
 
@@ -12,17 +14,34 @@ bool CRomImage::LoadRomFile(const std::string& path) {
     if (file == nullptr) {
         return false;
     }
-    std::size_t got = std::fread(RomBytes, 1, RomFileSize, file);
-    std::vector<uint8_t> tail;
-    if (got == RomFileSize) {
-        uint8_t chunk[65536];
-        std::size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-            tail.insert(tail.end(), chunk, chunk + n);
+    // Only a regular file of sane size: a device or a huge file chosen by mistake would
+    // otherwise be read without end, and its whole content written back on save.
+    struct stat st;
+    if (::fstat(::fileno(file), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<unsigned long long>(st.st_size) > MaxRomFileSize) {
+        std::fclose(file);
+        return false;
+    }
+    // Read everything first, so that a failed read leaves the image as it was.
+    std::vector<uint8_t> bytes(static_cast<std::size_t>(st.st_size) + 1);
+    std::size_t got = 0;
+    std::size_t n = 0;
+    while (got <= MaxRomFileSize &&
+           (n = std::fread(bytes.data() + got, 1, bytes.size() - got, file)) > 0) {
+        got += n;
+        if (got == bytes.size()) {
+            bytes.resize(bytes.size() * 2); // the file grew since it was measured
         }
     }
+    const bool failed = std::ferror(file) != 0 || got > MaxRomFileSize;
     std::fclose(file);
-    TailBytes = std::move(tail);
+    if (failed) {
+        return false;
+    }
+    const std::size_t head = got < RomFileSize ? got : RomFileSize;
+    std::memcpy(RomBytes, bytes.data(), head);
+    TailBytes.assign(bytes.begin() + static_cast<std::ptrdiff_t>(head),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(got));
     RomPath = path;
     return true;
 }

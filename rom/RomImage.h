@@ -7,6 +7,8 @@
 
 // Size of the iNES file this editor works on: a 16-byte header and 512 KiB of cartridge data.
 inline constexpr std::size_t RomFileSize = 524304;
+// The largest file LoadRomFile accepts: room for data appended after the image.
+inline constexpr std::size_t MaxRomFileSize = 16 * 1024 * 1024;
 inline constexpr std::size_t TextTableSize = 256;
 inline constexpr std::size_t ColourCount = 64;
 
@@ -31,8 +33,9 @@ class CRomImage {
         RomBytes[offset + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
     }
 
-    // Opens for update, so a read-only file is refused. A short file fills the
-    // image from the start and leaves the rest as it was.
+    // Opens for update, so a read-only file is refused, as are anything but a regular
+    // file and files over MaxRomFileSize. A short file fills the image from the start and
+    // leaves the rest as it was; bytes past RomFileSize are kept in TailBytes.
     bool LoadRomFile(const std::string& path);
     // Replaces the file at RomPath whole, or leaves it untouched and returns false.
     bool SaveRomFile() const;
