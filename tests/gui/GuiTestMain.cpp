@@ -20,10 +20,8 @@ bool ModalOpens(const std::function<void()>& open, const std::function<void(QWid
 }
 
 int main(int argc, char** argv) {
-    // Test discovery runs the binary outside CTest's environment; stay headless there too.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    // Always headless, also when test discovery runs the binary outside CTest's environment.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,234 @@
+#include <QDir>
+#include <QFileDialog>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "app/AboutDlg.h"
+#include "app/Dialog.h"
+#include "app/EditorApp.h"
+#include "app/MainDlg.h"
+#include "app/Platform.h"
+#include "enemies/EnemiesDlg.h"
+#include "mapeditor/MapsDlg.h"
+#include "rom/RomImage.h"
+#include "tests/gui/GuiTest.h"
+#include "tests/support/RomBuilder.h"
+
+namespace {
+
+using Log = std::vector<std::string>;
+using Bytes = std::vector<uint8_t>;
+
+// A dialog on any template that records what reaches its handlers.
+class Probe : public CDialog {
+  public:
+    using CDialog::CDialog;
+    Log log;
+
+  protected:
+    void OnOK() override { log.push_back("ok"), CDialog::OnOK(); }
+    void OnCancel() override { log.push_back("cancel"), CDialog::OnCancel(); }
+};
+
+TEST(DialogLayout, EveryTextFitsItsControlAndNoControlsOverlap) {
+    for (int id : {100, 102, 129, 130}) {
+        SCOPED_TRACE(id);
+        Probe dlg(id);
+        EXPECT_EQ(QFontInfo(dlg.font()).family(), DialogFontFamily);
+        const QList<QWidget*> widgets = dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (QWidget* w : widgets) {
+            if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
+                EXPECT_EQ(label->sizeHint().boundedTo(label->size()), label->sizeHint())
+                    << label->text().toStdString();
+            } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+                // Room for the text and the bevel on both sides.
+                const QSize need = button->fontMetrics().size(0, button->text()) + QSize(8, 4);
+                EXPECT_EQ(need.boundedTo(button->size()), need) << button->text().toStdString();
+            }
+            EXPECT_TRUE(dlg.rect().contains(w->geometry()));
+            // Controls meet only as a frame wholly around another control.
+            const bool frame = qobject_cast<QGroupBox*>(w) != nullptr;
+            for (QWidget* other : widgets) {
+                EXPECT_TRUE(other == w || qobject_cast<QGroupBox*>(other) ||
+                            !w->geometry().intersects(other->geometry()) ||
+                            (frame && w->geometry().contains(other->geometry())))
+                    << w->metaObject()->className() << " and " << other->metaObject()->className();
+            }
+        }
+    }
+}
+
+TEST(DialogRun, ButtonsKeysAndCloseBoxEndAsExpected) {
+    auto key = [](Qt::Key k) { return [k](Probe& d) { QTest::keyClick(&d, k); }; };
+    const struct {
+        int templateId;
+        std::function<void(Probe&)> action;
+        Log log;
+    } cases[] = {
+        {130,
+         [](Probe& d) { QTest::mouseClick(d.GetDlgItem(IDCANCEL), Qt::LeftButton); },
+         {"cancel"}},
+        {102, key(Qt::Key_F1), {}},
+        // Without a default button Enter presses nothing, not the first button ("Save").
+        {130, key(Qt::Key_Return), {}},
+        {102, key(Qt::Key_Return), {"ok"}},
+        {102, key(Qt::Key_Escape), {"cancel"}},
+        {102, [](Probe& d) { d.close(); }, {"cancel"}},
+    };
+    for (const auto& c : cases) {
+        Probe dlg(c.templateId);
+        EXPECT_TRUE(dlg.Create());
+        dlg.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&dlg));
+        c.action(dlg);
+        EXPECT_EQ(dlg.log, c.log);
+        EXPECT_EQ(dlg.isVisible(), !dlg.Ended());
+    }
+}
+
+TEST(Platform, MessageBoxAndOpenFileDialog) {
+    EXPECT_TRUE(ModalOpens([] { app::MessageBox("Two\nlines"); },
+                           [](QWidget* w) {
+                               auto* box = qobject_cast<QMessageBox*>(w);
+                               ASSERT_NE(box, nullptr);
+                               EXPECT_EQ(box->text() + "|" + box->windowTitle(),
+                                         "Two\nlines|atlasforge-app-tests");
+                               EXPECT_EQ(box->icon(), QMessageBox::Warning);
+                               EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+                           }));
+
+    // The file dialog gives the full path, or nothing when cancelled.
+    QTemporaryDir dir;
+    const QString rom = dir.filePath("game.nes");
+    QFile(rom).open(QIODevice::WriteOnly);
+    std::optional<QString> chosen;
+    auto open = [&chosen] { chosen = app::GetOpenFileName(); };
+    EXPECT_TRUE(ModalOpens(open, [&rom](QWidget* w) {
+        auto* dlg = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_EQ(dlg->acceptMode(), QFileDialog::AcceptOpen);
+        EXPECT_EQ(dlg->defaultSuffix(), "nes");
+        EXPECT_EQ(dlg->nameFilters(), (QStringList{"NES ROM Files (*.nes)", "All Files (*)"}));
+        EXPECT_EQ(dlg->selectedNameFilter(), "NES ROM Files (*.nes)");
+        dlg->selectFile(rom);
+        static_cast<QDialog*>(dlg)->accept(); // QFileDialog hides its accept()
+    }));
+    EXPECT_EQ(chosen, rom);
+    EXPECT_TRUE(ModalOpens(open, [](QWidget*) {}));
+    EXPECT_FALSE(chosen.has_value());
+}
+
+TEST(MinimisedIcon, CentresWithTheRoundingUpAndTruncatesTowardZero) {
+    EXPECT_EQ(MinimisedIconOrigin(QSize(36, 36), QSize(32, 32)), QPoint(2, 2));
+    EXPECT_EQ(MinimisedIconOrigin(QSize(37, 37), QSize(32, 32)), QPoint(3, 3));
+    // A client area smaller than the icon: (-1) / 2 is 0, not -1.
+    EXPECT_EQ(MinimisedIconOrigin(QSize(30, 29), QSize(32, 32)), QPoint(0, -1));
+}
+
+// A fresh working folder, a blank RomImage, and every message and file-dialog request
+// recorded in order; the file dialog answers with `answer`.
+class StartupTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        QDir::setCurrent(dir.path());
+        RomImage = CRomImage();
+        app::SetMessageBoxFunction(
+            [this](const QString& text) { log.push_back("message " + text.toStdString()); });
+        app::SetOpenFileFunction([this] { return log.push_back("open"), answer; });
+    }
+    void TearDown() override {
+        app::SetMessageBoxFunction({});
+        app::SetOpenFileFunction({});
+        QDir::setCurrent(oldCwd);
+    }
+    bool Write(const char* name, const Bytes& bytes) {
+        return testsupport::WriteFile(dir.filePath(name).toStdString(), bytes.data(), bytes.size());
+    }
+    static bool TextTableBuilt() {
+        return std::any_of(std::begin(RomImage.TextTable), std::end(RomImage.TextTable),
+                           [](const char* slot) { return slot[0] != 0 || slot[1] != 0; });
+    }
+
+    QTemporaryDir dir;
+    const QString oldCwd = QDir::currentPath();
+    Log log;
+    std::optional<QString> answer;
+};
+
+// Failed starts end the window inside its own initialisation, so they return without
+// showing it; a good start opens it, and its buttons and About work and nothing is written.
+TEST_F(StartupTest, StartsInOrderSayWhyAFailedStartEndsAndTheWindowWritesNothing) {
+    // No palette: its message comes first; a cancel then ends the program without a word.
+    EXPECT_FALSE(theApp.InitInstance());
+    EXPECT_EQ(log,
+              (Log{"message Error opening \"palette.pal\"\nImages will not display.", "open"}));
+    EXPECT_TRUE(TextTableBuilt()); // built even after a cancel
+
+    RomImage = CRomImage();
+    log.clear();
+    ASSERT_TRUE(Write("palette.pal", Bytes(192)));
+    answer = dir.filePath("missing.nes");
+    EXPECT_FALSE(theApp.InitInstance());
+    EXPECT_EQ(log, (Log{"open", "message Error opening ROM"}));
+    EXPECT_FALSE(TextTableBuilt());
+
+    log.clear();
+    auto rom = testsupport::RomBuilder().EnemyName(0, "Slime").Build();
+    ASSERT_NE(rom, nullptr);
+    const Bytes romBytes(rom->RomBytes, rom->RomBytes + RomFileSize);
+    ASSERT_TRUE(Write("game.nes", romBytes));
+    answer = dir.filePath("game.nes");
+    CMainDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    EXPECT_EQ(log, Log{"open"});
+    EXPECT_EQ(RomImage.RomPath, answer->toStdString());
+    EXPECT_TRUE(TextTableBuilt());
+
+    // Each press builds a new window on the ROM image, which is gone when its run ends.
+    for (int button : {IDC_MAPS, IDC_MAPS, IDC_ENEMIES}) {
+        QPointer<QWidget> window;
+        EXPECT_TRUE(ModalOpens([&] { QTest::mouseClick(dlg.GetDlgItem(button), Qt::LeftButton); },
+                               [&](QWidget* w) {
+                                   window = w;
+                                   auto* maps = qobject_cast<CMapsDlg*>(w);
+                                   auto* enemies = qobject_cast<CEnemiesDlg*>(w);
+                                   ASSERT_TRUE(button == IDC_MAPS ? maps != nullptr
+                                                                  : enemies != nullptr);
+                                   EXPECT_EQ(maps ? maps->RomPtr : enemies->RomPtr, &RomImage);
+                               }));
+        EXPECT_TRUE(window.isNull());
+    }
+
+    // The system menu ends with "About", which (like any id in its group of sixteen) opens
+    // the About box.
+    QAction* about = dlg.SystemMenu()->actions().back();
+    EXPECT_EQ(about->text(), "&About Atlasforge...");
+    auto aboutBox = [](QWidget* w) { EXPECT_NE(qobject_cast<CAboutDlg*>(w), nullptr); };
+    EXPECT_TRUE(ModalOpens([&] { about->trigger(); }, aboutBox));
+    EXPECT_TRUE(ModalOpens([&] { dlg.OnSysCommand(0x1F); }, aboutBox));
+
+    // "Quit" ends the program; a change made in memory only (as the map editor's change of
+    // map does) is not written.
+    RomImage.WriteByte(0x2000, static_cast<uint8_t>(RomImage.ReadByte(0x2000) ^ 0xFF));
+    QTest::mouseClick(dlg.GetDlgItem(IDOK), Qt::LeftButton);
+    EXPECT_EQ(dlg.EndResult(), IDOK);
+    Bytes after;
+    ASSERT_TRUE(testsupport::ReadFile(answer->toStdString(), after));
+    EXPECT_EQ(after, romBytes);
+    EXPECT_EQ(log.size(), 1u);
+}
+
+} // namespace
