@@ -306,4 +306,14 @@ TEST_F(MapsDlgTest, RefusedStoreKeepsTheEditsOnScreenAndWritesNothing) {
     EXPECT_FALSE(dlg->Ended());
 }
 
+TEST_F(MapsDlgTest, AnUneditedMapCanBeLeftWhereNoStoreIsSafe) {
+    // Map 1's row 0 outside the row data: every store is refused, but leaving a map
+    // without edits loses nothing, so the maps can still be looked through.
+    Open(RomBuilder().Map(2, testsupport::StripedGrid(5)).Word(worldmap::TableStart(1), 0).Build());
+    PickMap(2);
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(dlg->WorldMapId, 2);
+    EXPECT_EQ(dlg->MapGrid, Decode(*rom, 2));
+}
+
 } // namespace
