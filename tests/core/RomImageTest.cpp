@@ -3,26 +3,35 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <memory>
 #include <sched.h>
 #include <sys/mount.h>
 #include <unistd.h>
-#include <vector>
 
 #include "rom/AtomicFile.h"
-#include "rom/RomImage.h"
 #include "tests/support/RomBuilder.h"
 
 namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-std::vector<uint8_t> Pattern(std::size_t size, uint8_t seed) {
-    std::vector<uint8_t> bytes(size);
+Bytes Pattern(std::size_t size, uint8_t seed) {
+    Bytes bytes(size);
     for (std::size_t i = 0; i < size; ++i) {
         bytes[i] = static_cast<uint8_t>(i * 31 + seed + (i >> 9));
     }
     return bytes;
+}
+
+Bytes Read(const fs::path& path) {
+    Bytes bytes;
+    testsupport::ReadFile(path, bytes);
+    return bytes;
+}
+
+// A temporary left behind shows as one entry too many.
+long Entries(const fs::path& dir) {
+    return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
 }
 
 class RomFile : public ::testing::Test {
@@ -37,132 +46,103 @@ class RomFile : public ::testing::Test {
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
-    fs::path Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        const fs::path path = dir_ / name;
-        EXPECT_TRUE(testsupport::WriteFile(path.string(), bytes.data(), bytes.size()));
-        return path;
-    }
-    static std::vector<uint8_t> Read(const fs::path& path) {
-        std::vector<uint8_t> bytes;
-        EXPECT_TRUE(testsupport::ReadFile(path.string(), bytes)) << path;
-        return bytes;
-    }
-    // A temporary left behind shows as one entry too many.
-    static long Entries(const fs::path& dir) {
-        return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+    fs::path Write(const std::string& name, const Bytes& bytes) {
+        EXPECT_TRUE(testsupport::WriteFile(dir_ / name, bytes.data(), bytes.size()));
+        return dir_ / name;
     }
 
     fs::path dir_;
     std::unique_ptr<CRomImage> rom_ = std::make_unique<CRomImage>();
 };
 
-TEST_F(RomFile, LoadsAnyHeaderShortAndEmptyFilesAndAFailedLoadChangesNothing) {
+// A file of any header loads; a short or empty one fills the image from the start and
+// leaves the rest as it was.
+TEST_F(RomFile, LoadsAnyHeaderAndShortFilesOverTheStart) {
+    Bytes want(RomFileSize);
     for (std::size_t size : {RomFileSize, std::size_t{1000}, std::size_t{0}}) {
-        const auto bytes = Pattern(size, 1); // no valid iNES header
+        const Bytes bytes = Pattern(size, static_cast<uint8_t>(size)); // no valid iNES header
         const fs::path path = Write(std::to_string(size), bytes);
-        auto rom = std::make_unique<CRomImage>();
-        ASSERT_TRUE(rom->LoadRomFile(path.string()));
-        EXPECT_EQ(rom->RomPath, path.string());
-        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), rom->RomBytes)) << size;
-        EXPECT_TRUE(std::all_of(rom->RomBytes + size, rom->RomBytes + RomFileSize,
-                                [](uint8_t b) { return b == 0; }));
+        ASSERT_TRUE(rom_->LoadRomFile(path));
+        EXPECT_EQ(rom_->RomPath, path);
+        std::copy(bytes.begin(), bytes.end(), want.begin());
+        EXPECT_EQ(testsupport::Image(*rom_), want) << size;
     }
-    const fs::path path = Write("game.nes", Pattern(RomFileSize, 2));
-    ASSERT_TRUE(rom_->LoadRomFile(path.string()));
-    EXPECT_FALSE(rom_->LoadRomFile((dir_ / "missing.nes").string()));
-    EXPECT_FALSE(rom_->LoadRomFile(dir_.string()));
-    EXPECT_EQ(rom_->RomPath, path.string());
-    EXPECT_TRUE(
-        std::equal(rom_->RomBytes, rom_->RomBytes + RomFileSize, Pattern(RomFileSize, 2).begin()));
 }
 
-// A save replaces the real file whole: same bytes, its permission bits, the bytes past the
-// image of a longer file, through a symbolic link, and again after the file was deleted.
-TEST_F(RomFile, SaveKeepsPermissionsTailAndLinksAndRecreatesADeletedFile) {
-    const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
-    const fs::path path = Write("game.nes", Pattern(RomFileSize, 4));
-    fs::permissions(path, perms);
-    ASSERT_TRUE(rom_->LoadRomFile(path.string()));
-    ASSERT_TRUE(rom_->SaveRomFile());
-    EXPECT_EQ(Read(path), Pattern(RomFileSize, 4));
-    EXPECT_EQ(fs::status(path).permissions(), perms);
-    fs::remove(path);
-    ASSERT_TRUE(rom_->SaveRomFile());
-    EXPECT_EQ(Read(path), Pattern(RomFileSize, 4));
-
+// A save replaces the real file behind a symbolic link whole: the edited image, then the
+// bytes past it of a longer file, with the file's permission bits; and it creates the file
+// again after it was deleted.
+TEST_F(RomFile, SaveReplacesTheRealFileWhole) {
+    Bytes longer = Pattern(RomFileSize + 777, 5);
     fs::create_directory(dir_ / "real");
-    auto longer = Pattern(RomFileSize + 777, 5);
     const fs::path target = Write("real/long.nes", longer);
+    const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(target, perms);
     fs::create_symlink("real/long.nes", dir_ / "link.nes");
-    ASSERT_TRUE(rom_->LoadRomFile((dir_ / "link.nes").string()));
+    ASSERT_TRUE(rom_->LoadRomFile(dir_ / "link.nes"));
     rom_->WriteByte(0xD810, 0x42);
-    ASSERT_TRUE(rom_->SaveRomFile());
     longer[0xD810] = 0x42;
+    ASSERT_TRUE(rom_->SaveRomFile());
     EXPECT_EQ(Read(target), longer);
+    EXPECT_EQ(fs::status(target).permissions(), perms);
     EXPECT_EQ(fs::read_symlink(dir_ / "link.nes"), fs::path("real/long.nes"));
-    EXPECT_EQ(Entries(dir_), 3);
-    EXPECT_EQ(Entries(dir_ / "real"), 1);
+    EXPECT_EQ(Entries(dir_) + Entries(dir_ / "real"), 3);
+    fs::remove(target);
+    ASSERT_TRUE(rom_->SaveRomFile());
+    EXPECT_EQ(Read(target), longer);
 }
 
-TEST_F(RomFile, SaveIntoAVanishedFolderFails) {
-    fs::create_directory(dir_ / "sub");
-    ASSERT_TRUE(rom_->LoadRomFile(Write("sub/game.nes", Pattern(100, 7)).string()));
-    fs::remove_all(dir_ / "sub");
-    EXPECT_FALSE(rom_->SaveRomFile());
-    EXPECT_FALSE(fs::exists(dir_ / "sub"));
-}
-
-ssize_t FailHalfway(int fd, const void* data, std::size_t size) {
-    static std::size_t written = 0;
-    if (size == 0 || written > 100000) {
-        written = 0;
+// Writes at most 4 KiB a call and fails as a full disk does on every tenth call: a save that
+// took a short write for a whole one would be done before the failure and succeed.
+ssize_t ShortWritesThenFull(int fd, const void* data, std::size_t size) {
+    static int calls = 0;
+    if (++calls % 10 == 0) {
         errno = ENOSPC;
         return -1;
     }
-    const std::size_t n = std::min<std::size_t>(size, 4096);
-    written += n;
-    return ::write(fd, data, n);
+    return ::write(fd, data, std::min<std::size_t>(size, 4096));
 }
 
-ssize_t WriteNothing(int, const void*, std::size_t) {
-    return 0;
-}
-
-TEST_F(RomFile, FailingWriteLeavesTheFileAndNoTemporary) {
-    const auto original = Pattern(RomFileSize + 10, 9);
+// A failed load changes nothing. A failed save leaves the file exactly as it was and no
+// temporary beside it: a failing or stalled write, a vanished folder, and on real
+// filesystems a full disk and a read-only folder.
+TEST_F(RomFile, FailuresLoseNothing) {
+    const Bytes original = Pattern(RomFileSize + 10, 9);
     const fs::path path = Write("game.nes", original);
-    ASSERT_TRUE(rom_->LoadRomFile(path.string()));
+    ASSERT_TRUE(rom_->LoadRomFile(path));
     rom_->WriteByte(0x20, 0x77);
-    for (auto writer : {&FailHalfway, &WriteNothing}) {
+    const Bytes edited = testsupport::Image(*rom_);
+    EXPECT_FALSE(rom_->LoadRomFile(dir_ / "missing.nes"));
+    EXPECT_FALSE(rom_->LoadRomFile(dir_));
+    EXPECT_EQ(rom_->RomPath, path);
+    EXPECT_EQ(testsupport::Image(*rom_), edited);
+    const atomicfile::WriteFunction writers[] = {
+        ShortWritesThenFull, [](int, const void*, std::size_t) -> ssize_t { return 0; }};
+    for (auto writer : writers) {
         atomicfile::SetWriteFunction(writer);
         EXPECT_FALSE(rom_->SaveRomFile());
         EXPECT_EQ(Read(path), original);
         EXPECT_EQ(Entries(dir_), 1);
     }
-}
+    atomicfile::SetWriteFunction(nullptr);
+    rom_->RomPath = dir_ / "gone/game.nes";
+    EXPECT_FALSE(rom_->SaveRomFile());
+    EXPECT_FALSE(fs::exists(dir_ / "gone"));
 
-// Real filesystems in a private mount namespace: a full disk and a read-only folder.
-TEST_F(RomFile, ReadOnlyFolderAndFullDiskLoseNothing) {
     if (::unshare(CLONE_NEWNS) != 0 ||
         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-        GTEST_SKIP() << "no private mount namespace here";
+        GTEST_SKIP() << "no private mount namespace for a full disk and a read-only folder";
     }
     const fs::path mnt = dir_ / "mnt";
     fs::create_directory(mnt);
     ASSERT_EQ(::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=768k"), 0);
-    const auto original = Pattern(RomFileSize, 10);
-    const fs::path path = mnt / "game.nes";
-    ASSERT_TRUE(testsupport::WriteFile(path.string(), original.data(), original.size()));
-    ASSERT_TRUE(rom_->LoadRomFile(path.string()));
-    rom_->WriteByte(0x30, 0x55);
-
-    EXPECT_FALSE(rom_->SaveRomFile()); // room for only half of the new copy
-    EXPECT_EQ(Read(path), original);
+    rom_->RomPath = Write("mnt/game.nes", original); // room for only half of a new copy
+    EXPECT_FALSE(rom_->SaveRomFile());
+    EXPECT_EQ(Read(rom_->RomPath), original);
     EXPECT_EQ(Entries(mnt), 1);
-
     ASSERT_EQ(::mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
     EXPECT_FALSE(rom_->SaveRomFile());
-    EXPECT_EQ(Read(path), original);
+    EXPECT_EQ(Read(rom_->RomPath), original);
     ::umount2(mnt.c_str(), MNT_DETACH);
 }
 

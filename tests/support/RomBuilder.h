@@ -9,8 +9,8 @@
 //                  .Build();                               // nullptr if the maps do not fit
 //
 // The maps are coded by the builder's own row coder (independent of the editor's) and laid
-// out back to back in map order, each map's rows in row order. Poke, Word and the graphics
-// are written after the maps and names, in call order, for odd or broken regions.
+// out back to back in map order, each map's rows in row order. Pokes are written after the
+// maps and names, in call order, for graphics and for odd or broken regions.
 
 #include <array>
 #include <cstdint>
@@ -25,7 +25,6 @@ namespace testsupport {
 inline constexpr int GridCells = 256 * 256;
 using Grid = std::vector<uint8_t>; // 65,536 tiles, row-major, each 0 to 127
 
-Grid UniformGrid(uint8_t tile);
 // Row y is all tile (firstTile + y) % 128: rows y and y + 128 are equal.
 Grid StripedGrid(uint8_t firstTile = 0);
 // A plausible map: runs of 1 to `maxRun` tiles of `tileKinds` kinds, and about
@@ -42,49 +41,49 @@ struct RowCoding {
 
 class RomBuilder {
   public:
-    RomBuilder();
-
-    RomBuilder& Map(int mapId, const Grid& grid); // maps not given are all tile 0
-    RomBuilder& Coding(RowCoding coding);
+    // Maps not given are all tile 0.
+    RomBuilder& Map(int mapId, const Grid& grid) { return Set(maps_.at(mapId), grid); }
+    RomBuilder& Coding(RowCoding coding) { return Set(coding_, coding); }
     // Places the maps so that exactly `count` bytes stay free; by default map 0 starts
     // where the row data does.
-    RomBuilder& FreeBytes(int count);
-
-    // Tile graphics. `set` is the graphics set 0 to 2; tiles below 64 and patterns below
-    // 128 ignore it. Pattern pixels are values 0 to 3, row-major 8 x 8.
-    RomBuilder& Quarter(int tile, int set, int quarter, uint8_t pattern);
-    RomBuilder& Attribute(int tile, int set, uint8_t value);
-    RomBuilder& Palette(int set, const std::array<uint8_t, 16>& colours);
-    RomBuilder& PatternPixels(int g, int set, const std::array<uint8_t, 64>& pixels);
-    RomBuilder& Colour(int index, uint32_t bgr);
-
+    RomBuilder& FreeBytes(int count) { return Set(freeBytes_, count); }
+    RomBuilder& Colour(int index, uint32_t bgr) { return Set(colours_.at(index), bgr); }
     // ASCII names, coded through the text table's one-character entries; an unknown
     // character makes Build fail.
     RomBuilder& EnemyName(int index, const std::string& name);
     // Raw name bytes from the start of the name list, instead of any names given.
     RomBuilder& EnemyNameBytes(const std::vector<uint8_t>& bytes);
-
-    RomBuilder& Poke(uint32_t offset, const std::vector<uint8_t>& bytes);
-    RomBuilder& Word(uint32_t offset, uint16_t value);
+    RomBuilder& Poke(uint32_t offset, const std::vector<uint8_t>& bytes) {
+        pokes_.push_back({offset, bytes});
+        return *this;
+    }
+    RomBuilder& Word(uint32_t offset, uint16_t value) {
+        return Poke(offset, {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)});
+    }
 
     // nullptr when the maps do not fit the region or a name cannot be coded.
     std::unique_ptr<CRomImage> Build() const;
-
-    // File offsets of each map's data and the end of map 3's, as the last Build laid them.
-    uint32_t MapStart(int mapId) const { return starts_[static_cast<std::size_t>(mapId)]; }
-    uint32_t DataEnd() const { return dataEnd_; }
+    // File offset of each map's data as the last Build laid it.
+    uint32_t MapStart(int mapId) const { return starts_.at(mapId); }
 
   private:
-    std::array<Grid, 4> maps_;
+    template <typename T> RomBuilder& Set(T& field, const T& value) {
+        field = value;
+        return *this;
+    }
+
+    std::array<Grid, 4> maps_{Grid(GridCells), Grid(GridCells), Grid(GridCells), Grid(GridCells)};
     RowCoding coding_;
     int freeBytes_ = -1;
     std::array<uint32_t, ColourCount> colours_{};
     std::vector<std::string> names_;
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> pokes_;
     mutable std::array<uint32_t, 4> starts_{};
-    mutable uint32_t dataEnd_ = 0;
 };
 
+inline std::vector<uint8_t> Image(const CRomImage& rom) {
+    return {rom.RomBytes, rom.RomBytes + RomFileSize};
+}
 // Writes bytes to a file; false on any failure.
 bool WriteFile(const std::string& path, const uint8_t* data, std::size_t size);
 // Reads a whole file; false when it cannot be opened.

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <unistd.h>
+
+#include "gfx/ColourTable.h"
+#include "gfx/TileRenderer.h"
+#include "tests/support/RomBuilder.h"
+#include "text/TextTable.h"
+
+namespace {
+
+// Records are red, green, blue; bytes past the 192nd are not used, and records a short file
+// does not supply are 0; a file that cannot be read leaves them all 0.
+TEST(ColourTable, RecordsAreRedGreenBlueAndMissingBytesAreZero) {
+    const std::string path = "/tmp/atlasforge-pal-" + std::to_string(::getpid());
+    auto rom = std::make_unique<CRomImage>();
+    std::vector<uint8_t> bytes(200);
+    std::iota(bytes.begin(), bytes.end(), 1);
+    for (std::size_t size : {200, 10}) {
+        ASSERT_TRUE(testsupport::WriteFile(path, bytes.data(), size));
+        EXPECT_TRUE(gfx::LoadColourTable(*rom, path));
+        EXPECT_EQ(rom->ColourTable[3], size > 10 ? 0x0C0B0Au : 0x00000Au);
+        EXPECT_EQ(rom->ColourTable[63], size > 10 ? 0xC0BFBEu : 0u);
+    }
+    ::unlink(path.c_str());
+    EXPECT_FALSE(gfx::LoadColourTable(*rom, path));
+    EXPECT_FALSE(gfx::LoadColourTable(*rom, "/tmp"));
+    EXPECT_EQ(std::count(rom->ColourTable, rom->ColourTable + ColourCount, 0u), 64);
+}
+
+// One pattern's 16 bytes: eight rows of the low plane, then eight of the high plane.
+std::vector<uint8_t> Planes(uint8_t low, uint8_t high) {
+    std::vector<uint8_t> p(16, high);
+    std::fill_n(p.begin(), 8, low);
+    return p;
+}
+
+// Tile 10, below 64 and so shared by every graphics set, takes its quarters from patterns
+// 1 to 4 and sub-palette 3. Pattern 1 holds the pixel values 0, 1, 2, 3 across each row,
+// patterns 2 to 4 are solid 1, 2, 3. Set 1 gives colour numbers of 64 and more, which show
+// by their low six bits. Colour number n shows as 0x0n0n0n.
+TEST(Tiles, PlanesQuartersSubPalettesAndGraphicsSets) {
+    testsupport::RomBuilder b;
+    b.Poke(0x14C10 + 16, Planes(0x55, 0x33)).Poke(0x14C10 + 32, Planes(0xFF, 0));
+    b.Poke(0x14C10 + 48, Planes(0, 0xFF)).Poke(0x14C10 + 64, Planes(0xFF, 0xFF));
+    b.Poke(0x10 + 10, {1}).Poke(0x50 + 10, {2}).Poke(0x90 + 10, {3}).Poke(0xD0 + 10, {4});
+    b.Poke(0x410 + 10, {0x07}); // only the low two bits count
+    b.Poke(0x165C, {12, 13, 14, 15}).Poke(0x166C, {0xFF, 0x41, 0x80, 0xC5});
+    // Tile 70 is each set's own: pattern 5 in sets 0 and 1, pattern 200 with sub-palette 1
+    // in set 2. Pattern 200 is each set's own too, solid 0, 1, 2; tile 3 shows it.
+    b.Poke(0x116, {5}).Poke(0x216, {5}).Poke(0x316, {200}).Poke(0x4D6, {1}).Poke(0x13, {200});
+    b.Poke(0x1651, {1}).Poke(0x1661, {11}).Poke(0x1676, {22}).Poke(0x14C60, Planes(0xFF, 0));
+    b.Poke(0x14C10 + 3200 + 0x800, Planes(0xFF, 0)).Poke(0x14C10 + 3200 + 0x1000, Planes(0, 0xFF));
+    for (uint32_t n = 0; n < ColourCount; ++n) {
+        b.Colour(static_cast<int>(n), n * 0x010101u);
+    }
+    auto rom = b.Build();
+    auto tiles = std::make_unique<std::array<gfx::MetatilePixels, 4>>();
+    for (int m = 0; m < 4; ++m) {
+        gfx::RenderMetatileSet(*rom, m, (*tiles)[static_cast<std::size_t>(m)]);
+    }
+    const uint32_t colours[2][4] = {{12, 13, 14, 15}, {0x3F, 0x01, 0x00, 0x05}};
+    for (std::size_t set = 0; set < 2; ++set) {
+        gfx::TilePixels want;
+        for (std::size_t i = 0; i < want.size(); ++i) {
+            const std::size_t quarter = i / 128 * 2 + i % 16 / 8;
+            want[i] = colours[set][quarter > 0 ? quarter : i % 4] * 0x010101u;
+        }
+        EXPECT_EQ((*tiles)[set][10], want) << set;
+    }
+    const auto& t = *tiles;
+    EXPECT_EQ(t[1], t[2]); // maps 1 and 2 share graphics set 1
+    EXPECT_EQ(
+        (std::vector<uint32_t>{t[0][70][0], t[1][70][0], t[3][70][0], t[0][3][0], t[1][3][0]}),
+        (std::vector<uint32_t>{0x010101, 0x0B0B0B, 0x161616, 0, 0x0B0B0B}));
+}
+
+// A name running into the end of the image ends there, as do the ones after it. Its bytes
+// are the first and last of each group of the text table and the empty ones around them.
+TEST(Text, NamesEndAtTheEndOfTheImageAndTheTableHasEveryGroupInPlace) {
+    auto rom = testsupport::RomBuilder().Build();
+    const uint8_t name[] = {0x28, 0x29, 0x41, 0x5B, 0x5C, 0x76, 0x7A, 0x7F, 0x80, 0x89, 0x8A, 0xA3,
+                            0xA4, 0xBD, 0xBE, 0xC3, 0xCB, 0xCC, 0xCD, 0xD4, 0xD5, 0xFE, 0xFF};
+    std::copy(std::begin(name), std::end(name), rom->RomBytes + RomFileSize - sizeof name);
+    EXPECT_EQ(text::DecodeNames(*rom, RomFileSize - sizeof name, 2),
+              (std::vector<std::string>{"Thre yI''d'vAZaz'..\"ilil ", ""}));
+}
+
+} // namespace
