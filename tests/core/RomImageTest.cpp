@@ -114,6 +114,12 @@ TEST_F(RomFile, FailuresLoseNothing) {
     const Bytes edited = testsupport::Image(*rom_);
     EXPECT_FALSE(rom_->LoadRomFile(dir_ / "missing.nes"));
     EXPECT_FALSE(rom_->LoadRomFile(dir_));
+    // A device that never ends and an oversized file are refused, not read whole.
+    EXPECT_FALSE(rom_->LoadRomFile("/dev/zero"));
+    const fs::path huge = Write("huge.nes", {});
+    fs::resize_file(huge, MaxRomFileSize + 1);
+    EXPECT_FALSE(rom_->LoadRomFile(huge));
+    fs::remove(huge);
     EXPECT_EQ(rom_->RomPath, path);
     EXPECT_EQ(testsupport::Image(*rom_), edited);
     const atomicfile::WriteFunction writers[] = {
