@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "gfx/TileRenderer.h"
+
 bool CImageList::Create(int cx, int cy, unsigned flags, int initial, int grow) {
     // Images are kept in full colour whatever `flags` asks; the list never grows a mask.
     (void)flags;
@@ -40,8 +42,7 @@ int CImageList::AddMasked(const uint32_t* pixels, uint32_t maskColour) {
         auto* row = reinterpret_cast<uint32_t*>(image.scanLine(y));
         const uint32_t* src = pixels + static_cast<std::size_t>(y) * width;
         for (int x = 0; x < width; ++x) {
-            const uint32_t v = src[x];
-            row[x] = 0xFF000000u | (v & 0xFFu) << 16 | (v & 0xFF00u) | (v >> 16 & 0xFFu);
+            row[x] = gfx::ToArgb(src[x]);
         }
     }
     images.push_back(std::move(image));

@@ -17,12 +17,7 @@ namespace cli {
 
 namespace {
 
-constexpr int SheetColumns = 16;
-
-QRgb ToQRgb(uint32_t colour) {
-    return qRgb(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
-                static_cast<int>((colour >> 16) & 0xFF));
-}
+using gfx::SheetColumns;
 
 // The map's tiles as indices into one shared colour table, so the pictures are small
 // palette PNGs.
@@ -42,7 +37,7 @@ IndexedTiles IndexTiles(const CRomImage& rom, int mapId) {
             auto it = std::find(seen.begin(), seen.end(), colour);
             if (it == seen.end()) {
                 seen.push_back(colour);
-                tiles.colours.push_back(ToQRgb(colour));
+                tiles.colours.push_back(gfx::ToArgb(colour));
                 it = seen.end() - 1;
             }
             tiles.pixels.push_back(static_cast<uint8_t>(it - seen.begin()));

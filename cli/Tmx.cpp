@@ -6,15 +6,16 @@
 #include <vector>
 #include <zlib.h>
 
+#include "gfx/TileRenderer.h"
 #include "worldmap/WorldMap.h"
 
 namespace cli {
 
 namespace {
 
-constexpr int TilePixels = 16;
-constexpr int SheetColumns = 16;
-constexpr int TileCount = 128;
+constexpr int TilePixels = gfx::TileSize;
+using gfx::SheetColumns;
+using gfx::TileCount;
 constexpr uint32_t FlipBits = 0xF0000000u; // horizontal, vertical, diagonal, hexagonal turn
 constexpr std::size_t CellBytes = 4;
 constexpr std::size_t LayerBytes = static_cast<std::size_t>(worldmap::GridSize) * CellBytes;

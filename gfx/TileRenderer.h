@@ -11,6 +11,14 @@ inline constexpr int TileCount = 128;
 inline constexpr int TileSize = 16;
 inline constexpr int GraphicsSetCount = 3;
 inline constexpr uint32_t MaskColour = 0x010101;
+// Tiles laid out in a sheet, as the map editor's chooser shows them: tile t at column
+// t mod 16, row t div 16.
+inline constexpr int SheetColumns = 16;
+
+// A 0x00BBGGRR colour as opaque 0xAARRGGBB, the layout of picture libraries.
+inline constexpr uint32_t ToArgb(uint32_t bgr) {
+    return 0xFF000000u | (bgr & 0xFFu) << 16 | (bgr & 0xFF00u) | (bgr >> 16 & 0xFFu);
+}
 
 // ROM tables behind the tiles.
 inline constexpr uint32_t QuarterTables = 0x010;

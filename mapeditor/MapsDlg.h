@@ -9,6 +9,7 @@
 
 #include "app/Dialog.h"
 #include "app/ImageList.h"
+#include "gfx/TileRenderer.h"
 #include "mapeditor/PaintHistory.h"
 #include "rom/RomImage.h"
 #include "worldmap/WorldMap.h"
@@ -48,7 +49,7 @@ class CMapsDlg : public CDialog {
     static constexpr int IdcSave = 1030;
     static constexpr int CellSize = 16;
     static constexpr int ViewCells = 16;
-    static constexpr int ChooserColumns = 16;
+    static constexpr int ChooserColumns = gfx::SheetColumns;
     static constexpr PixelRect MapViewArea{163, 30, 419, 286};
     static constexpr PixelRect TileChooserArea{465, 158, 721, 286};
 
