@@ -32,7 +32,7 @@ void BM_Memcpy64K(benchmark::State& state) {
 // such rows, so the map repeats 80 of them; decoding does not care.
 Grid LiteralGrid() {
     const Grid worst = testsupport::WorstCaseGrid(7);
-    Grid g(testsupport::GridCells);
+    Grid g{};
     for (std::size_t y = 0; y < 256; ++y) {
         std::memcpy(&g[y * 256], &worst[(y % 80) * 256], 256);
     }
@@ -60,9 +60,9 @@ std::unique_ptr<CRomImage> RomWith(const Grid& map0) {
 
 void Decode(benchmark::State& state, const Grid& map) {
     auto rom = testsupport::RomBuilder().Map(0, map).Build();
-    Grid out(testsupport::GridCells);
+    Grid out{};
     for (auto _ : state) {
-        worldmap::DecodeWorldMap(*rom, 0, out.data());
+        worldmap::DecodeWorldMap(*rom, 0, out);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
@@ -89,10 +89,10 @@ void BM_CountFreeBytes(benchmark::State& state) {
 void StoreUnchanged(benchmark::State& state, const Grid& map) {
     auto rom = RomWith(map);
     const Grid edited = map;
-    bool ok = worldmap::StoreWorldMap(*rom, 0, edited.data(), worldmap::CountFreeBytes(*rom));
+    bool ok = worldmap::StoreWorldMap(*rom, 0, edited, worldmap::CountFreeBytes(*rom));
     const int freeBytes = worldmap::CountFreeBytes(*rom);
     for (auto _ : state) {
-        ok = worldmap::StoreWorldMap(*rom, 0, edited.data(), freeBytes) && ok;
+        ok = worldmap::StoreWorldMap(*rom, 0, edited, freeBytes) && ok;
     }
     if (!ok) {
         state.SkipWithError("store refused");
@@ -116,9 +116,9 @@ void StoreResized(benchmark::State& state, bool grow) {
     bool ok = true;
     for (auto _ : state) {
         const int freeBytes = worldmap::CountFreeBytes(*rom);
-        ok = worldmap::StoreWorldMap(*rom, 0, timed.data(), freeBytes) && ok;
+        ok = worldmap::StoreWorldMap(*rom, 0, timed, freeBytes) && ok;
         state.PauseTiming();
-        ok = worldmap::StoreWorldMap(*rom, 0, reset.data(), worldmap::CountFreeBytes(*rom)) && ok;
+        ok = worldmap::StoreWorldMap(*rom, 0, reset, worldmap::CountFreeBytes(*rom)) && ok;
         state.ResumeTiming();
     }
     if (!ok) {

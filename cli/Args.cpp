@@ -9,14 +9,14 @@ namespace {
 
 constexpr const char* MapWords[] = {"floating", "water", "standard", "underwater"};
 
-Outcome Usage(const CommandSyntax& syntax, const std::string& problem) {
-    return Fail(ExitUsage,
+Result Usage(const CommandSyntax& syntax, const std::string& problem) {
+    return Fail(Fault::Usage,
                 problem + " (usage: atlasforge-cli " + syntax.name + " " + syntax.usage + ")");
 }
 
 } // namespace
 
-Outcome ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& words, Args& out) {
+Result ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& words, Args& out) {
     out = Args{};
     bool optionsEnded = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -53,14 +53,14 @@ Outcome ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& w
     return Done();
 }
 
-Outcome ParseMapId(const std::string& word, int& mapId) {
+Result ParseMapId(const std::string& word, int& mapId) {
     for (int m = 0; m < 4; ++m) {
         if (word == std::to_string(m) || word == MapWords[m]) {
             mapId = m;
             return Done();
         }
     }
-    return Fail(ExitUsage,
+    return Fail(Fault::Usage,
                 "unknown map " + word + " (use 0 to 3 or floating, water, standard, underwater)");
 }
 

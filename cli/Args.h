@@ -4,9 +4,19 @@
 #include <string>
 #include <vector>
 
-#include "cli/Outcome.h"
+#include "formats/Result.h"
 
 namespace cli {
+
+using formats::Done;
+using formats::Fail;
+using formats::Fault;
+using formats::Result;
+
+// The tool's exit code for a result: 0 done, else the kind of fault (1 to 4).
+inline int ExitCode(const Result& result) {
+    return static_cast<int>(result.fault);
+}
 
 // What one command accepts.
 struct CommandSyntax {
@@ -28,10 +38,10 @@ struct Args {
 };
 
 // Parses the words after the command's name. Options may stand anywhere; "--" ends them.
-Outcome ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& words, Args& out);
+Result ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& words, Args& out);
 
 // A map by number (0 to 3) or by name: floating, water, standard, underwater.
-Outcome ParseMapId(const std::string& word, int& mapId);
+Result ParseMapId(const std::string& word, int& mapId);
 
 // True when `path` ends in `extension` (".csv"), ignoring case.
 bool HasExtension(const std::string& path, const std::string& extension);

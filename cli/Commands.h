@@ -1,19 +1,19 @@
 #pragma once
 
 #include "cli/Args.h"
-#include "cli/Outcome.h"
+#include "formats/Result.h"
 
 // One function per command. Each validates everything before it writes, so a failure
 // leaves every file as it was; output for the user goes to stdout, notes to stderr.
 namespace cli {
 
-Outcome RunInfo(const Args& args);
-Outcome RunExport(const Args& args);
-Outcome RunImport(const Args& args);
-Outcome RunTiles(const Args& args);
-Outcome RunEnemies(const Args& args);
-Outcome RunDiff(const Args& args);
-Outcome RunPatch(const Args& args);
-Outcome RunDemo(const Args& args);
+Result RunInfo(const Args& args);
+Result RunExport(const Args& args);
+Result RunImport(const Args& args);
+Result RunTiles(const Args& args);
+Result RunEnemies(const Args& args);
+Result RunDiff(const Args& args);
+Result RunPatch(const Args& args);
+Result RunDemo(const Args& args);
 
 } // namespace cli

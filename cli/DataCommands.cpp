@@ -3,13 +3,15 @@
 #include <memory>
 
 #include "cli/Commands.h"
-#include "cli/FileIo.h"
-#include "cli/Ips.h"
-#include "cli/TextFormat.h"
+#include "formats/FileIo.h"
+#include "formats/Ips.h"
+#include "formats/TextFormat.h"
 #include "text/EnemyData.h"
 #include "text/TextTable.h"
 
 namespace cli {
+
+using namespace formats;
 
 namespace {
 
@@ -47,9 +49,9 @@ void PrintEnemyJson(const std::vector<text::EnemyInfo>& enemies) {
 
 } // namespace
 
-Outcome RunEnemies(const Args& args) {
+Result RunEnemies(const Args& args) {
     auto rom = std::make_unique<CRomImage>();
-    if (Outcome loaded = LoadRom(args.positional[0], *rom); !loaded.Ok()) {
+    if (Result loaded = LoadRom(args.positional[0], *rom); !loaded.Ok()) {
         return loaded;
     }
     text::BuildTextTable(*rom);
@@ -62,42 +64,42 @@ Outcome RunEnemies(const Args& args) {
     return Done();
 }
 
-Outcome RunDiff(const Args& args) {
+Result RunDiff(const Args& args) {
     Bytes original;
     Bytes edited;
-    if (Outcome read = ReadFile(args.positional[0], original); !read.Ok()) {
+    if (Result read = ReadFile(args.positional[0], original); !read.Ok()) {
         return read;
     }
-    if (Outcome read = ReadFile(args.positional[1], edited); !read.Ok()) {
+    if (Result read = ReadFile(args.positional[1], edited); !read.Ok()) {
         return read;
     }
     Bytes patch;
-    if (Outcome made = MakeIps(original, edited, patch); !made.Ok()) {
-        return Fail(made.code, args.positional[1] + ": " + made.message);
+    if (Result made = MakeIps(original, edited, patch); !made.Ok()) {
+        return Fail(made.fault, args.positional[1] + ": " + made.message);
     }
     const std::string& out = args.positional[2];
-    if (Outcome written = WriteFileAtomic(out, patch); !written.Ok()) {
+    if (Result written = WriteFileAtomic(out, patch); !written.Ok()) {
         return written;
     }
     std::printf("Wrote %s (%zu bytes)\n", out.c_str(), patch.size());
     return Done();
 }
 
-Outcome RunPatch(const Args& args) {
+Result RunPatch(const Args& args) {
     const std::string& target = args.positional[0];
     const std::string& out = args.positional.size() > 2 ? args.positional[2] : target;
     Bytes data;
     Bytes patch;
-    if (Outcome read = ReadFile(target, data); !read.Ok()) {
+    if (Result read = ReadFile(target, data); !read.Ok()) {
         return read;
     }
-    if (Outcome read = ReadFile(args.positional[1], patch); !read.Ok()) {
+    if (Result read = ReadFile(args.positional[1], patch); !read.Ok()) {
         return read;
     }
-    if (Outcome applied = ApplyIps(patch, args.positional[1], data); !applied.Ok()) {
+    if (Result applied = ApplyIps(patch, args.positional[1], data); !applied.Ok()) {
         return applied;
     }
-    if (Outcome written = WriteFileAtomic(out, data); !written.Ok()) {
+    if (Result written = WriteFileAtomic(out, data); !written.Ok()) {
         return written;
     }
     std::printf("Patched %s into %s (%zu bytes)\n", target.c_str(), out.c_str(), data.size());

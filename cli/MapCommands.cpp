@@ -5,19 +5,21 @@
 #include <vector>
 
 #include "cli/Commands.h"
-#include "cli/FileIo.h"
-#include "cli/GridCsv.h"
-#include "cli/MapImages.h"
-#include "cli/TextFormat.h"
-#include "cli/Tmx.h"
+#include "formats/FileIo.h"
+#include "formats/GridCsv.h"
+#include "formats/MapImages.h"
+#include "formats/TextFormat.h"
+#include "formats/Tmx.h"
 #include "worldmap/MapLayout.h"
 #include "worldmap/WorldMap.h"
 
 namespace cli {
 
+using namespace formats;
+
 namespace {
 
-using Grid = std::vector<uint8_t>;
+using worldmap::Grid;
 
 std::string Hex(uint32_t value) {
     char text[16];
@@ -41,8 +43,8 @@ std::string TilesetName(const std::string& tmxPath) {
     return base.substr(0, base.size() - 4) + "-tileset.png";
 }
 
-Outcome LoadRomAndMap(const Args& args, std::unique_ptr<CRomImage>& rom, int& mapId) {
-    if (Outcome map = ParseMapId(args.positional[1], mapId); !map.Ok()) {
+Result LoadRomAndMap(const Args& args, std::unique_ptr<CRomImage>& rom, int& mapId) {
+    if (Result map = ParseMapId(args.positional[1], mapId); !map.Ok()) {
         return map;
     }
     rom = std::make_unique<CRomImage>();
@@ -84,19 +86,19 @@ void PrintInfoJson(const CRomImage& rom, const std::vector<std::string>& problem
     std::printf("]}\n");
 }
 
-Outcome ExportTmx(const CRomImage& rom, int mapId, const Grid& grid, const std::string& out) {
+Result ExportTmx(const CRomImage& rom, int mapId, const Grid& grid, const std::string& out) {
     Bytes sheet;
-    if (Outcome made = TileSheetPng(rom, mapId, sheet); !made.Ok()) {
+    if (Result made = TileSheetPng(rom, mapId, sheet); !made.Ok()) {
         return made;
     }
     const std::string sheetName = TilesetName(out);
     const std::string sheetPath = Folder(out) + sheetName;
-    const std::string tmx = WriteTmx(grid.data(), sheetName, worldmap::MapName(mapId));
+    const std::string tmx = WriteTmx(grid, sheetName, worldmap::MapName(mapId));
     const bool sheetExisted = ::access(sheetPath.c_str(), F_OK) == 0;
-    if (Outcome written = WriteFileAtomic(sheetPath, sheet); !written.Ok()) {
+    if (Result written = WriteFileAtomic(sheetPath, sheet); !written.Ok()) {
         return written;
     }
-    if (Outcome written = WriteFileAtomic(out, tmx); !written.Ok()) {
+    if (Result written = WriteFileAtomic(out, tmx); !written.Ok()) {
         if (!sheetExisted) {
             ::unlink(sheetPath.c_str()); // the pair is written whole or not at all
         }
@@ -109,9 +111,9 @@ Outcome ExportTmx(const CRomImage& rom, int mapId, const Grid& grid, const std::
 
 } // namespace
 
-Outcome RunInfo(const Args& args) {
+Result RunInfo(const Args& args) {
     auto rom = std::make_unique<CRomImage>();
-    if (Outcome loaded = LoadRom(args.positional[0], *rom); !loaded.Ok()) {
+    if (Result loaded = LoadRom(args.positional[0], *rom); !loaded.Ok()) {
         return loaded;
     }
     const std::vector<std::string> problems = worldmap::CheckLayout(*rom);
@@ -121,93 +123,93 @@ Outcome RunInfo(const Args& args) {
         PrintInfoText(*rom, problems);
     }
     if (!problems.empty()) {
-        return Fail(ExitMap,
+        return Fail(Fault::Map,
                     args.positional[0] + ": the world-map region is broken: " + problems.front());
     }
     return Done();
 }
 
-Outcome RunExport(const Args& args) {
+Result RunExport(const Args& args) {
     const std::string& out = args.positional[2];
     const bool csv = HasExtension(out, ".csv");
     const bool png = HasExtension(out, ".png");
     const bool tmx = HasExtension(out, ".tmx");
     if (!csv && !png && !tmx) {
-        return Fail(ExitUsage, out + ": the output must end in .csv, .png or .tmx");
+        return Fail(Fault::Usage, out + ": the output must end in .csv, .png or .tmx");
     }
     std::unique_ptr<CRomImage> rom;
     int mapId = 0;
-    if (Outcome loaded = LoadRomAndMap(args, rom, mapId); !loaded.Ok()) {
+    if (Result loaded = LoadRomAndMap(args, rom, mapId); !loaded.Ok()) {
         return loaded;
     }
-    Grid grid(worldmap::GridSize);
-    worldmap::DecodeWorldMap(*rom, mapId, grid.data());
+    Grid grid{};
+    worldmap::DecodeWorldMap(*rom, mapId, grid);
     if (csv) {
-        if (Outcome written = WriteFileAtomic(out, WriteGridCsv(grid.data())); !written.Ok()) {
+        if (Result written = WriteFileAtomic(out, WriteGridCsv(grid)); !written.Ok()) {
             return written;
         }
         std::printf("Exported %s to %s\n", worldmap::MapName(mapId), out.c_str());
         return Done();
     }
-    if (Outcome colours = ChooseColours(args.palette, *rom); !colours.Ok()) {
+    if (Result colours = ChooseColours(args.palette, *rom); !colours.Ok()) {
         return colours;
     }
     if (tmx) {
         return ExportTmx(*rom, mapId, grid, out);
     }
     Bytes picture;
-    if (Outcome made = MapPng(*rom, mapId, grid.data(), picture); !made.Ok()) {
+    if (Result made = MapPng(*rom, mapId, grid, picture); !made.Ok()) {
         return made;
     }
-    if (Outcome written = WriteFileAtomic(out, picture); !written.Ok()) {
+    if (Result written = WriteFileAtomic(out, picture); !written.Ok()) {
         return written;
     }
     std::printf("Exported %s to %s\n", worldmap::MapName(mapId), out.c_str());
     return Done();
 }
 
-Outcome RunImport(const Args& args) {
+Result RunImport(const Args& args) {
     const std::string& romPath = args.positional[0];
     const std::string& in = args.positional[2];
     const bool csv = HasExtension(in, ".csv");
     if (!csv && !HasExtension(in, ".tmx")) {
-        return Fail(ExitUsage, in + ": the input must end in .csv or .tmx");
+        return Fail(Fault::Usage, in + ": the input must end in .csv or .tmx");
     }
     std::unique_ptr<CRomImage> rom;
     int mapId = 0;
-    if (Outcome loaded = LoadRomAndMap(args, rom, mapId); !loaded.Ok()) {
+    if (Result loaded = LoadRomAndMap(args, rom, mapId); !loaded.Ok()) {
         return loaded;
     }
     Bytes bytes;
-    if (Outcome read = ReadFile(in, bytes); !read.Ok()) {
+    if (Result read = ReadFile(in, bytes); !read.Ok()) {
         return read;
     }
     const std::string text(bytes.begin(), bytes.end());
-    Grid grid(worldmap::GridSize);
-    const Outcome parsed =
-        csv ? ParseGridCsv(text, in, grid.data()) : ParseTmx(text, in, grid.data());
+    Grid grid{};
+    const Result parsed =
+        csv ? ParseGridCsv(text, in, grid) : ParseTmx(text, in, grid);
     if (!parsed.Ok()) {
         return parsed;
     }
     const int freeBytes = worldmap::CountFreeBytes(*rom);
     const worldmap::StoreReport report =
-        worldmap::StoreWorldMapReport(*rom, mapId, grid.data(), freeBytes);
+        worldmap::StoreWorldMapReport(*rom, mapId, grid, freeBytes);
     switch (report.status) {
     case worldmap::StoreStatus::Stored:
         break;
     case worldmap::StoreStatus::DoesNotFit:
-        return Fail(ExitMap, in + ": " + worldmap::MapName(mapId) + " needs " +
+        return Fail(Fault::Map, in + ": " + worldmap::MapName(mapId) + " needs " +
                                  std::to_string(report.newSize) + " bytes but only " +
                                  std::to_string(report.available) + " are available");
     case worldmap::StoreStatus::BadLayout: {
         const std::vector<std::string> problems = worldmap::CheckLayout(*rom, mapId);
-        return Fail(ExitMap, romPath + ": the world-map region is broken" +
+        return Fail(Fault::Map, romPath + ": the world-map region is broken" +
                                  (problems.empty() ? std::string() : ": " + problems.front()));
     }
     case worldmap::StoreStatus::BadTile:
-        return Fail(ExitBadData, in + ": a tile is outside 0 to 127");
+        return Fail(Fault::BadData, in + ": a tile is outside 0 to 127");
     }
-    if (Outcome written = WriteFileAtomic(romPath, rom->RomBytes, RomFileSize); !written.Ok()) {
+    if (Result written = WriteFileAtomic(romPath, rom->RomBytes, RomFileSize); !written.Ok()) {
         return written;
     }
     std::printf("Stored %s (%d bytes); free bytes: %d\n", worldmap::MapName(mapId), report.newSize,
@@ -215,21 +217,21 @@ Outcome RunImport(const Args& args) {
     return Done();
 }
 
-Outcome RunTiles(const Args& args) {
+Result RunTiles(const Args& args) {
     std::unique_ptr<CRomImage> rom;
     int mapId = 0;
-    if (Outcome loaded = LoadRomAndMap(args, rom, mapId); !loaded.Ok()) {
+    if (Result loaded = LoadRomAndMap(args, rom, mapId); !loaded.Ok()) {
         return loaded;
     }
-    if (Outcome colours = ChooseColours(args.palette, *rom); !colours.Ok()) {
+    if (Result colours = ChooseColours(args.palette, *rom); !colours.Ok()) {
         return colours;
     }
     Bytes sheet;
-    if (Outcome made = TileSheetPng(*rom, mapId, sheet); !made.Ok()) {
+    if (Result made = TileSheetPng(*rom, mapId, sheet); !made.Ok()) {
         return made;
     }
     const std::string& out = args.positional[2];
-    if (Outcome written = WriteFileAtomic(out, sheet); !written.Ok()) {
+    if (Result written = WriteFileAtomic(out, sheet); !written.Ok()) {
         return written;
     }
     std::printf("Wrote the tiles of %s to %s\n", worldmap::MapName(mapId), out.c_str());

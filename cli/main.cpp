@@ -9,11 +9,12 @@ namespace {
 
 using cli::Args;
 using cli::CommandSyntax;
-using cli::Outcome;
+using cli::Result;
+using cli::Fault;
 
 struct Command {
     CommandSyntax syntax;
-    Outcome (*run)(const Args&);
+    Result (*run)(const Args&);
 };
 
 constexpr const char* MapHelp = "MAP is 0 to 3 or floating, water, standard, underwater.\n";
@@ -89,11 +90,11 @@ void PrintCommandHelp(const CommandSyntax& syntax) {
     }
 }
 
-int Report(const Outcome& outcome) {
+int Report(const Result& outcome) {
     if (!outcome.Ok()) {
         std::fprintf(stderr, "atlasforge-cli: %s\n", outcome.message.c_str());
     }
-    return outcome.code;
+    return cli::ExitCode(outcome);
 }
 
 } // namespace
@@ -101,34 +102,34 @@ int Report(const Outcome& outcome) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         return Report(
-            cli::Fail(cli::ExitUsage, "no command given (atlasforge-cli --help lists them)"));
+            cli::Fail(Fault::Usage, "no command given (atlasforge-cli --help lists them)"));
     }
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintToolHelp();
-        return cli::ExitDone;
+        return 0;
     }
     for (const Command& c : Commands) {
         if (name != c.syntax.name) {
             continue;
         }
         Args args;
-        const Outcome parsed =
+        const Result parsed =
             cli::ParseArgs(c.syntax, std::vector<std::string>(argv + 2, argv + argc), args);
         if (!parsed.Ok()) {
             return Report(parsed);
         }
         if (args.help) {
             PrintCommandHelp(c.syntax);
-            return cli::ExitDone;
+            return 0;
         }
-        const Outcome outcome = c.run(args);
+        const Result outcome = c.run(args);
         // Output cut short (a full disk behind a redirection) must not pass for success.
         if (outcome.Ok() && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
-            return Report(cli::Fail(cli::ExitFile, "standard output cannot be written"));
+            return Report(cli::Fail(Fault::File, "standard output cannot be written"));
         }
         return Report(outcome);
     }
-    return Report(cli::Fail(cli::ExitUsage,
+    return Report(cli::Fail(Fault::Usage,
                             "unknown command " + name + " (atlasforge-cli --help lists them)"));
 }

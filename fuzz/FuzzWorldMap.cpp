@@ -41,11 +41,11 @@ struct Graphics {
 };
 constexpr Graphics GraphicsAreas[] = {{0x10, 0x500}, {0x1650, 0x30}, {0x14C10, 0x2000}};
 
-using Grid = std::vector<uint8_t>;
+using Grid = worldmap::Grid;
 
 Grid Decode(const CRomImage& rom, int mapId) {
-    Grid g(worldmap::GridSize);
-    worldmap::DecodeWorldMap(rom, mapId, g.data());
+    Grid g{};
+    worldmap::DecodeWorldMap(rom, mapId, g);
     return g;
 }
 
@@ -116,10 +116,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // One edit of one map (id 4 now and then: a store that does nothing).
     const int mapId = static_cast<int>((steer >> 2) % 5);
     std::mt19937 rng(steer);
-    Grid edited = mapId < worldmap::MapCount ? maps[mapId] : Grid(worldmap::GridSize, 0);
+    Grid edited = mapId < worldmap::MapCount ? maps[mapId] : Grid{};
     Edit(edited, rng);
     const std::vector<uint8_t> before(rom->RomBytes, rom->RomBytes + ReachEnd);
-    const auto report = worldmap::StoreWorldMapReport(*rom, mapId, edited.data(), freeBytes);
+    const auto report = worldmap::StoreWorldMapReport(*rom, mapId, edited, freeBytes);
     if (report.status != worldmap::StoreStatus::Stored || mapId >= worldmap::MapCount) {
         FUZZ_CHECK(std::memcmp(rom->RomBytes, before.data(), ReachEnd) == 0);
         return 0;

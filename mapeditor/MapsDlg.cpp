@@ -64,7 +64,7 @@ bool CMapsDlg::OnInitDialog() {
 void CMapsDlg::LoadWorldMap() {
     MapWidth = worldmap::MapWidth;
     MapHeight = worldmap::MapHeight;
-    worldmap::DecodeWorldMap(*RomPtr, WorldMapId, MapGrid.data());
+    worldmap::DecodeWorldMap(*RomPtr, WorldMapId, MapGrid);
     // The history belongs to the grid it was made on.
     History.Clear();
     UpdateFreeBytes();
@@ -77,12 +77,12 @@ void CMapsDlg::UpdateFreeBytes() {
 }
 
 bool CMapsDlg::StoreWorldMap() {
-    return worldmap::StoreWorldMap(*RomPtr, WorldMapId, MapGrid.data(), FreeBytes);
+    return worldmap::StoreWorldMap(*RomPtr, WorldMapId, MapGrid, FreeBytes);
 }
 
 bool CMapsDlg::GridMatchesRom() const {
     auto stored = std::make_unique<std::array<uint8_t, worldmap::GridSize>>();
-    worldmap::DecodeWorldMap(*RomPtr, WorldMapId, stored->data());
+    worldmap::DecodeWorldMap(*RomPtr, WorldMapId, *stored);
     return *stored == MapGrid;
 }
 

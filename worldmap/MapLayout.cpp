@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "worldmap/WorldMap.h"
+#include "worldmap/RowCode.h"
 
 namespace worldmap {
 

@@ -13,9 +13,9 @@
 #include <set>
 #include <tuple>
 
-#include "cli/DemoRom.h"
-#include "cli/GridCsv.h"
-#include "cli/Tmx.h"
+#include "demo/DemoRom.h"
+#include "formats/GridCsv.h"
+#include "formats/Tmx.h"
 #include "gfx/StandardPalette.h"
 #include "gfx/TileRenderer.h"
 #include "tests/support/RomBuilder.h"
@@ -57,8 +57,8 @@ const CRomImage& DemoRom() {
 }
 
 Grid Decode(const CRomImage& rom, int mapId) {
-    Grid grid(worldmap::GridSize);
-    worldmap::DecodeWorldMap(rom, mapId, grid.data());
+    Grid grid{};
+    worldmap::DecodeWorldMap(rom, mapId, grid);
     return grid;
 }
 
@@ -138,7 +138,7 @@ TEST_F(CliCommand, InfoReportsTheLayoutAndABrokenRegionStopsImports) {
 
     Write("rom.nes", Bytes(RomFileSize, 0)); // every row pointer 0: outside the row data
     EXPECT_NE(Refused({"info", "rom.nes", "--json"}, 3).out.find("\"layout_ok\": false"), npos);
-    Write("sea.csv", cli::WriteGridCsv(Grid(worldmap::GridSize, 0).data()));
+    Write("sea.csv", formats::WriteGridCsv(Grid{}));
     EXPECT_NE(Refused({"import", "rom.nes", "0", "sea.csv"}, 3).err.find("region is broken"), npos);
 }
 
@@ -161,11 +161,11 @@ TEST_F(CliCommand, ImportStoresWhatTheCoreStores) {
     }
     auto expected = std::make_unique<CRomImage>(DemoRom());
     ASSERT_TRUE(
-        worldmap::StoreWorldMap(*expected, 2, edited.data(), worldmap::CountFreeBytes(*expected)));
-    Write("e.csv", cli::WriteGridCsv(edited.data()));
+        worldmap::StoreWorldMap(*expected, 2, edited, worldmap::CountFreeBytes(*expected)));
+    Write("e.csv", formats::WriteGridCsv(edited));
     Imports("standard", "e.csv", *expected);
     Write("rom.nes", BytesOf(DemoRom()));
-    Write("e.tmx", cli::WriteTmx(edited.data(), "e.png", "Standard World Map"));
+    Write("e.tmx", formats::WriteTmx(edited, "e.png", "Standard World Map"));
     Imports("standard", "e.tmx", *expected);
 }
 
@@ -174,10 +174,10 @@ TEST_F(CliCommand, AMapThatDoesNotFitIsRefusedWithWhatItNeeds) {
     const auto rom = builder.Build();
     Write("rom.nes", BytesOf(*rom));
     const Grid noisy = testsupport::RandomGrid(5, 1, 0, 128); // no runs, no repeated rows
-    Write("noisy.csv", cli::WriteGridCsv(noisy.data()));
+    Write("noisy.csv", formats::WriteGridCsv(noisy));
     Bytes coded(worldmap::MaxEncodedSize);
     uint16_t pointers[256];
-    const int needed = worldmap::EncodeWorldMap(noisy.data(), 0, coded.data(), pointers);
+    const int needed = worldmap::EncodeWorldMap(noisy, 0, coded.data(), pointers);
     const auto available =
         worldmap::CountFreeBytes(*rom) + builder.MapStart(2) - builder.MapStart(1);
     EXPECT_EQ(Refused({"import", "rom.nes", "1", "noisy.csv"}, 3).err,

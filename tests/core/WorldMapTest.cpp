@@ -22,8 +22,8 @@ Bytes Row(std::initializer_list<std::pair<int, int>> runs) {
 }
 
 Grid Decode(const CRomImage& rom, int mapId) {
-    Grid g(GridCells);
-    worldmap::DecodeWorldMap(rom, mapId, g.data());
+    Grid g{};
+    worldmap::DecodeWorldMap(rom, mapId, g);
     return g;
 }
 
@@ -39,7 +39,7 @@ TEST(RowCode, RunsLiteralsTheSentinelSharedRowsAndOverlongRows) {
     };
     for (const auto& [row, coded] : cases) {
         uint8_t out[256];
-        EXPECT_EQ(Bytes(out, out + worldmap::EncodeRow(row.data(), out)), coded);
+        EXPECT_EQ(Bytes(out, out + worldmap::EncodeRow(std::span<const uint8_t, 256>(row.data(), 256), out)), coded);
     }
     // Rows 3, 7 and 9 become equal to row 100 (and 228): all share row 3's copy, stored 4th.
     Grid g = StripedGrid(0);
@@ -48,7 +48,7 @@ TEST(RowCode, RunsLiteralsTheSentinelSharedRowsAndOverlongRows) {
     }
     Bytes out(worldmap::MaxEncodedSize);
     uint16_t p[256];
-    EXPECT_EQ(worldmap::EncodeWorldMap(g.data(), 0x800, out.data(), p), 2 * 128);
+    EXPECT_EQ(worldmap::EncodeWorldMap(g, 0x800, out.data(), p), 2 * 128);
     EXPECT_EQ(p[4], 0x800 + 8);
     for (int y : {3, 7, 9, 100, 228}) {
         EXPECT_EQ(p[y], 0x800 + 6) << y;
@@ -70,13 +70,13 @@ TEST(RowCode, RunsLiteralsTheSentinelSharedRowsAndOverlongRows) {
 // Map 1, one stored row of 2 bytes, gains a row of 3: 3 more bytes fit 3 free, not 2. A
 // store leaves the image our own builder lays out for the maps it holds then.
 TEST(Store, TheFitTestTakesEveryFreeByteAndNotOneMore) {
-    Grid g(GridCells);
+    Grid g{};
     g[0] = 127;
     for (int free : {3, 2}) {
         RomBuilder b;
         b.Map(2, RandomGrid(11));
         auto rom = RomBuilder(b).FreeBytes(free).Build();
-        const auto report = worldmap::StoreWorldMapReport(*rom, 1, g.data(), free);
+        const auto report = worldmap::StoreWorldMapReport(*rom, 1, g, free);
         EXPECT_EQ(report.newSize - report.oldSize, 3);
         EXPECT_EQ(report.status,
                   free == 3 ? worldmap::StoreStatus::Stored : worldmap::StoreStatus::DoesNotFit);
@@ -90,7 +90,7 @@ TEST(Store, TheFitTestTakesEveryFreeByteAndNotOneMore) {
 TEST(Store, UnchangedMapIsRecodedTheEditorsWay) {
     const Grid g = RandomGrid(12, 200);
     auto rom = RomBuilder().Map(2, g).Coding({100, true}).FreeBytes(10).Build();
-    ASSERT_TRUE(worldmap::StoreWorldMap(*rom, 2, Decode(*rom, 2).data(), 10));
+    ASSERT_TRUE(worldmap::StoreWorldMap(*rom, 2, Decode(*rom, 2), 10));
     EXPECT_GT(worldmap::CountFreeBytes(*rom), 10);
     EXPECT_EQ(Decode(*rom, 2), g);
 }
@@ -120,13 +120,13 @@ TEST(Store, RefusesLayoutsItCannotRewriteSafely) {
         // byte earlier reads that run's first byte as a length and runs on past it.
         {"a row of map 3 into the free bytes", 0, 0xD610 + 10, last - 1, {0x85, 0x90, 0xFF, 0x05}},
     };
-    const Grid g(GridCells, 1);
+    const Grid g = testsupport::Filled(1);
     for (const auto& [what, mapId, at, to, there] : cases) {
         auto rom =
             RomBuilder(b).Word(at, static_cast<uint16_t>(to - 0xD010)).Poke(to, there).Build();
         const Bytes before = Image(*rom);
         EXPECT_FALSE(worldmap::CheckLayout(*rom).empty()) << what;
-        EXPECT_FALSE(worldmap::StoreWorldMap(*rom, mapId, g.data(), worldmap::CountFreeBytes(*rom)))
+        EXPECT_FALSE(worldmap::StoreWorldMap(*rom, mapId, g, worldmap::CountFreeBytes(*rom)))
             << what;
         EXPECT_EQ(Image(*rom), before) << what;
     }
@@ -175,12 +175,12 @@ TEST(StoreProperties, RandomEditSequencesKeepTheLayoutAndLoseNothing) {
             Grid bad = edited;
             bad[static_cast<std::size_t>(step)] = 128;
             const Bytes before = Image(*rom);
-            ASSERT_EQ(worldmap::StoreWorldMapReport(*rom, m, edited.data(), free + 1).status,
+            ASSERT_EQ(worldmap::StoreWorldMapReport(*rom, m, edited, free + 1).status,
                       worldmap::StoreStatus::BadLayout);
-            ASSERT_EQ(worldmap::StoreWorldMapReport(*rom, m, bad.data(), free).status,
+            ASSERT_EQ(worldmap::StoreWorldMapReport(*rom, m, bad, free).status,
                       worldmap::StoreStatus::BadTile);
-            ASSERT_FALSE(worldmap::StoreWorldMap(*rom, -1, edited.data(), free));
-            const auto report = worldmap::StoreWorldMapReport(*rom, m, edited.data(), free);
+            ASSERT_FALSE(worldmap::StoreWorldMap(*rom, -1, edited, free));
+            const auto report = worldmap::StoreWorldMapReport(*rom, m, edited, free);
             const int delta = report.newSize - report.oldSize;
             ++outcomes[report.status == worldmap::StoreStatus::Stored];
             if (report.status != worldmap::StoreStatus::Stored) {

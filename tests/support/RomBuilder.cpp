@@ -22,8 +22,14 @@ static uint8_t* Row(Grid& g, int y) {
     return &g[static_cast<std::size_t>(y) * 256];
 }
 
+Grid Filled(uint8_t tile) {
+    Grid g;
+    g.fill(tile);
+    return g;
+}
+
 Grid StripedGrid(uint8_t firstTile) {
-    Grid g(GridCells);
+    Grid g{};
     for (int y = 0; y < 256; ++y) {
         std::memset(Row(g, y), (firstTile + y) % 128, 256);
     }
@@ -33,7 +39,7 @@ Grid StripedGrid(uint8_t firstTile) {
 Grid RandomGrid(uint32_t seed, int maxRun, int repeatPercent, int tileKinds) {
     std::mt19937 rng(seed);
     auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
-    Grid g(GridCells);
+    Grid g{};
     const int kinds = std::clamp(tileKinds, 1, 128);
     const int firstTile = pick(129 - kinds);
     for (int y = 0; y < 256; ++y) {
@@ -58,7 +64,7 @@ Grid WorstCaseGrid(uint32_t seed) {
         } while (x > 0 && pattern[x] == pattern[x - 1]);
     }
     // The last two tiles make each row unique, skipping the value of the tile before them.
-    Grid g(GridCells);
+    Grid g{};
     for (int y = 0; y < 256; ++y) {
         std::memcpy(Row(g, y), pattern, 254);
         const int a = y / 127 + (y / 127 >= pattern[253] ? 1 : 0);

@@ -23,7 +23,10 @@
 namespace testsupport {
 
 inline constexpr int GridCells = 256 * 256;
-using Grid = std::vector<uint8_t>; // 65,536 tiles, row-major, each 0 to 127
+using Grid = std::array<uint8_t, GridCells>; // row-major, each tile 0 to 127
+
+// Every cell `tile`.
+Grid Filled(uint8_t tile);
 
 // Row y is all tile (firstTile + y) % 128: rows y and y + 128 are equal.
 Grid StripedGrid(uint8_t firstTile = 0);
@@ -72,7 +75,7 @@ class RomBuilder {
         return *this;
     }
 
-    std::array<Grid, 4> maps_{Grid(GridCells), Grid(GridCells), Grid(GridCells), Grid(GridCells)};
+    std::array<Grid, 4> maps_{};
     RowCoding coding_;
     int freeBytes_ = -1;
     std::array<uint32_t, ColourCount> colours_{};

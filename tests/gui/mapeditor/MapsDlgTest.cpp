@@ -50,7 +50,7 @@ std::unique_ptr<CRomImage> GraphicsRom() {
 
 Grid Decode(const CRomImage& rom, int mapId) {
     Grid grid{};
-    worldmap::DecodeWorldMap(rom, mapId, grid.data());
+    worldmap::DecodeWorldMap(rom, mapId, grid);
     return grid;
 }
 Bytes Image(const CRomImage& rom) {
@@ -213,7 +213,7 @@ TEST_F(MapsDlgTest, StrokesPaintTheCellsTheyCrossUndoAndRedoWholeAndSaveAndDoneS
     // leaves the window open with the edits.
     CRomImage expected = *rom;
     auto store = [&] {
-        ASSERT_TRUE(worldmap::StoreWorldMap(expected, 0, dlg->MapGrid.data(),
+        ASSERT_TRUE(worldmap::StoreWorldMap(expected, 0, dlg->MapGrid,
                                             worldmap::CountFreeBytes(expected)));
     };
     store();

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "rom/RomImage.h"
+#include "worldmap/RowCode.h"
 
 // The pieces of the demo image, each filled by its own file.
 namespace demo {
@@ -31,7 +32,7 @@ enum Tile : uint8_t {
 void WriteDemoGraphics(CRomImage& rom);
 void WriteDemoMaps(CRomImage& rom);
 // Generates map `mapId`'s 256 x 256 grid.
-void MakeDemoMap(int mapId, uint8_t* grid);
+void MakeDemoMap(int mapId, worldmap::GridSpan grid);
 void WriteDemoEnemies(CRomImage& rom);
 
 } // namespace demo

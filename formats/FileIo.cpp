@@ -1,4 +1,4 @@
-#include "cli/FileIo.h"
+#include "formats/FileIo.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,12 +7,12 @@
 
 #include "rom/AtomicFile.h"
 
-namespace cli {
+namespace formats {
 
-Outcome ReadFile(const std::string& path, Bytes& out) {
+Result ReadFile(const std::string& path, Bytes& out) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        return Fail(ExitFile, path + ": cannot be read: " + std::strerror(errno));
+        return Fail(Fault::File, path + ": cannot be read: " + std::strerror(errno));
     }
     out.clear();
     uint8_t buffer[65536];
@@ -24,28 +24,28 @@ Outcome ReadFile(const std::string& path, Bytes& out) {
     const int error = errno;
     std::fclose(file);
     if (failed) {
-        return Fail(ExitFile, path + ": cannot be read: " + std::strerror(error));
+        return Fail(Fault::File, path + ": cannot be read: " + std::strerror(error));
     }
     return Done();
 }
 
-Outcome WriteFileAtomic(const std::string& path, const void* data, std::size_t size) {
+Result WriteFileAtomic(const std::string& path, const void* data, std::size_t size) {
     errno = 0;
     const atomicfile::Block block{data, size};
     if (!atomicfile::ReplaceFile(path, &block, 1)) {
         const std::string reason = errno != 0 ? std::strerror(errno) : "write failed";
-        return Fail(ExitFile, path + ": cannot be written: " + reason);
+        return Fail(Fault::File, path + ": cannot be written: " + reason);
     }
     return Done();
 }
 
-Outcome LoadRom(const std::string& path, CRomImage& rom) {
+Result LoadRom(const std::string& path, CRomImage& rom) {
     Bytes bytes;
-    if (Outcome read = ReadFile(path, bytes); !read.Ok()) {
+    if (Result read = ReadFile(path, bytes); !read.Ok()) {
         return read;
     }
     if (bytes.size() != RomFileSize) {
-        return Fail(ExitBadData, path + ": not a ROM image of " + std::to_string(RomFileSize) +
+        return Fail(Fault::BadData, path + ": not a ROM image of " + std::to_string(RomFileSize) +
                                      " bytes (it has " + std::to_string(bytes.size()) + ")");
     }
     std::memcpy(rom.RomBytes, bytes.data(), RomFileSize);
@@ -54,4 +54,4 @@ Outcome LoadRom(const std::string& path, CRomImage& rom) {
     return Done();
 }
 
-} // namespace cli
+} // namespace formats

@@ -1,4 +1,4 @@
-#include "cli/MapImages.h"
+#include "formats/MapImages.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -13,7 +13,7 @@
 #include "gfx/TileRenderer.h"
 #include "worldmap/WorldMap.h"
 
-namespace cli {
+namespace formats {
 
 namespace {
 
@@ -60,12 +60,12 @@ QImage Blank(const IndexedTiles& tiles, int width, int height) {
     return image;
 }
 
-Outcome Encode(const QImage& image, Bytes& png) {
+Result Encode(const QImage& image, Bytes& png) {
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
     if (image.isNull() || !image.save(&buffer, "PNG")) {
-        return Fail(ExitFile, "the picture could not be made (out of memory?)");
+        return Fail(Fault::File, "the picture could not be made (out of memory?)");
     }
     png.assign(data.begin(), data.end());
     return Done();
@@ -73,7 +73,7 @@ Outcome Encode(const QImage& image, Bytes& png) {
 
 } // namespace
 
-Outcome ChooseColours(const std::optional<std::string>& paletteFile, CRomImage& rom) {
+Result ChooseColours(const std::optional<std::string>& paletteFile, CRomImage& rom) {
     Bytes bytes;
     std::string path = paletteFile.value_or(gfx::PaletteFileName);
     if (!paletteFile) {
@@ -91,11 +91,11 @@ Outcome ChooseColours(const std::optional<std::string>& paletteFile, CRomImage& 
             std::fclose(probe);
         }
     }
-    if (Outcome read = ReadFile(path, bytes); !read.Ok()) {
+    if (Result read = ReadFile(path, bytes); !read.Ok()) {
         return read;
     }
     if (bytes.size() < gfx::PaletteFileSize) {
-        return Fail(ExitBadData, path +
+        return Fail(Fault::BadData, path +
                                      ": a palette needs 192 bytes (64 colours of red, green, "
                                      "blue); this one has " +
                                      std::to_string(bytes.size()));
@@ -104,7 +104,7 @@ Outcome ChooseColours(const std::optional<std::string>& paletteFile, CRomImage& 
     return Done();
 }
 
-Outcome TileSheetPng(const CRomImage& rom, int mapId, Bytes& png) {
+Result TileSheetPng(const CRomImage& rom, int mapId, Bytes& png) {
     const IndexedTiles tiles = IndexTiles(rom, mapId);
     QImage sheet =
         Blank(tiles, SheetColumns * gfx::TileSize, gfx::TileCount / SheetColumns * gfx::TileSize);
@@ -114,12 +114,12 @@ Outcome TileSheetPng(const CRomImage& rom, int mapId, Bytes& png) {
     return Encode(sheet, png);
 }
 
-Outcome MapPng(const CRomImage& rom, int mapId, const uint8_t* grid, Bytes& png) {
+Result MapPng(const CRomImage& rom, int mapId, worldmap::GridView grid, Bytes& png) {
     const IndexedTiles tiles = IndexTiles(rom, mapId);
     QImage picture =
         Blank(tiles, worldmap::MapWidth * gfx::TileSize, worldmap::MapHeight * gfx::TileSize);
     if (picture.isNull()) {
-        return Fail(ExitFile, "the picture could not be made (out of memory?)");
+        return Fail(Fault::File, "the picture could not be made (out of memory?)");
     }
     for (int y = 0; y < worldmap::MapHeight; ++y) {
         for (int x = 0; x < worldmap::MapWidth; ++x) {
@@ -130,4 +130,4 @@ Outcome MapPng(const CRomImage& rom, int mapId, const uint8_t* grid, Bytes& png)
     return Encode(picture, png);
 }
 
-} // namespace cli
+} // namespace formats

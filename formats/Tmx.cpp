@@ -1,4 +1,4 @@
-#include "cli/Tmx.h"
+#include "formats/Tmx.h"
 
 #include <QByteArray>
 #include <QXmlStreamReader>
@@ -9,7 +9,7 @@
 #include "gfx/TileRenderer.h"
 #include "worldmap/WorldMap.h"
 
-namespace cli {
+namespace formats {
 
 namespace {
 
@@ -37,29 +37,29 @@ class TmxReader {
         : xml_(QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()))),
           name_(name) {}
 
-    Outcome Read(uint8_t* grid) {
-        if (Outcome map = Map(); !map.Ok()) {
+    Result Read(worldmap::GridSpan grid) {
+        if (Result map = Map(); !map.Ok()) {
             return map;
         }
-        if (Outcome body = Body(); !body.Ok()) {
+        if (Result body = Body(); !body.Ok()) {
             return body;
         }
         if (!found_) {
-            return Fail(ExitBadData, name_ + ": the map has no tile layer");
+            return Fail(Fault::BadData, name_ + ": the map has no tile layer");
         }
         return Tiles(grid);
     }
 
   private:
-    Outcome Error(const std::string& what) const { return ErrorAt({xml_.lineNumber(), 0}, what); }
-    Outcome ErrorAt(Place at, const std::string& what) const {
+    Result Error(const std::string& what) const { return ErrorAt({xml_.lineNumber(), 0}, what); }
+    Result ErrorAt(Place at, const std::string& what) const {
         std::string where = name_ + ": line " + std::to_string(at.line);
         if (at.column > 0) {
             where += ", column " + std::to_string(at.column);
         }
-        return Fail(ExitBadData, where + ": " + what);
+        return Fail(Fault::BadData, where + ": " + what);
     }
-    Outcome XmlError() const {
+    Result XmlError() const {
         return ErrorAt({xml_.lineNumber(), xml_.columnNumber()},
                        "not well-formed XML: " + xml_.errorString().toStdString());
     }
@@ -76,7 +76,7 @@ class TmxReader {
         return ok;
     }
 
-    Outcome Map() {
+    Result Map() {
         while (!xml_.atEnd() && !xml_.isStartElement()) {
             xml_.readNext();
         }
@@ -103,7 +103,7 @@ class TmxReader {
     }
 
     // The rest of the document: tilesets (children of <map>) and the first tile layer.
-    Outcome Body() {
+    Result Body() {
         int depth = 1;
         while (!xml_.atEnd()) {
             xml_.readNext();
@@ -122,7 +122,7 @@ class TmxReader {
                 }
                 firstGids_.push_back(first);
             } else if (!found_ && xml_.name() == QLatin1String("layer")) {
-                if (Outcome layer = ReadLayer(); !layer.Ok()) {
+                if (Result layer = ReadLayer(); !layer.Ok()) {
                     return layer;
                 }
                 found_ = true;
@@ -132,7 +132,7 @@ class TmxReader {
         return xml_.hasError() ? XmlError() : Done();
     }
 
-    Outcome ReadLayer() {
+    Result ReadLayer() {
         uint32_t width = 0;
         uint32_t height = 0;
         if (!Number("width", worldmap::MapWidth, width) ||
@@ -142,7 +142,7 @@ class TmxReader {
         }
         while (xml_.readNextStartElement()) {
             if (xml_.name() == QLatin1String("data")) {
-                if (Outcome data = ReadData(); !data.Ok()) {
+                if (Result data = ReadData(); !data.Ok()) {
                     return data;
                 }
                 while (xml_.readNextStartElement()) {
@@ -155,7 +155,7 @@ class TmxReader {
         return xml_.hasError() ? XmlError() : Error("the first tile layer has no <data>");
     }
 
-    Outcome ReadData() {
+    Result ReadData() {
         const QString encoding = xml_.attributes().value(QLatin1String("encoding")).toString();
         const QString compression =
             xml_.attributes().value(QLatin1String("compression")).toString();
@@ -181,7 +181,7 @@ class TmxReader {
         return ErrorAt(start, "unknown data encoding \"" + encoding.toStdString() + "\"");
     }
 
-    Outcome ReadXmlTiles() {
+    Result ReadXmlTiles() {
         while (xml_.readNextStartElement()) {
             if (xml_.name() != QLatin1String("tile")) {
                 return Error("unexpected <" + xml_.name().toString().toStdString() +
@@ -204,14 +204,14 @@ class TmxReader {
         return CheckCount(layer_.gids.size(), {xml_.lineNumber(), 0});
     }
 
-    Outcome CheckCount(std::size_t count, Place at) const {
+    Result CheckCount(std::size_t count, Place at) const {
         if (count != static_cast<std::size_t>(worldmap::GridSize)) {
             return ErrorAt(at, "the layer holds " + std::to_string(count) + " cells, not 65536");
         }
         return Done();
     }
 
-    Outcome ReadCsv(const std::string& body, Place start) {
+    Result ReadCsv(const std::string& body, Place start) {
         Place at = start;
         std::size_t i = 0;
         auto advance = [&](char c) {
@@ -262,7 +262,7 @@ class TmxReader {
         return CheckCount(layer_.gids.size(), at);
     }
 
-    Outcome ReadBase64(QByteArray text, const QString& compression, Place start) {
+    Result ReadBase64(QByteArray text, const QString& compression, Place start) {
         text = text.simplified().replace(' ', QByteArray());
         const auto decoded =
             QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
@@ -315,7 +315,7 @@ class TmxReader {
         return result == Z_STREAM_END || full;
     }
 
-    Outcome Tiles(uint8_t* grid) const {
+    Result Tiles(worldmap::GridSpan grid) const {
         for (int i = 0; i < worldmap::GridSize; ++i) {
             const uint32_t gid = layer_.gids[static_cast<std::size_t>(i)];
             const Place at = layer_.places.size() == 1 ? layer_.places[0]
@@ -355,7 +355,7 @@ class TmxReader {
 
 } // namespace
 
-std::string WriteTmx(const uint8_t* grid, const std::string& tilesetImage,
+std::string WriteTmx(worldmap::GridView grid, const std::string& tilesetImage,
                      const std::string& layerName) {
     QByteArray out;
     QXmlStreamWriter xml(&out);
@@ -411,8 +411,8 @@ std::string WriteTmx(const uint8_t* grid, const std::string& tilesetImage,
     return out.toStdString();
 }
 
-Outcome ParseTmx(const std::string& text, const std::string& name, uint8_t* grid) {
+Result ParseTmx(const std::string& text, const std::string& name, worldmap::GridSpan grid) {
     return TmxReader(text, name).Read(grid);
 }
 
-} // namespace cli
+} // namespace formats

@@ -1,8 +1,8 @@
-#include "cli/TextFormat.h"
+#include "formats/TextFormat.h"
 
 #include <cstdio>
 
-namespace cli {
+namespace formats {
 
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
@@ -36,4 +36,4 @@ std::string CsvField(const std::string& text) {
     return out + "\"";
 }
 
-} // namespace cli
+} // namespace formats

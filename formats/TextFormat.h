@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace cli {
+namespace formats {
 
 // `text` as a JSON string literal, quotes included.
 std::string JsonString(const std::string& text);
@@ -11,4 +11,4 @@ std::string JsonString(const std::string& text);
 // quote or a line break (RFC 4180).
 std::string CsvField(const std::string& text);
 
-} // namespace cli
+} // namespace formats

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/DemoParts.h"
+#include "demo/DemoParts.h"
 #include "text/EnemyData.h"
 #include "text/TextTable.h"
 

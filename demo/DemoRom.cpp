@@ -1,8 +1,8 @@
-#include "cli/DemoRom.h"
+#include "demo/DemoRom.h"
 
 #include <cstring>
 
-#include "cli/DemoParts.h"
+#include "demo/DemoParts.h"
 
 namespace demo {
 

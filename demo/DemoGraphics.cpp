@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "cli/DemoParts.h"
+#include "demo/DemoParts.h"
 #include "gfx/TileRenderer.h"
 
 namespace demo {

@@ -6,9 +6,9 @@
 #include <bit>
 #include <zlib.h>
 
-#include "cli/GridCsv.h"
-#include "cli/Ips.h"
-#include "cli/Tmx.h"
+#include "formats/GridCsv.h"
+#include "formats/Ips.h"
+#include "formats/Tmx.h"
 #include "tests/support/RomBuilder.h"
 #include "worldmap/WorldMap.h"
 
@@ -20,7 +20,7 @@ using Gids = std::vector<uint32_t>;
 using testsupport::Grid;
 
 const auto npos = std::string::npos;
-const int BadData = cli::ExitBadData;
+const formats::Fault BadData = formats::Fault::BadData;
 
 TEST(GridCsv, WritesLinesOfNumbersAndReadsThemBackInLooserForms) {
     const Grid grid = testsupport::RandomGrid(1, 1, 0, 128); // every tile, no runs
@@ -32,17 +32,17 @@ TEST(GridCsv, WritesLinesOfNumbersAndReadsThemBackInLooserForms) {
         strict += n + (i % 256 == 255 ? "\n" : ",");
         loose += (i % 256 ? " ,\t" : " ") + n + (i % 256 < 255 || i == 65535 ? " " : " \r\n");
     }
-    EXPECT_EQ(cli::WriteGridCsv(grid.data()), strict);
+    EXPECT_EQ(formats::WriteGridCsv(grid), strict);
     for (const std::string& form : {strict, loose, strict + "\n \r\n"}) {
-        Grid back(worldmap::GridSize);
-        const cli::Outcome result = cli::ParseGridCsv(form, "map.csv", back.data());
+        Grid back{};
+        const formats::Result result = formats::ParseGridCsv(form, "map.csv", back);
         ASSERT_TRUE(result.Ok()) << result.message;
         EXPECT_EQ(back, grid);
     }
 }
 
 TEST(GridCsv, NamesTheLineAndColumnOfBadData) {
-    const std::string good = cli::WriteGridCsv(Grid(worldmap::GridSize, 7).data());
+    const std::string good = formats::WriteGridCsv(testsupport::Filled(7));
     const std::string row = good.substr(0, 511);      // each line is 512 bytes with its LF
     const auto third = [&](const std::string& line) { // the good map with its third line replaced
         return std::string(good).replace(1024, 511, line);
@@ -62,9 +62,9 @@ TEST(GridCsv, NamesTheLineAndColumnOfBadData) {
         {"", "map.csv: line 1, column 1: the file ends after 0 of 256 lines"},
     };
     for (const auto& [text, message] : cases) {
-        Grid grid(worldmap::GridSize);
-        const cli::Outcome result = cli::ParseGridCsv(text, "map.csv", grid.data());
-        EXPECT_EQ(std::pair(result.code, result.message), std::pair(BadData, message));
+        Grid grid{};
+        const formats::Result result = formats::ParseGridCsv(text, "map.csv", grid);
+        EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, message));
     }
 }
 
@@ -117,7 +117,7 @@ std::string Base64Data(const QByteArray& bytes, const std::string& compression =
 
 TEST(Tmx, ReadsWhatWeWriteAndEveryEncodingThroughTheTilesetsFirstGid) {
     const Grid grid = testsupport::RandomGrid(4, 1, 0, 128);
-    const std::string ours = cli::WriteTmx(grid.data(), "sheet & co.png", "Water World Map");
+    const std::string ours = formats::WriteTmx(grid, "sheet & co.png", "Water World Map");
     EXPECT_NE(ours.find("<image source=\"sheet &amp; co.png\" width=\"256\" height=\"128\"/>"),
               npos);
     EXPECT_NE(ours.find("firstgid=\"1\""), npos);
@@ -138,8 +138,8 @@ TEST(Tmx, ReadsWhatWeWriteAndEveryEncodingThroughTheTilesetsFirstGid) {
         Map(xmlTiles + "</data>\n", tilesets),
     };
     for (const std::string& text : texts) {
-        Grid back(worldmap::GridSize);
-        const cli::Outcome result = cli::ParseTmx(text, "map.tmx", back.data());
+        Grid back{};
+        const formats::Result result = formats::ParseTmx(text, "map.tmx", back);
         ASSERT_TRUE(result.Ok()) << result.message;
         EXPECT_EQ(back, grid);
     }
@@ -160,10 +160,10 @@ TEST(Tmx, RefusesCellsItCannotStoreAndMalformedMaps) {
         {Map(CsvData(withCell(129))), at + "tile 128 is outside 0 to 127"},
         {Map(Base64Data(Packed(withCell(0)))), "map.tmx: line 5: cell x 3, y 2: the cell is empty"},
     };
-    Grid grid(worldmap::GridSize);
+    Grid grid{};
     for (const auto& [text, message] : cells) {
-        const cli::Outcome result = cli::ParseTmx(text, "map.tmx", grid.data());
-        EXPECT_EQ(std::pair(result.code, result.message), std::pair(BadData, message));
+        const formats::Result result = formats::ParseTmx(text, "map.tmx", grid);
+        EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, message));
     }
 
     const Gids gids(worldmap::GridSize, 1);
@@ -185,21 +185,21 @@ TEST(Tmx, RefusesCellsItCannotStoreAndMalformedMaps) {
         Map(""), // layer without data
     };
     for (const std::string& text : malformed) {
-        const cli::Outcome result = cli::ParseTmx(text, "map.tmx", grid.data());
-        EXPECT_EQ(result.code, BadData) << text.substr(0, 300);
+        const formats::Result result = formats::ParseTmx(text, "map.tmx", grid);
+        EXPECT_EQ(result.fault, BadData) << text.substr(0, 300);
         EXPECT_EQ(result.message.rfind("map.tmx: line ", 0), 0u) << result.message;
     }
 }
 
 Bytes Patch(const Bytes& original, const Bytes& edited) {
     Bytes patch;
-    EXPECT_TRUE(cli::MakeIps(original, edited, patch).Ok());
+    EXPECT_TRUE(formats::MakeIps(original, edited, patch).Ok());
     return patch;
 }
 
 Bytes Apply(const Bytes& original, const Bytes& patch) {
     Bytes data = original;
-    const cli::Outcome result = cli::ApplyIps(patch, "p.ips", data);
+    const formats::Result result = formats::ApplyIps(patch, "p.ips", data);
     EXPECT_TRUE(result.Ok()) << result.message;
     return data;
 }
@@ -244,11 +244,11 @@ TEST(Ips, RunRecordsTruncationTheEndMarkAndTheReach) {
         EXPECT_EQ(Apply(original, patch), edited);
         EXPECT_EQ(std::string(patch.begin() + 5, patch.end() - 3).find("EOF"), npos);
     }
-    const Bytes small(10, 0), big(cli::IpsReach + 1, 0);
+    const Bytes small(10, 0), big(formats::IpsReach + 1, 0);
     Bytes out;
-    EXPECT_EQ(cli::MakeIps(small, big, out).code, BadData);
-    EXPECT_EQ(cli::MakeIps(big, small, out).code, BadData);
-    EXPECT_TRUE(cli::MakeIps(small, Bytes(cli::IpsReach, 1), out).Ok());
+    EXPECT_EQ(formats::MakeIps(small, big, out).fault, BadData);
+    EXPECT_EQ(formats::MakeIps(big, small, out).fault, BadData);
+    EXPECT_TRUE(formats::MakeIps(small, Bytes(formats::IpsReach, 1), out).Ok());
 }
 
 TEST(Ips, MalformedPatchesNameTheOffsetAndChangeNothing) {
@@ -266,8 +266,8 @@ TEST(Ips, MalformedPatchesNameTheOffsetAndChangeNothing) {
     };
     for (const auto& [patch, message] : cases) {
         Bytes data(16, 0xAB);
-        const cli::Outcome result = cli::ApplyIps(Bytes(patch.begin(), patch.end()), "p.ips", data);
-        EXPECT_EQ(std::pair(result.code, result.message), std::pair(BadData, "p.ips: " + message));
+        const formats::Result result = formats::ApplyIps(Bytes(patch.begin(), patch.end()), "p.ips", data);
+        EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, "p.ips: " + message));
         EXPECT_EQ(data, Bytes(16, 0xAB));
     }
 }

@@ -3,21 +3,22 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/Outcome.h"
+#include "formats/Result.h"
+#include "worldmap/RowCode.h"
 
-namespace cli {
+namespace formats {
 
 // A Tiled map of the grid: orthogonal, 256 x 256 cells of 16 x 16 pixels, one tileset of
 // 128 tiles (gid = tile + 1) whose 256 x 128 sheet is `tilesetImage`, relative to the
 // map file, and one tile layer named `layerName` in CSV encoding.
-std::string WriteTmx(const uint8_t* grid, const std::string& tilesetImage,
+std::string WriteTmx(worldmap::GridView grid, const std::string& tilesetImage,
                      const std::string& layerName);
 
 // Reads the first tile layer of a 256 x 256 Tiled map into `grid`: CSV, base64, and
 // base64 compressed with zlib or gzip; plain XML tiles too. A gid is turned into a tile
 // through the firstgid of the tileset it belongs to. An empty cell, a flipped or rotated
-// tile, or a tile outside 0 to 127 is bad data. Fails with ExitBadData naming `name` and
+// tile, or a tile outside 0 to 127 is bad data. Fails with Fault::BadData naming `name` and
 // the line, and the cell where there is one.
-Outcome ParseTmx(const std::string& text, const std::string& name, uint8_t* grid);
+Result ParseTmx(const std::string& text, const std::string& name, worldmap::GridSpan grid);
 
-} // namespace cli
+} // namespace formats

@@ -1,10 +1,10 @@
-#include "cli/Ips.h"
+#include "formats/Ips.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-namespace cli {
+namespace formats {
 
 namespace {
 
@@ -110,18 +110,18 @@ std::size_t Big(const std::vector<uint8_t>& p, std::size_t at, int bytes) {
     return value;
 }
 
-Outcome Malformed(const std::string& name, std::size_t at, const std::string& what) {
+Result Malformed(const std::string& name, std::size_t at, const std::string& what) {
     char where[48];
     std::snprintf(where, sizeof where, "offset %zu (0x%zX)", at, at);
-    return Fail(ExitBadData, name + ": " + where + ": " + what);
+    return Fail(Fault::BadData, name + ": " + where + ": " + what);
 }
 
 } // namespace
 
-Outcome MakeIps(const std::vector<uint8_t>& original, const std::vector<uint8_t>& edited,
+Result MakeIps(const std::vector<uint8_t>& original, const std::vector<uint8_t>& edited,
                 std::vector<uint8_t>& patch) {
     if (original.size() > IpsReach || edited.size() > IpsReach) {
-        return Fail(ExitBadData, "an IPS patch reaches only the first 16 MiB; the files have " +
+        return Fail(Fault::BadData, "an IPS patch reaches only the first 16 MiB; the files have " +
                                      std::to_string(original.size()) + " and " +
                                      std::to_string(edited.size()) + " bytes");
     }
@@ -157,7 +157,7 @@ Outcome MakeIps(const std::vector<uint8_t>& original, const std::vector<uint8_t>
     return Done();
 }
 
-Outcome ApplyIps(const std::vector<uint8_t>& patch, const std::string& name,
+Result ApplyIps(const std::vector<uint8_t>& patch, const std::string& name,
                  std::vector<uint8_t>& data) {
     if (patch.size() < sizeof Magic || std::memcmp(patch.data(), Magic, sizeof Magic) != 0) {
         return Malformed(name, 0, "not an IPS patch (it does not start with PATCH)");
@@ -231,4 +231,4 @@ Outcome ApplyIps(const std::vector<uint8_t>& patch, const std::string& name,
     return Done();
 }
 
-} // namespace cli
+} // namespace formats

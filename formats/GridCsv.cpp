@@ -1,8 +1,8 @@
-#include "cli/GridCsv.h"
+#include "formats/GridCsv.h"
 
 #include "worldmap/WorldMap.h"
 
-namespace cli {
+namespace formats {
 
 namespace {
 
@@ -24,7 +24,7 @@ class CsvReader {
         }
     }
 
-    Outcome Read(uint8_t* grid) {
+    Result Read(worldmap::GridSpan grid) {
         for (int y = 0; y < worldmap::MapHeight; ++y) {
             if (pos_ >= text_.size()) {
                 return Error("the file ends after " + std::to_string(y) + " of " +
@@ -32,7 +32,7 @@ class CsvReader {
             }
             for (int x = 0; x < worldmap::MapWidth; ++x) {
                 int tile = 0;
-                if (Outcome cell = Cell(x, y, tile); !cell.Ok()) {
+                if (Result cell = Cell(x, y, tile); !cell.Ok()) {
                     return cell;
                 }
                 grid[y * worldmap::MapWidth + x] = static_cast<uint8_t>(tile);
@@ -44,7 +44,7 @@ class CsvReader {
                     ++pos_;
                 }
             }
-            if (Outcome end = EndOfLine(); !end.Ok()) {
+            if (Result end = EndOfLine(); !end.Ok()) {
                 return end;
             }
         }
@@ -59,12 +59,12 @@ class CsvReader {
         }
     }
 
-    Outcome Error(const std::string& what) const {
-        return Fail(ExitBadData, name_ + ": line " + std::to_string(line_) + ", column " +
+    Result Error(const std::string& what) const {
+        return Fail(Fault::BadData, name_ + ": line " + std::to_string(line_) + ", column " +
                                      std::to_string(pos_ - lineStart_ + 1) + ": " + what);
     }
 
-    Outcome Cell(int x, int y, int& tile) {
+    Result Cell(int x, int y, int& tile) {
         SkipBlanks();
         const std::size_t start = pos_;
         const bool negative = Peek() == '-';
@@ -101,7 +101,7 @@ class CsvReader {
         return Done();
     }
 
-    Outcome EndOfLine() {
+    Result EndOfLine() {
         if (Peek() == ',') {
             return Error("the line has more than " + std::to_string(worldmap::MapWidth) +
                          " numbers");
@@ -121,7 +121,7 @@ class CsvReader {
     }
 
     // After the last row only blank lines may follow.
-    Outcome Rest() {
+    Result Rest() {
         while (pos_ < text_.size()) {
             const char c = text_[pos_];
             if (c == '\n') {
@@ -145,7 +145,7 @@ class CsvReader {
 
 } // namespace
 
-std::string WriteGridCsv(const uint8_t* grid) {
+std::string WriteGridCsv(worldmap::GridView grid) {
     std::string out;
     out.reserve(static_cast<std::size_t>(worldmap::GridSize) * 4);
     for (int y = 0; y < worldmap::MapHeight; ++y) {
@@ -160,8 +160,8 @@ std::string WriteGridCsv(const uint8_t* grid) {
     return out;
 }
 
-Outcome ParseGridCsv(const std::string& text, const std::string& name, uint8_t* grid) {
+Result ParseGridCsv(const std::string& text, const std::string& name, worldmap::GridSpan grid) {
     return CsvReader(text, name).Read(grid);
 }
 
-} // namespace cli
+} // namespace formats

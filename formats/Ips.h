@@ -4,23 +4,23 @@
 #include <string>
 #include <vector>
 
-#include "cli/Outcome.h"
+#include "formats/Result.h"
 
-namespace cli {
+namespace formats {
 
 // The IPS format reaches offsets below 16 MiB (three-byte offsets).
 inline constexpr std::size_t IpsReach = 0x1000000;
 
 // A patch that turns `original` into `edited`: records of at most 65,535 bytes, run
 // records where a run of one byte makes the patch shorter, and the three-byte truncation
-// length after "EOF" when `edited` is shorter. Fails (ExitBadData) when either file is
+// length after "EOF" when `edited` is shorter. Fails (Fault::BadData) when either file is
 // beyond the format's reach.
-Outcome MakeIps(const std::vector<uint8_t>& original, const std::vector<uint8_t>& edited,
+Result MakeIps(const std::vector<uint8_t>& original, const std::vector<uint8_t>& edited,
                 std::vector<uint8_t>& patch);
 
 // Checks the whole patch, then applies it to `data`. A malformed patch fails with
-// ExitBadData naming `name` and the offset in the patch; `data` is then unchanged.
-Outcome ApplyIps(const std::vector<uint8_t>& patch, const std::string& name,
+// Fault::BadData naming `name` and the offset in the patch; `data` is then unchanged.
+Result ApplyIps(const std::vector<uint8_t>& patch, const std::string& name,
                  std::vector<uint8_t>& data);
 
-} // namespace cli
+} // namespace formats

@@ -7,9 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
-#include "cli/DemoParts.h"
+#include "demo/DemoParts.h"
 #include "worldmap/WorldMap.h"
 
 namespace demo {
@@ -270,19 +271,19 @@ class MapMaker {
 
 } // namespace
 
-void MakeDemoMap(int mapId, uint8_t* grid) {
-    MapMaker(Kinds[mapId]).Make(grid);
+void MakeDemoMap(int mapId, worldmap::GridSpan grid) {
+    MapMaker(Kinds[mapId]).Make(grid.data());
 }
 
 void WriteDemoMaps(CRomImage& rom) {
-    std::vector<uint8_t> grid(worldmap::GridSize);
+    auto grid = std::make_unique<worldmap::Grid>();
     std::vector<uint8_t> coded(worldmap::MaxEncodedSize);
     uint16_t pointers[worldmap::MapHeight];
     uint32_t next = worldmap::RowDataStart;
     for (int m = 0; m < worldmap::MapCount; ++m) {
-        MakeDemoMap(m, grid.data());
+        MakeDemoMap(m, *grid);
         const uint16_t p0 = static_cast<uint16_t>(next - worldmap::RegionStart);
-        const int length = worldmap::EncodeWorldMap(grid.data(), p0, coded.data(), pointers);
+        const int length = worldmap::EncodeWorldMap(*grid, p0, coded.data(), pointers);
         // The maps are tuned to fit with room to spare; a tuning that overflows is a fault
         // of this generator, and must never write past the region.
         if (next + static_cast<uint32_t>(length) > worldmap::RowDataEnd) {

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "formats/Result.h"
+#include "rom/RomImage.h"
+
+namespace formats {
+
+using Bytes = std::vector<uint8_t>;
+
+// Reads a whole file; fails with Fault::File and the system's reason.
+Result ReadFile(const std::string& path, Bytes& out);
+
+// Replaces the file at `path` whole through a temporary beside it, so a failure leaves
+// whatever was there before.
+Result WriteFileAtomic(const std::string& path, const void* data, std::size_t size);
+inline Result WriteFileAtomic(const std::string& path, const Bytes& data) {
+    return WriteFileAtomic(path, data.data(), data.size());
+}
+inline Result WriteFileAtomic(const std::string& path, const std::string& text) {
+    return WriteFileAtomic(path, text.data(), text.size());
+}
+
+// Loads a ROM image of exactly RomFileSize bytes into `rom` (RomBytes and RomPath).
+Result LoadRom(const std::string& path, CRomImage& rom);
+
+} // namespace formats

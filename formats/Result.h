@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace formats {
+
+// What kind of failure a step had; the command-line tool turns it into its exit code.
+enum class Fault {
+    None = 0,
+    Usage = 1,   // wrong arguments
+    File = 2,    // a file cannot be read or written
+    Map = 3,     // the map does not fit, or the ROM's map region is broken
+    BadData = 4, // malformed input: CSV, TMX, patch, palette
+};
+
+// The result of a step that can fail: what went wrong and one line for the user that
+// names the file and the place.
+struct Result {
+    Fault fault = Fault::None;
+    std::string message;
+
+    bool Ok() const { return fault == Fault::None; }
+};
+
+inline Result Done() {
+    return {};
+}
+inline Result Fail(Fault fault, std::string message) {
+    return {fault, std::move(message)};
+}
+
+} // namespace formats
