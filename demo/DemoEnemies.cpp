@@ -1,6 +1,5 @@
 // The demo's 214 enemies: names made of a creature and a qualifier, written in the game's
 // text encoding, and records, gold and experience that grow with the index.
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,31 +21,6 @@ constexpr const char* Creatures[] = {
 constexpr const char* Qualifiers[] = {"", "Red ", "Ice ", "Giant ", "Dark ", "Elder "};
 constexpr int CreatureCount = static_cast<int>(sizeof Creatures / sizeof Creatures[0]);
 
-// Text to bytes through the table the decoder uses, longest entry first. Letters, spaces
-// and apostrophes are all the names need, and each has an entry.
-std::vector<uint8_t> Encode(const CRomImage& rom, const std::string& name) {
-    std::vector<uint8_t> out;
-    std::size_t at = 0;
-    while (at < name.size()) {
-        int best = -1;
-        std::size_t bestLength = 0;
-        for (int b = 1; b < 256; ++b) {
-            const std::string entry = text::TextOf(rom, static_cast<uint8_t>(b));
-            if (entry.size() > bestLength && name.compare(at, entry.size(), entry) == 0) {
-                best = b;
-                bestLength = entry.size();
-            }
-        }
-        if (best < 0) {
-            ++at; // not in the encoding: left out
-            continue;
-        }
-        out.push_back(static_cast<uint8_t>(best));
-        at += bestLength;
-    }
-    return out;
-}
-
 uint8_t Byte(int value) {
     return static_cast<uint8_t>(value & 0xFF);
 }
@@ -54,14 +28,14 @@ uint8_t Byte(int value) {
 } // namespace
 
 void WriteDemoEnemies(CRomImage& rom) {
-    // Only the text table of this scratch image is used; the image being built keeps its own.
-    const auto table = std::make_unique<CRomImage>();
-    text::BuildTextTable(*table);
     uint32_t at = text::EnemyNames;
     for (int i = 0; i < text::EnemyCount; ++i) {
         const std::string name =
             std::string(Qualifiers[i / CreatureCount]) + Creatures[i % CreatureCount];
-        for (uint8_t b : Encode(*table, name)) {
+        // Creatures and qualifiers are made of letters and spaces, which all have codes.
+        std::vector<uint8_t> coded;
+        text::EncodeText(name, coded);
+        for (uint8_t b : coded) {
             rom.WriteByte(at++, b);
         }
         rom.WriteByte(at++, 0);

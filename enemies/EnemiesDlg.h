@@ -29,25 +29,25 @@ class CEnemiesDlg : public CDialog {
     void ShowEnemy();
 
     // Bound to their controls by DoDataExchange, in this order.
-    QLineEdit* GoldEdit = nullptr;          // 1023
-    QLineEdit* ExpEdit = nullptr;           // 1024
-    QLineEdit* HpEdit = nullptr;            // 1002
-    QLineEdit* Byte10Edit = nullptr;        // 1017
-    QComboBox* AttackEffectCombo = nullptr; // 1016
-    QLineEdit* Byte8Edit = nullptr;         // 1013
-    QLineEdit* Byte7Edit = nullptr;         // 1012
-    QLineEdit* Byte6Edit = nullptr;         // 1011
-    QLineEdit* Byte5Edit = nullptr;         // 1010
-    QLineEdit* Byte4Edit = nullptr;         // 1009
-    QLineEdit* Byte3Edit = nullptr;         // 1008
-    QLineEdit* Byte15Edit = nullptr;        // 1022
-    QLineEdit* Byte14Edit = nullptr;        // 1021
-    QLineEdit* Byte13Edit = nullptr;        // 1020
-    QLineEdit* Byte12Edit = nullptr;        // 1019
-    QLineEdit* Byte11Edit = nullptr;        // 1018
-    QLineEdit* BackAttackEdit = nullptr;    // 1007
-    QLineEdit* AttackPowerEdit = nullptr;   // 1014
-    QListWidget* EnemyListBox = nullptr;    // 1001
+    QLineEdit* GoldEdit = nullptr;
+    QLineEdit* ExpEdit = nullptr;
+    QLineEdit* HpEdit = nullptr;
+    QLineEdit* Byte10Edit = nullptr;
+    QComboBox* AttackEffectCombo = nullptr;
+    QLineEdit* Byte8Edit = nullptr;
+    QLineEdit* Byte7Edit = nullptr;
+    QLineEdit* Byte6Edit = nullptr;
+    QLineEdit* Byte5Edit = nullptr;
+    QLineEdit* Byte4Edit = nullptr;
+    QLineEdit* Byte3Edit = nullptr;
+    QLineEdit* Byte15Edit = nullptr;
+    QLineEdit* Byte14Edit = nullptr;
+    QLineEdit* Byte13Edit = nullptr;
+    QLineEdit* Byte12Edit = nullptr;
+    QLineEdit* Byte11Edit = nullptr;
+    QLineEdit* BackAttackEdit = nullptr;
+    QLineEdit* AttackPowerEdit = nullptr;
+    QListWidget* EnemyListBox = nullptr;
 
     int32_t CurrentEnemy = 0;
 };

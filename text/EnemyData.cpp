@@ -41,29 +41,28 @@ std::vector<EnemyInfo> ReadEnemies(const CRomImage& rom) {
     return enemies;
 }
 
-std::array<EnemyField, EnemyFieldCount> EnemyFieldTexts(const CRomImage& rom, int index) {
-    const EnemyInfo e = ReadEnemy(rom, index);
-    const auto& r = e.record;
-    const unsigned hp = static_cast<unsigned>(r[1] | (r[2] << 8));
-    return {{
-        {1007, Format("%d", r[0])},
-        {1002, Format("%d", hp)},
-        {1008, Format("%X", r[3])},
-        {1009, Format("%X", r[4])},
-        {1010, Format("%X", r[5])},
-        {1011, Format("%X", r[6])},
-        {1012, Format("%X", r[7])},
-        {1013, Format("%X", r[8])},
-        {1014, Format("%d", r[9])},
-        {1017, Format("%X", r[10])},
-        {1018, Format("%X", r[11])},
-        {1019, Format("%X", r[12])},
-        {1020, Format("%X", r[13])},
-        {1021, Format("%X", r[14])},
-        {1022, Format("%X", r[15])},
-        {1023, Format("%d", e.gold)},
-        {1024, Format("%d", e.exp)},
-    }};
+std::array<std::string, EnemyFieldCount> EnemyFieldTexts(const EnemyInfo& enemy) {
+    const auto& r = enemy.record;
+    const auto hex = [&r](int b) { return Format("%X", r[static_cast<std::size_t>(b)]); };
+    return {
+        Format("%d", static_cast<unsigned>(enemy.BackAttack())),
+        Format("%d", static_cast<unsigned>(enemy.Hp())),
+        hex(3),
+        hex(4),
+        hex(5),
+        hex(6),
+        hex(7),
+        hex(8),
+        Format("%d", static_cast<unsigned>(enemy.AttackPower())),
+        hex(10),
+        hex(11),
+        hex(12),
+        hex(13),
+        hex(14),
+        hex(15),
+        Format("%d", enemy.gold),
+        Format("%d", enemy.exp),
+    };
 }
 
 } // namespace text

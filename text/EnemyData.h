@@ -16,25 +16,48 @@ inline constexpr uint32_t EnemyRecordSize = 16;
 inline constexpr uint32_t EnemyGold = 0x61C68;
 inline constexpr uint32_t EnemyExp = 0x21D92;
 
+// One enemy's values: its 16-byte record and the two parallel tables.
 struct EnemyInfo {
     std::string name;
     std::array<uint8_t, EnemyRecordSize> record{};
     uint16_t gold = 0;
     uint16_t exp = 0;
+
+    // The record bytes that have a meaning of their own; the rest are shown as they are.
+    int BackAttack() const { return record[0]; }
+    int Hp() const { return record[1] | record[2] << 8; } // low byte first
+    int AttackPower() const { return record[9]; }
 };
 
 // Enemy `index` (0 to 213); another index reads nothing and gives zeros.
 EnemyInfo ReadEnemy(const CRomImage& rom, int index, std::string name = {});
 std::vector<EnemyInfo> ReadEnemies(const CRomImage& rom); // names decoded too
 
-// One shown field of the viewer: its control id and its text.
-struct EnemyField {
-    int controlId;
-    std::string text;
+// The shown values of an enemy, in the order they are shown: back attack, hp, record bytes
+// 3 to 8, attack power, record bytes 10 to 15, gold, exp.
+enum class EnemyField {
+    BackAttack,
+    Hp,
+    Byte3,
+    Byte4,
+    Byte5,
+    Byte6,
+    Byte7,
+    Byte8,
+    AttackPower,
+    Byte10,
+    Byte11,
+    Byte12,
+    Byte13,
+    Byte14,
+    Byte15,
+    Gold,
+    Exp,
 };
 inline constexpr int EnemyFieldCount = 17;
 
-// The 17 field texts of enemy `index`, in the order the viewer rewrites them.
-std::array<EnemyField, EnemyFieldCount> EnemyFieldTexts(const CRomImage& rom, int index);
+// The texts of every EnemyField in that order: back attack, hp, attack power, gold and exp
+// in decimal, the other record bytes in upper-case hexadecimal without prefix.
+std::array<std::string, EnemyFieldCount> EnemyFieldTexts(const EnemyInfo& enemy);
 
 } // namespace text

@@ -1,5 +1,6 @@
 #include "text/TextTable.h"
 
+#include <array>
 #include <cstring>
 
 namespace text {
@@ -50,20 +51,51 @@ const char* EntryOf(int b) {
     return nullptr;
 }
 
+// What a slot holds: the first two bytes of the zero-terminated entry (a one-character
+// entry brings its terminator along).
+std::array<char, 2> SlotOf(int b) {
+    const char* entry = EntryOf(b);
+    if (entry == nullptr) {
+        return {0, 0};
+    }
+    return {entry[0], entry[0] != 0 ? entry[1] : char(0)};
+}
+
+std::string SlotText(int b) {
+    const std::array<char, 2> slot = SlotOf(b);
+    return std::string(slot.data(), slot[0] == 0 ? 0 : slot[1] == 0 ? 1 : 2);
+}
+
 } // namespace
 
 void BuildTextTable(CRomImage& rom) {
     for (int b = 0; b < 256; ++b) {
-        const char* entry = EntryOf(b);
-        char slot[2] = {0, 0};
-        if (entry != nullptr) {
-            // The first two bytes of the zero-terminated string: a one-character entry
-            // brings its terminator along.
-            slot[0] = entry[0];
-            slot[1] = entry[0] != 0 ? entry[1] : 0;
-        }
-        std::memcpy(rom.TextTable[b], slot, 2);
+        std::memcpy(rom.TextTable[b], SlotOf(b).data(), 2);
     }
+}
+
+bool EncodeText(const std::string& text, std::vector<uint8_t>& out) {
+    // Longest slot first, so "The" takes "Th" and "e" rather than three bytes. Every
+    // character that can be coded at all has a one-character slot, so this never gets stuck.
+    out.clear();
+    std::size_t at = 0;
+    while (at < text.size()) {
+        int best = -1;
+        std::size_t bestLength = 0;
+        for (int b = 1; b < 256; ++b) {
+            const std::string slot = SlotText(b);
+            if (slot.size() > bestLength && text.compare(at, slot.size(), slot) == 0) {
+                best = b;
+                bestLength = slot.size();
+            }
+        }
+        if (best < 0) {
+            return false;
+        }
+        out.push_back(static_cast<uint8_t>(best));
+        at += bestLength;
+    }
+    return true;
 }
 
 std::string TextOf(const CRomImage& rom, uint8_t value) {

@@ -11,6 +11,10 @@ namespace text {
 // Fills rom.TextTable with the game's fixed text encoding.
 void BuildTextTable(CRomImage& rom);
 
+// `text` in the game's encoding into `out`, no terminator; false when a character has no
+// code. Decoding the bytes through the table gives `text` back.
+bool EncodeText(const std::string& text, std::vector<uint8_t>& out);
+
 // The text of one byte value: slot characters up to the first 0, at most two.
 std::string TextOf(const CRomImage& rom, uint8_t value);
 

@@ -7,6 +7,7 @@
 #include "gfx/ColourTable.h"
 #include "gfx/TileRenderer.h"
 #include "tests/support/RomBuilder.h"
+#include "text/EnemyData.h"
 #include "text/TextTable.h"
 
 namespace {
@@ -86,6 +87,42 @@ TEST(Text, NamesEndAtTheEndOfTheImageAndTheTableHasEveryGroupInPlace) {
     std::copy(std::begin(name), std::end(name), rom->RomBytes + RomFileSize - sizeof name);
     EXPECT_EQ(text::DecodeNames(*rom, RomFileSize - sizeof name, 2),
               (std::vector<std::string>{"Thre yI''d'vAZaz'..\"ilil ", ""}));
+}
+
+// The encoder picks the longest slot, so decoding its bytes gives the text back; a character
+// without a code fails the whole text.
+TEST(Text, EncodedNamesDecodeBackAndUncodableCharactersFail) {
+    auto rom = testsupport::RomBuilder().Build();
+    text::BuildTextTable(*rom);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(text::EncodeText("The Elder Wyvern's I'd...", bytes));
+    EXPECT_EQ(bytes.front(), 0x29); // "Th" in one byte
+    bytes.push_back(0);
+    std::copy(bytes.begin(), bytes.end(), rom->RomBytes + 0x100);
+    EXPECT_EQ(text::DecodeNames(*rom, 0x100, 1).front(), "The Elder Wyvern's I'd...");
+    EXPECT_FALSE(text::EncodeText("caf\xC3\xA9", bytes));
+    EXPECT_FALSE(text::EncodeText("a#b", bytes));
+}
+
+// Values by meaning: hp is bytes 1 and 2 low first; back attack, attack power, gold and
+// exp are decimal; every other record byte is upper-case hexadecimal.
+TEST(Text, EnemyValuesAndTheirTextsInFieldOrder) {
+    text::EnemyInfo e;
+    for (std::size_t b = 0; b < e.record.size(); ++b) {
+        e.record[b] = static_cast<uint8_t>(0xF0 + b);
+    }
+    e.record[1] = 0x34;
+    e.record[2] = 0x12;
+    e.gold = 65535;
+    e.exp = 0;
+    EXPECT_EQ(e.BackAttack(), 0xF0);
+    EXPECT_EQ(e.Hp(), 0x1234);
+    EXPECT_EQ(e.AttackPower(), 0xF9);
+    const auto texts = text::EnemyFieldTexts(e);
+    EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.end()),
+              (std::vector<std::string>{"240", "4660", "F3", "F4", "F5", "F6", "F7", "F8", "249",
+                                        "FA", "FB", "FC", "FD", "FE", "FF", "65535", "0"}));
+    EXPECT_EQ(texts[static_cast<std::size_t>(text::EnemyField::Gold)], "65535");
 }
 
 } // namespace
