@@ -148,7 +148,8 @@ void Edit(Grid& g, std::mt19937& rng) {
 }
 
 // Random maps count their free bytes right. A store of a random edit to a random map is
-// refused for a stale free count, a tile above 127 or a negative id; otherwise it is either
+// refused for a stale free count, a tile above 127 or a negative id; its dry run reports
+// what the store then reports and writes nothing; otherwise the store is either
 // refused because it does not fit, leaving every byte, or stored: then every map decodes
 // back, the free count moves by the size change, and the image is byte for byte the one our
 // own builder lays out for the maps and free bytes now (maps back to back from the same
@@ -180,7 +181,13 @@ TEST(StoreProperties, RandomEditSequencesKeepTheLayoutAndLoseNothing) {
             ASSERT_EQ(worldmap::StoreWorldMapReport(*rom, m, bad, free).status,
                       worldmap::StoreStatus::BadTile);
             ASSERT_FALSE(worldmap::StoreWorldMap(*rom, -1, edited, free));
+            ASSERT_EQ(worldmap::MeasureStore(*rom, m, bad).status, worldmap::StoreStatus::BadTile);
+            const auto measured = worldmap::MeasureStore(*rom, m, edited);
+            ASSERT_EQ(Image(*rom), before);
             const auto report = worldmap::StoreWorldMapReport(*rom, m, edited, free);
+            ASSERT_EQ(std::tuple(measured.status, measured.newSize, measured.oldSize,
+                                 measured.available),
+                      std::tuple(report.status, report.newSize, report.oldSize, report.available));
             const int delta = report.newSize - report.oldSize;
             ++outcomes[report.status == worldmap::StoreStatus::Stored];
             if (report.status != worldmap::StoreStatus::Stored) {
