@@ -8,8 +8,10 @@
 #include "formats/FileIo.h"
 #include "formats/GridCsv.h"
 #include "formats/MapImages.h"
+#include "formats/Palette.h"
 #include "formats/TextFormat.h"
 #include "formats/Tmx.h"
+#include "gfx/ColourTable.h"
 #include "worldmap/MapLayout.h"
 #include "worldmap/WorldMap.h"
 
@@ -41,6 +43,19 @@ std::string Folder(const std::string& path) {
 std::string TilesetName(const std::string& tmxPath) {
     const std::string base = BaseName(tmxPath);
     return base.substr(0, base.size() - 4) + "-tileset.png";
+}
+
+// The colours to draw with, and a note when none of the user's files supplied them.
+Result UseColours(const Args& args, CRomImage& rom) {
+    PaletteSource source = PaletteSource::BuiltIn;
+    Result chosen = ChooseColours(args.palette, rom, source);
+    if (chosen.Ok() && source == PaletteSource::BuiltIn) {
+        std::fprintf(stderr,
+                     "atlasforge-cli: note: no %s here; drawing with the built-in standard "
+                     "palette\n",
+                     gfx::PaletteFileName);
+    }
+    return chosen;
 }
 
 Result LoadRomAndMap(const Args& args, std::unique_ptr<CRomImage>& rom, int& mapId) {
@@ -151,7 +166,7 @@ Result RunExport(const Args& args) {
         std::printf("Exported %s to %s\n", worldmap::MapName(mapId), out.c_str());
         return Done();
     }
-    if (Result colours = ChooseColours(args.palette, *rom); !colours.Ok()) {
+    if (Result colours = UseColours(args, *rom); !colours.Ok()) {
         return colours;
     }
     if (tmx) {
@@ -186,8 +201,7 @@ Result RunImport(const Args& args) {
     }
     const std::string text(bytes.begin(), bytes.end());
     Grid grid{};
-    const Result parsed =
-        csv ? ParseGridCsv(text, in, grid) : ParseTmx(text, in, grid);
+    const Result parsed = csv ? ParseGridCsv(text, in, grid) : ParseTmx(text, in, grid);
     if (!parsed.Ok()) {
         return parsed;
     }
@@ -199,12 +213,12 @@ Result RunImport(const Args& args) {
         break;
     case worldmap::StoreStatus::DoesNotFit:
         return Fail(Fault::Map, in + ": " + worldmap::MapName(mapId) + " needs " +
-                                 std::to_string(report.newSize) + " bytes but only " +
-                                 std::to_string(report.available) + " are available");
+                                    std::to_string(report.newSize) + " bytes but only " +
+                                    std::to_string(report.available) + " are available");
     case worldmap::StoreStatus::BadLayout: {
         const std::vector<std::string> problems = worldmap::CheckLayout(*rom, mapId);
         return Fail(Fault::Map, romPath + ": the world-map region is broken" +
-                                 (problems.empty() ? std::string() : ": " + problems.front()));
+                                    (problems.empty() ? std::string() : ": " + problems.front()));
     }
     case worldmap::StoreStatus::BadTile:
         return Fail(Fault::BadData, in + ": a tile is outside 0 to 127");
@@ -223,7 +237,7 @@ Result RunTiles(const Args& args) {
     if (Result loaded = LoadRomAndMap(args, rom, mapId); !loaded.Ok()) {
         return loaded;
     }
-    if (Result colours = ChooseColours(args.palette, *rom); !colours.Ok()) {
+    if (Result colours = UseColours(args, *rom); !colours.Ok()) {
         return colours;
     }
     Bytes sheet;

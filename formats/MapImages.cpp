@@ -3,13 +3,10 @@
 #include <QBuffer>
 #include <QImage>
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "gfx/ColourTable.h"
-#include "gfx/StandardPalette.h"
 #include "gfx/TileRenderer.h"
 #include "worldmap/WorldMap.h"
 
@@ -72,37 +69,6 @@ Result Encode(const QImage& image, Bytes& png) {
 }
 
 } // namespace
-
-Result ChooseColours(const std::optional<std::string>& paletteFile, CRomImage& rom) {
-    Bytes bytes;
-    std::string path = paletteFile.value_or(gfx::PaletteFileName);
-    if (!paletteFile) {
-        std::FILE* probe = std::fopen(path.c_str(), "rb");
-        if (probe == nullptr && errno == ENOENT) {
-            const auto& standard = gfx::StandardPalette();
-            gfx::SetColourTable(rom, standard.data(), standard.size());
-            std::fprintf(stderr,
-                         "atlasforge-cli: note: no %s here; drawing with the built-in "
-                         "standard palette\n",
-                         gfx::PaletteFileName);
-            return Done();
-        }
-        if (probe != nullptr) {
-            std::fclose(probe);
-        }
-    }
-    if (Result read = ReadFile(path, bytes); !read.Ok()) {
-        return read;
-    }
-    if (bytes.size() < gfx::PaletteFileSize) {
-        return Fail(Fault::BadData, path +
-                                     ": a palette needs 192 bytes (64 colours of red, green, "
-                                     "blue); this one has " +
-                                     std::to_string(bytes.size()));
-    }
-    gfx::SetColourTable(rom, bytes.data(), gfx::PaletteFileSize);
-    return Done();
-}
 
 Result TileSheetPng(const CRomImage& rom, int mapId, Bytes& png) {
     const IndexedTiles tiles = IndexTiles(rom, mapId);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "formats/FileIo.h"
@@ -10,11 +9,6 @@
 #include "worldmap/RowCode.h"
 
 namespace formats {
-
-// Fills rom.ColourTable for drawing: from `paletteFile` when given, else from "palette.pal"
-// in the working directory, else from the built-in standard palette (with a note on
-// stderr). A palette file must hold at least 192 bytes; later bytes are ignored.
-Result ChooseColours(const std::optional<std::string>& paletteFile, CRomImage& rom);
 
 // PNG pictures of map `mapId` drawn with its own 128 tiles and rom.ColourTable.
 // The sheet: 256 x 128 pixels, tile t at column t mod 16 and row t div 16.

@@ -1,0 +1,42 @@
+#include "formats/Palette.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "formats/FileIo.h"
+#include "gfx/ColourTable.h"
+#include "gfx/StandardPalette.h"
+
+namespace formats {
+
+Result ChooseColours(const std::optional<std::string>& paletteFile, CRomImage& rom,
+                     PaletteSource& source) {
+    Bytes bytes;
+    std::string path = paletteFile.value_or(gfx::PaletteFileName);
+    if (!paletteFile) {
+        std::FILE* probe = std::fopen(path.c_str(), "rb");
+        if (probe == nullptr && errno == ENOENT) {
+            const auto& standard = gfx::StandardPalette();
+            gfx::SetColourTable(rom, standard.data(), standard.size());
+            source = PaletteSource::BuiltIn;
+            return Done();
+        }
+        if (probe != nullptr) {
+            std::fclose(probe);
+        }
+    }
+    if (Result read = ReadFile(path, bytes); !read.Ok()) {
+        return read;
+    }
+    if (bytes.size() < gfx::PaletteFileSize) {
+        return Fail(Fault::BadData, path +
+                                        ": a palette needs 192 bytes (64 colours of red, green, "
+                                        "blue); this one has " +
+                                        std::to_string(bytes.size()));
+    }
+    gfx::SetColourTable(rom, bytes.data(), gfx::PaletteFileSize);
+    source = paletteFile ? PaletteSource::GivenFile : PaletteSource::WorkingDirectory;
+    return Done();
+}
+
+} // namespace formats
