@@ -41,13 +41,13 @@ std::unique_ptr<Grid> NewGrid(uint8_t tile = 0) {
 
 TEST(LineCells, TouchingCellsFromEndToEndInEveryDirection) {
     const std::pair<Cell, Cell> lines[] = {
-        {{5, 5}, {5, 5}},   {{0, 0}, {10, 0}},   {{10, 3}, {0, 3}},  {{4, 0}, {4, 9}},
-        {{4, 9}, {4, 0}},   {{0, 0}, {7, 7}},    {{7, 0}, {0, 7}},   {{0, 0}, {9, 2}},
-        {{9, 2}, {0, 0}},   {{3, 1}, {0, 12}},   {{-5, -3}, {4, 8}}, {{250, 1}, {260, 4}},
+        {{5, 5}, {5, 5}}, {{0, 0}, {10, 0}}, {{10, 3}, {0, 3}},  {{4, 0}, {4, 9}},
+        {{4, 9}, {4, 0}}, {{0, 0}, {7, 7}},  {{7, 0}, {0, 7}},   {{0, 0}, {9, 2}},
+        {{9, 2}, {0, 0}}, {{3, 1}, {0, 12}}, {{-5, -3}, {4, 8}}, {{250, 1}, {260, 4}},
     };
     for (const auto& [from, to] : lines) {
-        SCOPED_TRACE(::testing::Message() << from.x << "," << from.y << " to " << to.x << ","
-                                          << to.y);
+        SCOPED_TRACE(::testing::Message()
+                     << from.x << "," << from.y << " to " << to.x << "," << to.y);
         const auto cells = edit::LineCells(from, to);
         ASSERT_FALSE(cells.empty());
         EXPECT_EQ(cells.front(), from);
@@ -92,8 +92,8 @@ TEST(FillRect, AnyCornerOrderClippedAtTheEdges) {
         {{{-10, 5}, {-1, 9}}, 1, 0, 0, -1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.rect.a.x << "," << c.rect.a.y << " "
-                                          << c.rect.b.x << "," << c.rect.b.y);
+        SCOPED_TRACE(::testing::Message()
+                     << c.rect.a.x << "," << c.rect.a.y << " " << c.rect.b.x << "," << c.rect.b.y);
         auto g = NewGrid(1);
         const RowSet rows = edit::FillRect(*g, c.rect, 6);
         for (int y = 0; y < 256; ++y) {
@@ -121,8 +121,8 @@ Grid ReferenceFlood(Grid g, Cell start, uint8_t tile) {
     while (!queue.empty()) {
         const Cell c = queue.front();
         queue.pop_front();
-        for (const Cell n : {Cell{c.x - 1, c.y}, Cell{c.x + 1, c.y}, Cell{c.x, c.y - 1},
-                             Cell{c.x, c.y + 1}}) {
+        for (const Cell n :
+             {Cell{c.x - 1, c.y}, Cell{c.x + 1, c.y}, Cell{c.x, c.y - 1}, Cell{c.x, c.y + 1}}) {
             if (edit::InMap(n) && g[edit::CellIndex(n)] == target) {
                 g[edit::CellIndex(n)] = tile;
                 queue.push_back(n);
@@ -262,15 +262,35 @@ TEST(GridOps, EachReportsExactlyTheRowsThatDiffer) {
     const edit::Block block = edit::CopyRect(start, {{40, 40}, {80, 60}});
     using Op = std::function<RowSet(worldmap::GridSpan)>;
     const std::pair<const char*, Op> ops[] = {
-        {"cell", [](auto g) { return edit::SetCell(g, {7, 9}, 120); }},
+        {"cell",
+         [](auto g) {
+             return edit::SetCell(g, {7, 9}, 120);
+         }},
         {"cell to itself",
-         [&](auto g) { return edit::SetCell(g, {7, 9}, At(start, 7, 9)); }},
-        {"line", [](auto g) { return edit::DrawLine(g, {0, 200}, {255, 10}, 120); }},
-        {"rect", [](auto g) { return edit::FillRect(g, {{30, 30}, {90, 35}}, 120); }},
-        {"flood", [&](auto g) { return edit::FloodFill(g, {128, 128}, 120); }},
+         [&](auto g) {
+             return edit::SetCell(g, {7, 9}, At(start, 7, 9));
+         }},
+        {"line",
+         [](auto g) {
+             return edit::DrawLine(g, {0, 200}, {255, 10}, 120);
+         }},
+        {"rect",
+         [](auto g) {
+             return edit::FillRect(g, {{30, 30}, {90, 35}}, 120);
+         }},
+        {"flood",
+         [&](auto g) {
+             return edit::FloodFill(g, {128, 128}, 120);
+         }},
         {"replace", [&](auto g) { return edit::ReplaceTile(g, At(start, 0, 0), 120); }},
-        {"paste moved", [&](auto g) { return edit::Paste(g, block, {41, 40}); }},
-        {"paste in place", [&](auto g) { return edit::Paste(g, block, {40, 40}); }},
+        {"paste moved",
+         [&](auto g) {
+             return edit::Paste(g, block, {41, 40});
+         }},
+        {"paste in place",
+         [&](auto g) {
+             return edit::Paste(g, block, {40, 40});
+         }},
     };
     for (const auto& [what, op] : ops) {
         SCOPED_TRACE(what);

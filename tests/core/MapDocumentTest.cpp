@@ -102,10 +102,16 @@ TEST(MapDocument, UndoAndRedoRestoreExactGridsAndTheBudgetFollows) {
     const std::vector<std::function<void()>> ops = {
         [&] { doc.SetCell(cell(), tile()); },
         [&] { doc.DrawLine(cell(), cell(), tile()); },
-        [&] { doc.FillRect({cell(), cell()}, tile()); },
+        [&] {
+            doc.FillRect({cell(), cell()}, tile());
+        },
         [&] { doc.FloodFill(cell(), tile()); },
-        [&] { doc.ReplaceTile(tile(), tile(), edit::Rect{cell(), cell()}); },
-        [&] { doc.Paste(doc.Copy({cell(), cell()}), cell()); },
+        [&] {
+            doc.ReplaceTile(tile(), tile(), edit::Rect{cell(), cell()});
+        },
+        [&] {
+            doc.Paste(doc.Copy({cell(), cell()}), cell());
+        },
         [&] {
             doc.SetSelectedTile(tile());
             for (int i = 0, n = 1 + pick(6); i < n; ++i) {
@@ -172,8 +178,8 @@ TEST(MapDocument, EachMapKeepsItsOwnHistoryAcrossSwitches) {
     EXPECT_EQ(doc.UndoCount(1), 2u);
     EXPECT_EQ(doc.MapGrid(), *edited0);
     EXPECT_FALSE(doc.GridDiffersFromStore());
-    EXPECT_EQ(doc.Undo(), RowSet().set(0).set(1).set(2).set(3).set(4).set(5).set(6).set(7)
-                              .set(8).set(9));
+    EXPECT_EQ(doc.Undo(),
+              RowSet().set(0).set(1).set(2).set(3).set(4).set(5).set(6).set(7).set(8).set(9));
     EXPECT_EQ(doc.MapGrid(), *original0);
     EXPECT_TRUE(doc.GridDiffersFromStore());
     EXPECT_EQ(*Decode(*rom, 0), *edited0);

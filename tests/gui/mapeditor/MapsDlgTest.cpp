@@ -200,7 +200,9 @@ TEST_F(MapsDlgTest, StrokesPaintTheCellsTheyCrossUndoAndRedoWholeAndSaveAndDoneS
     }
     EXPECT_EQ(dlg->MapGrid(), want);
 
-    auto key = [this](Qt::Key k, Qt::KeyboardModifiers mods = Qt::ControlModifier) { Key(k, mods); };
+    auto key = [this](Qt::Key k, Qt::KeyboardModifiers mods = Qt::ControlModifier) {
+        Key(k, mods);
+    };
     key(Qt::Key_Z), key(Qt::Key_Z);
     EXPECT_EQ(dlg->MapGrid(), first);
     key(Qt::Key_Z);
