@@ -18,6 +18,9 @@ const std::map<std::string, double> Limits = {
     {"BM_DecodeWorstCase", 30},
     {"BM_StoreWorstCase", 300},
     {"BM_RenderTiles", 20},
+    {"BM_MeasureStoreTypical", 40},
+    {"BM_FloodFillWholeMap", 100},
+    {"BM_FillRectWholeMap", 5},
 };
 
 class RatioReporter : public benchmark::ConsoleReporter {

@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "edit/GridOps.h"
+#include "edit/MapDocument.h"
 #include "gfx/TileRenderer.h"
 #include "tests/support/RomBuilder.h"
 #include "worldmap/WorldMap.h"
@@ -133,6 +135,69 @@ void BM_StoreShrink(benchmark::State& state) {
     StoreResized(state, false);
 }
 
+// What the editor works out after each edit to show the bytes a map would take.
+void BM_MeasureStoreTypical(benchmark::State& state) {
+    const Grid map = testsupport::RandomGrid(20);
+    auto rom = RomWith(map);
+    Grid edited = map;
+    edited[0] = static_cast<uint8_t>(edited[0] ^ 1);
+    bool ok = true;
+    for (auto _ : state) {
+        ok = worldmap::MeasureStore(*rom, 0, edited).status == worldmap::StoreStatus::Stored && ok;
+    }
+    if (!ok) {
+        state.SkipWithError("would not fit");
+    }
+}
+
+constexpr edit::Rect WholeMap{{0, 0}, {255, 255}};
+
+// A one-tile map, filled with the other of two tiles each time: the fill always takes
+// every cell, and no reset is needed between runs.
+void BM_FloodFillWholeMap(benchmark::State& state) {
+    auto grid = std::make_unique<Grid>(testsupport::Filled(0));
+    uint8_t tile = 0;
+    for (auto _ : state) {
+        tile ^= 1;
+        benchmark::DoNotOptimize(edit::FloodFill(*grid, {128, 128}, tile));
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_FillRectWholeMap(benchmark::State& state) {
+    auto grid = std::make_unique<Grid>(testsupport::Filled(0));
+    uint8_t tile = 0;
+    for (auto _ : state) {
+        tile ^= 1;
+        benchmark::DoNotOptimize(edit::FillRect(*grid, WholeMap, tile));
+        benchmark::ClobberMemory();
+    }
+}
+
+// The same through the document, with the undo step it records; the undo that keeps the
+// history from growing is not timed.
+template <typename Op> void DocumentEdit(benchmark::State& state, Op op) {
+    auto rom = testsupport::RomBuilder().Build(); // every map all tile 0
+    edit::MapDocument doc(*rom);
+    bool ok = true;
+    for (auto _ : state) {
+        ok = op(doc).all() && ok;
+        state.PauseTiming();
+        doc.Undo();
+        state.ResumeTiming();
+    }
+    if (!ok) {
+        state.SkipWithError("not every row changed");
+    }
+}
+
+void BM_DocumentFloodFill(benchmark::State& state) {
+    DocumentEdit(state, [](edit::MapDocument& doc) { return doc.FloodFill({128, 128}, 1); });
+}
+void BM_DocumentFillRect(benchmark::State& state) {
+    DocumentEdit(state, [](edit::MapDocument& doc) { return doc.FillRect(WholeMap, 1); });
+}
+
 void BM_RenderTiles(benchmark::State& state) {
     std::mt19937 rng(5);
     auto randomBytes = [&](std::size_t n) {
@@ -169,3 +234,8 @@ BENCHMARK(BM_StoreWorstCase)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StoreGrow)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StoreShrink)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenderTiles)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MeasureStoreTypical)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FloodFillWholeMap)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FillRectWholeMap)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DocumentFloodFill)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DocumentFillRect)->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,7 @@
 #include "edit/GridOps.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,6 +31,45 @@ bool Clip(const Rect& rect, int& left, int& top, int& right, int& bottom) {
     right = std::min(rect.Right(), MapWidth - 1);
     bottom = std::min(rect.Bottom(), MapHeight - 1);
     return left <= right && top <= bottom;
+}
+
+// How many of the `n` cells from `p` onwards equal `value` before the first that does not.
+// Eight cells at a time: the flood fill spends its time finding the ends of runs.
+int RunFrom(const uint8_t* p, int n, uint8_t value) {
+    const uint64_t pattern = 0x0101010101010101ULL * value;
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (const uint64_t diff = word ^ pattern; diff != 0) {
+            const int zeros = std::endian::native == std::endian::little ? std::countr_zero(diff)
+                                                                         : std::countl_zero(diff);
+            return i + zeros / 8;
+        }
+    }
+    while (i < n && p[i] == value) {
+        ++i;
+    }
+    return i;
+}
+
+// The same backwards: how many of the `n` cells before `end` equal `value`, counting down.
+int RunBefore(const uint8_t* end, int n, uint8_t value) {
+    const uint64_t pattern = 0x0101010101010101ULL * value;
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, end - i - 8, 8);
+        if (const uint64_t diff = word ^ pattern; diff != 0) {
+            const int zeros = std::endian::native == std::endian::little ? std::countl_zero(diff)
+                                                                         : std::countr_zero(diff);
+            return i + zeros / 8;
+        }
+    }
+    while (i < n && end[-i - 1] == value) {
+        ++i;
+    }
+    return i;
 }
 
 } // namespace
@@ -112,14 +152,8 @@ RowSet FloodFill(GridSpan grid, Cell start, uint8_t tile) {
         if (row[s.x] != target) {
             continue;
         }
-        int x0 = s.x;
-        int x1 = s.x;
-        while (x0 > 0 && row[x0 - 1] == target) {
-            --x0;
-        }
-        while (x1 < MapWidth - 1 && row[x1 + 1] == target) {
-            ++x1;
-        }
+        const int x0 = s.x - RunBefore(row + s.x, s.x, target);
+        const int x1 = s.x + RunFrom(row + s.x, MapWidth - s.x, target) - 1;
         std::memset(row + x0, tile, static_cast<std::size_t>(x1 - x0 + 1));
         changed.set(static_cast<std::size_t>(s.y));
         for (int ny : {s.y - 1, s.y + 1}) {
@@ -127,13 +161,16 @@ RowSet FloodFill(GridSpan grid, Cell start, uint8_t tile) {
                 continue;
             }
             const uint8_t* next = grid.data() + ny * MapWidth;
-            bool inSpan = false;
-            for (int x = x0; x <= x1; ++x) {
-                const bool match = next[x] == target;
-                if (match && !inSpan) {
-                    seeds.push_back({x, ny});
+            int x = x0;
+            while (x <= x1) {
+                const auto* found = static_cast<const uint8_t*>(
+                    std::memchr(next + x, target, static_cast<std::size_t>(x1 - x + 1)));
+                if (found == nullptr) {
+                    break;
                 }
-                inSpan = match;
+                x = static_cast<int>(found - next);
+                seeds.push_back({x, ny});
+                x += RunFrom(next + x, x1 - x + 1, target);
             }
         }
     }

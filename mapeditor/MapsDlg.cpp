@@ -40,10 +40,11 @@ bool CMapsDlg::OnInitDialog() {
         InsertString(IdcMapList, id, QString::fromLatin1(worldmap::MapName(id)));
     }
     SetCurSel(IdcMapList, 0);
-    WorldMapId = 0;
 
+    // A fresh document: the image as it stands is taken to be what its file holds.
+    Doc = std::make_unique<edit::MapDocument>(*RomPtr, 0);
     MetatileSet.Create(CellSize, CellSize, 8, gfx::TileCount, 0);
-    LoadWorldMap();
+    LoadWorldMap(0);
 
     SetScrollRange(IdcHorzScroll, 0, MapWidth - ViewCells);
     SetScrollRange(IdcVertScroll, 0, MapHeight - ViewCells);
@@ -55,35 +56,25 @@ bool CMapsDlg::OnInitDialog() {
     OutlinePen = QPen(QColor(255, 0, 0), 1, Qt::SolidLine);
     OutlinePen.setCosmetic(true);
 
-    SelectedTile = 0;
     LastPaintedX = -1;
     Dragging = false;
     return true;
 }
 
-void CMapsDlg::LoadWorldMap() {
+void CMapsDlg::LoadWorldMap(int mapId) {
     MapWidth = worldmap::MapWidth;
     MapHeight = worldmap::MapHeight;
-    worldmap::DecodeWorldMap(*RomPtr, WorldMapId, MapGrid);
-    // The history belongs to the grid it was made on.
-    History.Clear();
+    Doc->Load(mapId);
     UpdateFreeBytes();
     BuildMetatileSet();
 }
 
 void CMapsDlg::UpdateFreeBytes() {
-    FreeBytes = worldmap::CountFreeBytes(*RomPtr);
-    SetDlgItemText(IdcFreeBytes, QString::asprintf("%d", FreeBytes));
+    SetDlgItemText(IdcFreeBytes, QString::asprintf("%d", FreeBytes()));
 }
 
 bool CMapsDlg::StoreWorldMap() {
-    return worldmap::StoreWorldMap(*RomPtr, WorldMapId, MapGrid, FreeBytes);
-}
-
-bool CMapsDlg::GridMatchesRom() const {
-    auto stored = std::make_unique<std::array<uint8_t, worldmap::GridSize>>();
-    worldmap::DecodeWorldMap(*RomPtr, WorldMapId, *stored);
-    return *stored == MapGrid;
+    return Doc->Store().status == worldmap::StoreStatus::Stored;
 }
 
 void CMapsDlg::BuildMetatileSet() {
@@ -91,7 +82,7 @@ void CMapsDlg::BuildMetatileSet() {
         MetatileSet.Remove(0);
     }
     auto tiles = std::make_unique<gfx::MetatilePixels>();
-    gfx::RenderMetatileSet(*RomPtr, WorldMapId, *tiles);
+    gfx::RenderMetatileSet(*RomPtr, WorldMapId(), *tiles);
     for (const gfx::TilePixels& tile : *tiles) {
         MetatileSet.AddMasked(tile.data(), gfx::MaskColour);
     }
@@ -145,8 +136,8 @@ void CMapsDlg::OnPaint(QPainter& dc) {
         }
     }
 
-    const int x = TileChooserRect.left + CellSize * (SelectedTile & 15);
-    const int y = TileChooserRect.top + (SelectedTile & 0xF0);
+    const int x = TileChooserRect.left + CellSize * (SelectedTile() & 15);
+    const int y = TileChooserRect.top + (SelectedTile() & 0xF0);
     const QPen previousPen = dc.pen();
     dc.setPen(OutlinePen);
     const QPoint outline[] = {{x, y}, {x + 15, y}, {x + 15, y + 15}, {x, y + 15}, {x, y}};
@@ -155,7 +146,7 @@ void CMapsDlg::OnPaint(QPainter& dc) {
     for (int i = 0; i < ViewCells; ++i) {
         for (int j = 0; j < ViewCells; ++j) {
             MetatileSet.Draw(
-                dc, MapGrid[static_cast<std::size_t>(ViewCellIndex(j, i))],
+                dc, Doc->At(MapCellAt(j, i)),
                 QPoint(MapViewRect.left + CellSize * j, MapViewRect.top + CellSize * i));
         }
     }
@@ -170,37 +161,43 @@ int CMapsDlg::ChooserTileAt(const QPoint& p) const {
 void CMapsDlg::PaintCell(int vx, int vy) {
     LastPaintedX = vx;
     LastPaintedY = vy;
-    const auto cell = static_cast<std::size_t>(ViewCellIndex(vx, vy));
-    const auto tile = static_cast<uint8_t>(SelectedTile & 0xFF);
-    History.Record(static_cast<int>(cell), MapGrid[cell], tile);
-    MapGrid[cell] = tile;
     Dragging = true;
-    InvalidateRect(QRect(MapViewRect.left + CellSize * vx, MapViewRect.top + CellSize * vy,
-                         CellSize, CellSize),
-                   false);
+    if (Doc->PaintTo(MapCellAt(vx, vy)).none()) {
+        return;
+    }
+    // A jump paints a line whose cells lie between the two view cells, unless the view
+    // scrolled in between: then the whole view may show painted cells.
+    InvalidateRect(MapViewRect.ToQRect(), false);
 }
 
 void CMapsDlg::StopDragging() {
     Dragging = false;
-    History.EndStroke();
+    Doc->EndStroke();
 }
 
 void CMapsDlg::OnLButtonDown(const QPoint& point) {
     StopDragging();
     if (TileChooserRect.PtInRect(point)) {
-        SelectedTile = ChooserTileAt(point);
+        Doc->SetSelectedTile(ChooserTileAt(point));
         InvalidateRect(TileChooserRect.ToQRect(), false);
         return;
     }
     if (MapViewRect.PtInRect(point)) {
-        History.BeginStroke();
+        Doc->BeginStroke();
         const QPoint v = ViewCellAt(point);
         PaintCell(v.x(), v.y());
     }
 }
 
 void CMapsDlg::OnMouseMove(const QPoint& point) {
-    if (!Dragging || !MapViewRect.PtInRect(point)) {
+    if (!Dragging) {
+        return;
+    }
+    if (!MapViewRect.PtInRect(point)) {
+        // Where the pointer comes back in, painting starts afresh: no line across the view
+        // from where it went out.
+        Doc->LiftStroke();
+        LastPaintedX = -1;
         return;
     }
     const QPoint v = ViewCellAt(point);
@@ -218,10 +215,10 @@ void CMapsDlg::OnRButtonDown(const QPoint& point) {
     StopDragging();
     if (MapViewRect.PtInRect(point)) {
         const QPoint v = ViewCellAt(point);
-        SelectedTile = MapGrid[static_cast<std::size_t>(ViewCellIndex(v.x(), v.y()))];
+        Doc->SetSelectedTile(Doc->At(MapCellAt(v.x(), v.y())));
         InvalidateRect(TileChooserRect.ToQRect(), true);
     } else if (TileChooserRect.PtInRect(point)) {
-        SelectedTile = ChooserTileAt(point);
+        Doc->SetSelectedTile(ChooserTileAt(point));
         InvalidateRect(TileChooserRect.ToQRect(), true);
     }
 }
@@ -245,19 +242,18 @@ void CMapsDlg::OnSelchangeMapList() {
     const int chosen = GetCurSel(IdcMapList);
     if (chosen < 0 || chosen >= worldmap::MapCount) {
         // A Ctrl+click can leave no map selected; there is no map to change to.
-        SetCurSel(IdcMapList, WorldMapId);
+        SetCurSel(IdcMapList, WorldMapId());
         return;
     }
-    if (!StoreWorldMap() && !GridMatchesRom()) {
+    if (!StoreWorldMap() && Doc->GridDiffersFromStore()) {
         // Keep the map being edited rather than lose its edits: the new map is not loaded.
         // A grid without edits loses nothing, so a region that cannot be rewritten can
         // still be looked through.
         app::MessageBox(StoreFailedText);
-        SetCurSel(IdcMapList, WorldMapId);
+        SetCurSel(IdcMapList, WorldMapId());
         return;
     }
-    WorldMapId = chosen;
-    LoadWorldMap();
+    LoadWorldMap(chosen);
     InvalidateRect(MapViewRect.ToQRect(), false);
     InvalidateRect(TileChooserRect.ToQRect(), false);
 }
@@ -276,7 +272,7 @@ bool CMapsDlg::StoreAndSave() {
         return false;
     }
     UpdateFreeBytes();
-    if (!RomPtr->SaveRomFile()) {
+    if (!Doc->SaveFile()) {
         app::MessageBox(SaveFailedText);
         return false;
     }
@@ -295,14 +291,14 @@ void CMapsDlg::OnOK() {
 
 void CMapsDlg::Undo() {
     StopDragging();
-    if (History.Undo(MapGrid.data())) {
+    if (Doc->Undo().any()) {
         InvalidateRect(MapViewRect.ToQRect(), false);
     }
 }
 
 void CMapsDlg::Redo() {
     StopDragging();
-    if (History.Redo(MapGrid.data())) {
+    if (Doc->Redo().any()) {
         InvalidateRect(MapViewRect.ToQRect(), false);
     }
 }
@@ -357,7 +353,7 @@ bool CMapsDlg::event(QEvent* event) {
             const int vy = v.y();
             const QRect cell(MapViewRect.left + CellSize * vx, MapViewRect.top + CellSize * vy,
                              CellSize, CellSize);
-            const int tile = MapGrid[static_cast<std::size_t>(ViewCellIndex(vx, vy))];
+            const int tile = Doc->At(MapCellAt(vx, vy));
             QToolTip::showText(
                 help->globalPos(),
                 QString::asprintf("x %d, y %d: tile %d", ScrollX + vx, ScrollY + vy, tile), this,

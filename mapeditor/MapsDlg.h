@@ -4,13 +4,13 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
-#include <array>
 #include <cstdint>
+#include <memory>
 
 #include "app/Dialog.h"
 #include "app/ImageList.h"
+#include "edit/MapDocument.h"
 #include "gfx/TileRenderer.h"
-#include "mapeditor/PaintHistory.h"
 #include "rom/RomImage.h"
 #include "worldmap/WorldMap.h"
 
@@ -36,8 +36,9 @@ struct PixelRect {
 };
 
 // The map editor: a 16 by 16-cell view of one world map, a chooser of its 128 tiles, and
-// a list of the four maps. Painting changes only the grid; a change of map, "Save" and
-// "Done" store the grid into the ROM image, and the last two write the file.
+// a list of the four maps, over an edit::MapDocument that holds the grid, the selected
+// tile and each map's undo history. Painting changes only the grid; a change of map,
+// "Save" and "Done" store the grid into the ROM image, and the last two write the file.
 class CMapsDlg : public CDialog {
     Q_OBJECT
   public:
@@ -72,18 +73,24 @@ class CMapsDlg : public CDialog {
     int ScrollY = 0;
     CImageList MetatileSet;
     QPen OutlinePen;
-    std::array<uint8_t, worldmap::GridSize> MapGrid{};
-    int WorldMapId = 0;
-    int SelectedTile = 0;
     bool Dragging = false;
+    // The view cell last painted in this stroke.
     int LastPaintedX = -1;
     int LastPaintedY = 0;
-    int FreeBytes = 0;
     int MapHeight = 0;
     int MapWidth = 0;
 
-    // Decodes map WorldMapId into the grid, then UpdateFreeBytes and BuildMetatileSet.
-    void LoadWorldMap();
+    // The editing state lives in the document, created by OnInitDialog from RomPtr; another
+    // window may be handed the same document.
+    edit::MapDocument& Document() const { return *Doc; }
+    const worldmap::Grid& MapGrid() const { return Doc->MapGrid(); }
+    int WorldMapId() const { return Doc->MapId(); }
+    int SelectedTile() const { return Doc->SelectedTile(); }
+    int FreeBytes() const { return Doc->FreeBytes(); }
+
+    // Decodes map `mapId` into the grid (its undo history kept), then UpdateFreeBytes and
+    // BuildMetatileSet.
+    void LoadWorldMap(int mapId);
     // Recounts the free bytes of the map region and shows them in control 1029.
     void UpdateFreeBytes();
     // Stores the grid as map WorldMapId; false, with the image untouched, when refused.
@@ -91,8 +98,8 @@ class CMapsDlg : public CDialog {
     // Renders the current map's 128 tiles into MetatileSet.
     void BuildMetatileSet();
 
-    bool CanUndo() const { return History.CanUndo(); }
-    bool CanRedo() const { return History.CanRedo(); }
+    bool CanUndo() const { return Doc->CanUndo(); }
+    bool CanRedo() const { return Doc->CanRedo(); }
 
   protected:
     bool OnInitDialog() override;
@@ -116,14 +123,13 @@ class CMapsDlg : public CDialog {
     bool event(QEvent* event) override;
 
   private:
-    // True when the grid holds exactly the map stored in the ROM image: no edits.
-    bool GridMatchesRom() const;
     // The common steps of Save and Done; true when the file was written.
     bool StoreAndSave();
     // One scroll code applied to `offset`, clamped to 0 .. dimension - 16.
     void Scroll(int& offset, int dimension, int barId, int code, int pos);
+    // Paints view cell (vx, vy), or the line to it from the stroke's previous cell.
     void PaintCell(int vx, int vy);
-    int ViewCellIndex(int vx, int vy) const { return (ScrollY + vy) * 256 + ScrollX + vx; }
+    edit::Cell MapCellAt(int vx, int vy) const { return {ScrollX + vx, ScrollY + vy}; }
     // The view cell (0 to 15 each way) under a point inside MapViewRect.
     QPoint ViewCellAt(const QPoint& p) const {
         return QPoint((p.x() - MapViewRect.left) >> 4, (p.y() - MapViewRect.top) >> 4);
@@ -134,6 +140,6 @@ class CMapsDlg : public CDialog {
     void Undo();
     void Redo();
 
-    CPaintHistory History;
+    std::unique_ptr<edit::MapDocument> Doc;
     int WheelRemainder = 0;
 };

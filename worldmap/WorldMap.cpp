@@ -29,7 +29,14 @@ PlannedStore PlanStore(const CRomImage& rom, int mapId, GridView grid, int freeB
         report.status = mapId < 0 ? StoreStatus::BadLayout : StoreStatus::Stored;
         return plan;
     }
-    if (*std::max_element(grid.begin(), grid.end()) > MaxTile) {
+    // A tile above 127 has its top bit set. An OR over the grid vectorises; a search for
+    // the largest cell took half the time of a typical store.
+    static_assert(MaxTile == 0x7F);
+    uint8_t bits = 0;
+    for (const uint8_t tile : grid) {
+        bits = static_cast<uint8_t>(bits | tile);
+    }
+    if (bits > MaxTile) {
         report.status = StoreStatus::BadTile;
         return plan;
     }

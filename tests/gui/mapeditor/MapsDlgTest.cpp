@@ -105,7 +105,11 @@ class MapsDlgTest : public ::testing::Test {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, mods,
                           list->visualItemRect(list->item(row)).center());
     }
-    int At(int x, int y) const { return dlg->MapGrid[static_cast<std::size_t>(y * 256 + x)]; }
+    int At(int x, int y) const { return dlg->MapGrid()[static_cast<std::size_t>(y * 256 + x)]; }
+    // Keys reach the list, which has the focus, and pass on to the window.
+    void Key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::ControlModifier) {
+        QTest::keyClick(dlg->MapListBox, k, mods);
+    }
     Bytes FileBytes() const {
         Bytes bytes;
         EXPECT_TRUE(testsupport::ReadFile(rom->RomPath, bytes));
@@ -127,10 +131,10 @@ class MapsDlgTest : public ::testing::Test {
 TEST_F(MapsDlgTest, DrawsTheCoresTilesAndPicksAndPaintsOnlyInsideTheRectangles) {
     Open(GraphicsRom());
     EXPECT_EQ(dlg->GetCurSel(CMapsDlg::IdcMapList), 0);
-    const Grid before = dlg->MapGrid;
+    const Grid before = dlg->MapGrid();
     EXPECT_EQ(before, Decode(*rom, 0));
     Press({465 + 16 * 3 + 5, 158 + 16 * 2 + 9});
-    EXPECT_EQ(dlg->SelectedTile, 35);
+    EXPECT_EQ(dlg->SelectedTile(), 35);
     auto tiles = std::make_unique<gfx::MetatilePixels>();
     gfx::RenderMetatileSet(*rom, 0, *tiles);
     const QImage shot = dlg->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -151,17 +155,17 @@ TEST_F(MapsDlgTest, DrawsTheCoresTilesAndPicksAndPaintsOnlyInsideTheRectangles) 
     expectTile(127, 465 + 240, 158 + 112, false);
 
     Press(ViewCell(4, 9), Qt::RightButton);
-    EXPECT_EQ(dlg->SelectedTile, At(4, 9));
+    EXPECT_EQ(dlg->SelectedTile(), At(4, 9));
     Press(ChooserTile(77), Qt::RightButton);
-    EXPECT_EQ(dlg->SelectedTile, 77);
+    EXPECT_EQ(dlg->SelectedTile(), 77);
     Press({720, 285});
-    EXPECT_EQ(dlg->SelectedTile, 127);
+    EXPECT_EQ(dlg->SelectedTile(), 127);
     Press({721, 285});
     Press({720, 286});
-    EXPECT_EQ(dlg->SelectedTile, 127);
+    EXPECT_EQ(dlg->SelectedTile(), 127);
     PaintAt({419, 100});
     PaintAt({300, 286});
-    EXPECT_EQ(dlg->MapGrid, before);
+    EXPECT_EQ(dlg->MapGrid(), before);
     PaintAt({163, 30});
     PaintAt({418, 285});
     EXPECT_EQ(At(0, 0), 127);
@@ -171,7 +175,7 @@ TEST_F(MapsDlgTest, DrawsTheCoresTilesAndPicksAndPaintsOnlyInsideTheRectangles) 
 // Strokes end with the button, wherever it is released; Ctrl+Z takes back a whole stroke.
 TEST_F(MapsDlgTest, StrokesPaintTheCellsTheyCrossUndoAndRedoWholeAndSaveAndDoneStoreThem) {
     Open(GraphicsRom());
-    const Grid original = dlg->MapGrid;
+    const Grid original = dlg->MapGrid();
     Press(ChooserTile(100));
     Press(ViewCell(1, 1));
     Drag(ViewCell(1, 1) + QPoint(3, 3));
@@ -181,7 +185,7 @@ TEST_F(MapsDlgTest, StrokesPaintTheCellsTheyCrossUndoAndRedoWholeAndSaveAndDoneS
     Drag(ViewCell(1, 1)); // back over a painted cell
     Release({-20, 900});  // outside the window, still delivered to it
     Drag(ViewCell(4, 1));
-    const Grid first = dlg->MapGrid;
+    const Grid first = dlg->MapGrid();
     // A right press ends a stroke, and so does a move with no button held (a release
     // that never arrived).
     Press(ViewCell(5, 5));
@@ -194,26 +198,25 @@ TEST_F(MapsDlgTest, StrokesPaintTheCellsTheyCrossUndoAndRedoWholeAndSaveAndDoneS
     for (int cell : {256 + 1, 256 + 2, 256 + 3, 5 * 256 + 5, 6 * 256 + 5}) {
         want[cell] = 100;
     }
-    EXPECT_EQ(dlg->MapGrid, want);
+    EXPECT_EQ(dlg->MapGrid(), want);
 
-    // Keys reach the list, which has the focus, and pass on to the window.
     auto key = [this](Qt::Key k, Qt::KeyboardModifiers mods = Qt::ControlModifier) {
-        QTest::keyClick(dlg->MapListBox, k, mods);
+        Key(k, mods);
     };
     key(Qt::Key_Z), key(Qt::Key_Z);
-    EXPECT_EQ(dlg->MapGrid, first);
+    EXPECT_EQ(dlg->MapGrid(), first);
     key(Qt::Key_Z);
-    EXPECT_EQ(dlg->MapGrid, original);
+    EXPECT_EQ(dlg->MapGrid(), original);
     key(Qt::Key_Y);
-    EXPECT_EQ(dlg->MapGrid, first);
+    EXPECT_EQ(dlg->MapGrid(), first);
     key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier), key(Qt::Key_Y);
-    EXPECT_EQ(dlg->MapGrid, want);
+    EXPECT_EQ(dlg->MapGrid(), want);
 
     // Save and Done write what the core's store gives; a failed write is reported and
     // leaves the window open with the edits.
     CRomImage expected = *rom;
     auto store = [&] {
-        ASSERT_TRUE(worldmap::StoreWorldMap(expected, 0, dlg->MapGrid,
+        ASSERT_TRUE(worldmap::StoreWorldMap(expected, 0, dlg->MapGrid(),
                                             worldmap::CountFreeBytes(expected)));
     };
     store();
@@ -271,7 +274,7 @@ TEST_F(MapsDlgTest, ScrollingClampsAndAChangeOfMapStoresTheMapAndKeepsScrollAndT
     Press(ChooserTile(100));
     PaintAt({163, 30});
     EXPECT_EQ(At(16, 239), 100);
-    const Grid edited = dlg->MapGrid;
+    const Grid edited = dlg->MapGrid();
     const Bytes image = Image(*rom);
     PickMap(0, Qt::ControlModifier); // deselects the item: no map to change to
     EXPECT_EQ(dlg->GetCurSel(CMapsDlg::IdcMapList), 0);
@@ -280,11 +283,78 @@ TEST_F(MapsDlgTest, ScrollingClampsAndAChangeOfMapStoresTheMapAndKeepsScrollAndT
     PickMap(1);
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(Decode(*rom, 0), edited);
-    EXPECT_EQ(dlg->MapGrid, Decode(*rom, 1));
+    EXPECT_EQ(dlg->MapGrid(), Decode(*rom, 1));
     EXPECT_EQ(dlg->FreeBytesText->text(), QString::number(worldmap::CountFreeBytes(*rom)));
     EXPECT_EQ(View(), QPoint(16, 239));
-    EXPECT_EQ(dlg->SelectedTile, 100);
+    EXPECT_EQ(dlg->SelectedTile(), 100);
     EXPECT_FALSE(dlg->CanUndo());
+}
+
+// Move events come as often as the system sends them, not once a cell: a fast drag paints
+// the straight line between two moves, in map cells, scrolled or not. Leaving the view
+// and coming back starts a fresh line, and the whole drag is still one undo step.
+TEST_F(MapsDlgTest, AFastDragPaintsTheLineBetweenTwoMoves) {
+    Open(GraphicsRom());
+    dlg->HorzScrollBar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    dlg->VertScrollBar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    ASSERT_EQ(View(), QPoint(16, 1));
+    const Grid original = dlg->MapGrid();
+    Press(ChooserTile(100));
+    Press(ViewCell(1, 1));
+    Drag(ViewCell(8, 4));
+    Drag(ViewCell(8, 13));
+    Drag({600, 60});
+    Drag(ViewCell(1, 14));
+    Release(ViewCell(1, 14));
+    auto want = std::make_unique<Grid>(original);
+    edit::DrawLine(*want, {17, 2}, {24, 5}, 100);
+    edit::DrawLine(*want, {24, 5}, {24, 14}, 100);
+    (*want)[15 * 256 + 17] = 100;
+    EXPECT_EQ(dlg->MapGrid(), *want);
+    EXPECT_EQ(At(20, 3), 100); // a cell no move event landed on
+    EXPECT_EQ(At(22, 14), original[14 * 256 + 22]); // on a line from leaving to coming back
+
+    Key(Qt::Key_Z);
+    EXPECT_EQ(dlg->MapGrid(), original);
+    EXPECT_FALSE(dlg->CanUndo());
+}
+
+// Switching maps stores the map left, as always, and no longer forgets its steps: back on
+// it, Ctrl+Z takes back strokes made before the switch.
+TEST_F(MapsDlgTest, EachMapKeepsItsUndoHistoryAcrossSwitches) {
+    Open(GraphicsRom());
+    const Grid original0 = dlg->MapGrid();
+    Press(ChooserTile(100));
+    PaintAt(ViewCell(2, 2));
+    const Grid edited0 = dlg->MapGrid();
+
+    PickMap(1);
+    ASSERT_EQ(dlg->WorldMapId(), 1);
+    const Grid original1 = dlg->MapGrid();
+    EXPECT_FALSE(dlg->CanUndo());
+    PaintAt(ViewCell(3, 3));
+    const Grid first1 = dlg->MapGrid();
+    PaintAt(ViewCell(4, 4));
+
+    PickMap(0);
+    ASSERT_EQ(dlg->WorldMapId(), 0);
+    EXPECT_EQ(dlg->MapGrid(), edited0);
+    ASSERT_TRUE(dlg->CanUndo());
+    Key(Qt::Key_Z);
+    EXPECT_EQ(dlg->MapGrid(), original0);
+    EXPECT_EQ(Decode(*rom, 0), edited0); // undone on screen, not yet stored
+    EXPECT_FALSE(dlg->CanUndo());
+
+    PickMap(1);
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(Decode(*rom, 0), original0);
+    Key(Qt::Key_Z);
+    EXPECT_EQ(dlg->MapGrid(), first1);
+    Key(Qt::Key_Z);
+    EXPECT_EQ(dlg->MapGrid(), original1);
+    Key(Qt::Key_Y);
+    EXPECT_EQ(dlg->MapGrid(), first1);
+    EXPECT_EQ(&dlg->Document().Rom(), rom.get());
 }
 
 TEST_F(MapsDlgTest, RefusedStoreKeepsTheEditsOnScreenAndWritesNothing) {
@@ -292,15 +362,15 @@ TEST_F(MapsDlgTest, RefusedStoreKeepsTheEditsOnScreenAndWritesNothing) {
     const Bytes image = Image(*rom); // as Open wrote it to the file
     Press(ChooserTile(9));
     PaintAt(ViewCell(2, 2));
-    const Grid edited = dlg->MapGrid;
+    const Grid edited = dlg->MapGrid();
 
     PickMap(2);
-    EXPECT_EQ(dlg->WorldMapId, 0);
+    EXPECT_EQ(dlg->WorldMapId(), 0);
     EXPECT_EQ(dlg->GetCurSel(CMapsDlg::IdcMapList), 0);
     Click(CMapsDlg::IdcSave);
     Click(IDOK);
     EXPECT_EQ(messages, QStringList(3, "Store Values failed"));
-    EXPECT_EQ(dlg->MapGrid, edited);
+    EXPECT_EQ(dlg->MapGrid(), edited);
     EXPECT_EQ(Image(*rom), image);
     EXPECT_EQ(FileBytes(), image);
     EXPECT_FALSE(dlg->Ended());
@@ -312,8 +382,8 @@ TEST_F(MapsDlgTest, AnUneditedMapCanBeLeftWhereNoStoreIsSafe) {
     Open(RomBuilder().Map(2, testsupport::StripedGrid(5)).Word(worldmap::TableStart(1), 0).Build());
     PickMap(2);
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(dlg->WorldMapId, 2);
-    EXPECT_EQ(dlg->MapGrid, Decode(*rom, 2));
+    EXPECT_EQ(dlg->WorldMapId(), 2);
+    EXPECT_EQ(dlg->MapGrid(), Decode(*rom, 2));
 }
 
 } // namespace

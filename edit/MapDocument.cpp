@@ -1,0 +1,225 @@
+#include "edit/MapDocument.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace edit {
+
+namespace {
+
+using worldmap::MapWidth;
+
+uint8_t* RowOf(worldmap::Grid& grid, std::size_t y) {
+    return grid.data() + y * MapWidth;
+}
+
+} // namespace
+
+MapDocument::MapDocument(CRomImage& rom, int mapId)
+    : rom_(&rom), grid_(std::make_unique<worldmap::Grid>()),
+      shadow_(std::make_unique<worldmap::Grid>()),
+      fileBytes_(rom.RomBytes, rom.RomBytes + RomFileSize) {
+    if (!Load(mapId)) {
+        Load(0);
+    }
+}
+
+MapDocument::~MapDocument() = default;
+
+void MapDocument::SetSelectedTile(int tile) {
+    if (tile >= 0 && tile <= worldmap::MaxTile) {
+        selectedTile_ = tile;
+    }
+}
+
+bool MapDocument::Load(int mapId) {
+    if (mapId < 0 || mapId >= worldmap::MapCount) {
+        return false;
+    }
+    EndStroke();
+    mapId_ = mapId;
+    worldmap::DecodeWorldMap(*rom_, mapId_, *grid_);
+    *shadow_ = *grid_;
+    GridChanged();
+    return true;
+}
+
+worldmap::StoreReport MapDocument::Store() {
+    EndStroke();
+    const worldmap::StoreReport report =
+        worldmap::StoreWorldMapReport(*rom_, mapId_, *grid_, worldmap::CountFreeBytes(*rom_));
+    if (report.status == worldmap::StoreStatus::Stored) {
+        // The map's old size and the free bytes moved even if the grid did not.
+        GridChanged();
+    }
+    return report;
+}
+
+bool MapDocument::SaveFile() {
+    if (!rom_->SaveRomFile()) {
+        return false;
+    }
+    fileBytes_.assign(rom_->RomBytes, rom_->RomBytes + RomFileSize);
+    return true;
+}
+
+void MapDocument::BeginStroke() {
+    EndStroke();
+    strokeOpen_ = true;
+    hasLastStrokeCell_ = false;
+    strokeRows_.reset();
+}
+
+RowSet MapDocument::PaintTo(Cell cell) {
+    if (!strokeOpen_) {
+        BeginStroke();
+    }
+    const auto tile = static_cast<uint8_t>(selectedTile_);
+    const RowSet rows = hasLastStrokeCell_ ? edit::DrawLine(*grid_, lastStrokeCell_, cell, tile)
+                                           : edit::SetCell(*grid_, cell, tile);
+    lastStrokeCell_ = cell;
+    hasLastStrokeCell_ = true;
+    strokeRows_ |= rows;
+    if (rows.any()) {
+        GridChanged();
+    }
+    return rows;
+}
+
+void MapDocument::EndStroke() {
+    if (!strokeOpen_) {
+        return;
+    }
+    strokeOpen_ = false;
+    hasLastStrokeCell_ = false;
+    Commit(strokeRows_);
+    strokeRows_.reset();
+}
+
+RowSet MapDocument::Edited(const RowSet& rows) {
+    if (rows.any()) {
+        Commit(rows);
+        GridChanged();
+    }
+    return rows;
+}
+
+RowSet MapDocument::SetCell(Cell cell, uint8_t tile) {
+    EndStroke();
+    return Edited(edit::SetCell(*grid_, cell, tile));
+}
+
+RowSet MapDocument::DrawLine(Cell from, Cell to, uint8_t tile) {
+    EndStroke();
+    return Edited(edit::DrawLine(*grid_, from, to, tile));
+}
+
+RowSet MapDocument::FillRect(const Rect& rect, uint8_t tile) {
+    EndStroke();
+    return Edited(edit::FillRect(*grid_, rect, tile));
+}
+
+RowSet MapDocument::FloodFill(Cell start, uint8_t tile) {
+    EndStroke();
+    return Edited(edit::FloodFill(*grid_, start, tile));
+}
+
+RowSet MapDocument::ReplaceTile(uint8_t from, uint8_t to, const std::optional<Rect>& within) {
+    EndStroke();
+    return Edited(edit::ReplaceTile(*grid_, from, to, within));
+}
+
+RowSet MapDocument::Paste(const Block& block, Cell at) {
+    EndStroke();
+    return Edited(edit::Paste(*grid_, block, at));
+}
+
+void MapDocument::Commit(const RowSet& rows) {
+    Step step;
+    for (std::size_t y = 0; y < worldmap::MapHeight; ++y) {
+        if (!rows.test(y)) {
+            continue;
+        }
+        uint8_t* now = RowOf(*grid_, y);
+        uint8_t* was = RowOf(*shadow_, y);
+        if (std::memcmp(now, was, MapWidth) == 0) {
+            continue;
+        }
+        RowChange& change = step.emplace_back();
+        change.row = static_cast<uint8_t>(y);
+        std::memcpy(change.before.data(), was, MapWidth);
+        std::memcpy(change.after.data(), now, MapWidth);
+        std::memcpy(was, now, MapWidth);
+    }
+    if (step.empty()) {
+        return;
+    }
+    History& history = histories_[static_cast<std::size_t>(mapId_)];
+    history.undo.push_back(std::move(step));
+    history.redo.clear();
+}
+
+RowSet MapDocument::Apply(bool undo) {
+    EndStroke();
+    History& history = histories_[static_cast<std::size_t>(mapId_)];
+    std::vector<Step>& from = undo ? history.undo : history.redo;
+    std::vector<Step>& to = undo ? history.redo : history.undo;
+    RowSet rows;
+    if (from.empty()) {
+        return rows;
+    }
+    Step step = std::move(from.back());
+    from.pop_back();
+    for (const RowChange& change : step) {
+        const auto& contents = undo ? change.before : change.after;
+        std::memcpy(RowOf(*grid_, change.row), contents.data(), MapWidth);
+        std::memcpy(RowOf(*shadow_, change.row), contents.data(), MapWidth);
+        rows.set(change.row);
+    }
+    to.push_back(std::move(step));
+    GridChanged();
+    return rows;
+}
+
+RowSet MapDocument::Undo() {
+    return Apply(true);
+}
+
+RowSet MapDocument::Redo() {
+    return Apply(false);
+}
+
+bool MapDocument::CanUndo() const {
+    // An open stroke that changed something becomes a step as soon as it is undone.
+    return strokeRows_.any() || !histories_[static_cast<std::size_t>(mapId_)].undo.empty();
+}
+
+bool MapDocument::CanRedo() const {
+    return !strokeRows_.any() && !histories_[static_cast<std::size_t>(mapId_)].redo.empty();
+}
+
+std::size_t MapDocument::UndoCount(int mapId) const {
+    return mapId >= 0 && mapId < worldmap::MapCount
+               ? histories_[static_cast<std::size_t>(mapId)].undo.size()
+               : 0;
+}
+
+const worldmap::StoreReport& MapDocument::Budget() const {
+    if (!budget_) {
+        budget_ = worldmap::MeasureStore(*rom_, mapId_, *grid_);
+    }
+    return *budget_;
+}
+
+bool MapDocument::GridDiffersFromStore() const {
+    // Decoding is cheap next to anything a user waits for, and is right whatever changed.
+    auto stored = std::make_unique<worldmap::Grid>();
+    worldmap::DecodeWorldMap(*rom_, mapId_, *stored);
+    return *stored != *grid_;
+}
+
+bool MapDocument::ImageDiffersFromFile() const {
+    return std::memcmp(fileBytes_.data(), rom_->RomBytes, RomFileSize) != 0;
+}
+
+} // namespace edit

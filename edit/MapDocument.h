@@ -1,0 +1,126 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "edit/GridOps.h"
+#include "rom/RomImage.h"
+#include "worldmap/WorldMap.h"
+
+namespace edit {
+
+// One ROM image open for map editing: the map on screen as a grid, the tile to paint with,
+// an undo history per map, what storing the grid would cost, and whether the grid and the
+// image hold changes not yet stored or written. Every window that edits maps, and the
+// command-line tool, work through one of these so they agree on all of it.
+//
+// The image is not owned and must outlive the document. While the document is open the
+// map region should change only through it: the byte budget is cached on that basis.
+class MapDocument {
+  public:
+    // Loads `mapId` (0 to 3; anything else loads map 0). The image as it is now is taken to
+    // be what its file holds.
+    explicit MapDocument(CRomImage& rom, int mapId = 0);
+    ~MapDocument();
+    MapDocument(const MapDocument&) = delete;
+    MapDocument& operator=(const MapDocument&) = delete;
+
+    CRomImage& Rom() const { return *rom_; }
+    int MapId() const { return mapId_; }
+    const worldmap::Grid& MapGrid() const { return *grid_; }
+    uint8_t At(Cell c) const { return (*grid_)[CellIndex(c)]; }
+
+    int SelectedTile() const { return selectedTile_; }
+    // Values outside 0 to 127 are ignored: the row code cannot hold them.
+    void SetSelectedTile(int tile);
+
+    // Decodes map `mapId` from the image into the grid; false, changing nothing, for an id
+    // outside 0 to 3. The map's undo history stays: its steps are whole rows before and
+    // after, so undoing them over a freshly loaded grid is well defined (the grid then
+    // differs from the stored map).
+    bool Load(int mapId);
+    // Stores the grid into the image as the current map. On any status but Stored the
+    // image is untouched.
+    worldmap::StoreReport Store();
+    // Writes the image to its file; on success the image no longer differs from it.
+    bool SaveFile();
+
+    // A painting stroke is one undo step however many cells it paints. PaintTo paints the
+    // selected tile on `cell`, or on the straight line from the stroke's previous cell so a
+    // pointer that jumps leaves no gaps; it opens a stroke when none is open. LiftStroke
+    // makes the next PaintTo start afresh without ending the step (the pointer left the
+    // view). Each returns the rows it changed.
+    void BeginStroke();
+    RowSet PaintTo(Cell cell);
+    void LiftStroke() { hasLastStrokeCell_ = false; }
+    void EndStroke();
+    bool StrokeOpen() const { return strokeOpen_; }
+
+    // Single-step operations; see GridOps.h. Each ends an open stroke first.
+    RowSet SetCell(Cell cell, uint8_t tile);
+    RowSet DrawLine(Cell from, Cell to, uint8_t tile);
+    RowSet FillRect(const Rect& rect, uint8_t tile);
+    RowSet FloodFill(Cell start, uint8_t tile);
+    RowSet ReplaceTile(uint8_t from, uint8_t to, const std::optional<Rect>& within = std::nullopt);
+    RowSet Paste(const Block& block, Cell at);
+    Block Copy(const Rect& rect) const { return CopyRect(*grid_, rect); }
+
+    // Of the current map. Both end an open stroke first and return the rows they changed
+    // (none when there was nothing to undo or redo).
+    RowSet Undo();
+    RowSet Redo();
+    bool CanUndo() const;
+    bool CanRedo() const;
+    std::size_t UndoCount(int mapId) const;
+
+    // What storing the grid now would report: newSize, and available = the map's stored
+    // size plus the free bytes. Worked out again only after the grid or the image changed.
+    const worldmap::StoreReport& Budget() const;
+    int FreeBytes() const { return worldmap::CountFreeBytes(*rom_); }
+
+    // The grid is not what the image holds as the current map.
+    bool GridDiffersFromStore() const;
+    // The image holds bytes not yet written to its file.
+    bool ImageDiffersFromFile() const;
+
+  private:
+    struct RowChange {
+        uint8_t row;
+        std::array<uint8_t, worldmap::MapWidth> before;
+        std::array<uint8_t, worldmap::MapWidth> after;
+    };
+    using Step = std::vector<RowChange>;
+    struct History {
+        std::vector<Step> undo;
+        std::vector<Step> redo;
+    };
+
+    // Closes a step over `rows`, from the shadow copy to the grid, and brings the shadow up
+    // to date. Rows the ops reported but that ended as they were leave nothing.
+    void Commit(const RowSet& rows);
+    RowSet Apply(bool undo);
+    RowSet Edited(const RowSet& rows);
+    void GridChanged() { budget_.reset(); }
+
+    CRomImage* rom_;
+    int mapId_ = 0;
+    int selectedTile_ = 0;
+    // The grid, and the grid as it was after the last step: the before-side of the next.
+    std::unique_ptr<worldmap::Grid> grid_;
+    std::unique_ptr<worldmap::Grid> shadow_;
+    std::array<History, worldmap::MapCount> histories_;
+
+    bool strokeOpen_ = false;
+    bool hasLastStrokeCell_ = false;
+    Cell lastStrokeCell_;
+    RowSet strokeRows_;
+
+    mutable std::optional<worldmap::StoreReport> budget_;
+    // The image bytes as last read from or written to the file.
+    std::vector<uint8_t> fileBytes_;
+};
+
+} // namespace edit

@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "edit/MapDocument.h"
+#include "tests/support/RomBuilder.h"
+#include "worldmap/WorldMap.h"
+
+using edit::Cell;
+using edit::MapDocument;
+using edit::RowSet;
+using testsupport::Grid;
+using testsupport::RomBuilder;
+
+namespace {
+
+std::unique_ptr<Grid> Decode(const CRomImage& rom, int mapId) {
+    auto g = std::make_unique<Grid>();
+    worldmap::DecodeWorldMap(rom, mapId, *g);
+    return g;
+}
+
+std::unique_ptr<CRomImage> TwoMapRom(int freeBytes = 2000) {
+    return RomBuilder()
+        .Map(0, testsupport::RandomGrid(3))
+        .Map(1, testsupport::StripedGrid(7))
+        .Map(2, testsupport::RandomGrid(4))
+        .FreeBytes(freeBytes)
+        .Build();
+}
+
+void ExpectBudgetIsMeasureStore(const MapDocument& doc) {
+    const worldmap::StoreReport want =
+        worldmap::MeasureStore(doc.Rom(), doc.MapId(), doc.MapGrid());
+    const worldmap::StoreReport& got = doc.Budget();
+    EXPECT_EQ(got.status, want.status);
+    EXPECT_EQ(got.newSize, want.newSize);
+    EXPECT_EQ(got.oldSize, want.oldSize);
+    EXPECT_EQ(got.available, want.available);
+}
+
+TEST(MapDocument, AStrokeIsOneStepAndAJumpPaintsTheLineBetween) {
+    auto rom = TwoMapRom();
+    MapDocument doc(*rom);
+    const Grid original = doc.MapGrid();
+    doc.SetSelectedTile(100);
+    doc.SetSelectedTile(128); // out of range: ignored
+    doc.SetSelectedTile(-1);
+    ASSERT_EQ(doc.SelectedTile(), 100);
+
+    doc.BeginStroke();
+    doc.PaintTo({2, 2});
+    const RowSet rows = doc.PaintTo({9, 5}); // a jump of seven columns and three rows
+    doc.PaintTo({9, 5});
+    doc.LiftStroke(); // the pointer left the view: no line from (9, 5) to where it returns
+    doc.PaintTo({30, 40});
+    doc.EndStroke();
+    auto want = std::make_unique<Grid>(original);
+    edit::DrawLine(*want, {2, 2}, {9, 5}, 100);
+    edit::SetCell(*want, {30, 40}, 100);
+    EXPECT_EQ(doc.MapGrid(), *want);
+    EXPECT_EQ(rows, RowSet().set(2).set(3).set(4).set(5));
+    EXPECT_EQ(doc.UndoCount(0), 1u);
+
+    EXPECT_EQ(doc.Undo(), RowSet().set(2).set(3).set(4).set(5).set(40));
+    EXPECT_EQ(doc.MapGrid(), original);
+    EXPECT_TRUE(doc.Redo().any());
+    EXPECT_EQ(doc.MapGrid(), *want);
+
+    // Painting cells with the tile they hold, or outside the map, leaves no step.
+    doc.BeginStroke();
+    doc.PaintTo({2, 2});
+    doc.LiftStroke();
+    doc.PaintTo({-4, 2});
+    doc.EndStroke();
+    EXPECT_EQ(doc.UndoCount(0), 1u);
+    EXPECT_EQ(doc.MapGrid(), *want);
+    // An undo in the middle of a stroke closes it first, then takes it back whole.
+    doc.PaintTo({0, 0});
+    doc.PaintTo({0, 3});
+    EXPECT_TRUE(doc.CanUndo());
+    EXPECT_FALSE(doc.CanRedo());
+    EXPECT_EQ(doc.Undo(), RowSet().set(0).set(1).set(2).set(3));
+    EXPECT_EQ(doc.MapGrid(), *want);
+}
+
+// A long random run of every operation, undone to the start and redone to the end: each
+// undo and redo gives back the exact grid of that point, and the budget always equals a
+// fresh MeasureStore.
+TEST(MapDocument, UndoAndRedoRestoreExactGridsAndTheBudgetFollows) {
+    auto rom = TwoMapRom();
+    MapDocument doc(*rom);
+    std::mt19937 rng(42);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
+    auto cell = [&] { return Cell{pick(256), pick(256)}; };
+    auto tile = [&] { return static_cast<uint8_t>(pick(12)); };
+    const std::vector<std::function<void()>> ops = {
+        [&] { doc.SetCell(cell(), tile()); },
+        [&] { doc.DrawLine(cell(), cell(), tile()); },
+        [&] {
+            doc.FillRect({cell(), cell()}, tile());
+        },
+        [&] { doc.FloodFill(cell(), tile()); },
+        [&] {
+            doc.ReplaceTile(tile(), tile(), edit::Rect{cell(), cell()});
+        },
+        [&] {
+            doc.Paste(doc.Copy({cell(), cell()}), cell());
+        },
+        [&] {
+            doc.SetSelectedTile(tile());
+            for (int i = 0, n = 1 + pick(6); i < n; ++i) {
+                doc.PaintTo(cell());
+            }
+            doc.EndStroke();
+        },
+    };
+    std::vector<Grid> states{doc.MapGrid()};
+    for (int i = 0; i < 60; ++i) {
+        ops[static_cast<std::size_t>(pick(static_cast<int>(ops.size())))]();
+        if (doc.MapGrid() != states.back()) {
+            states.push_back(doc.MapGrid());
+        }
+        ASSERT_EQ(doc.UndoCount(0), states.size() - 1) << i;
+        ExpectBudgetIsMeasureStore(doc);
+    }
+    for (std::size_t i = states.size() - 1; i > 0; --i) {
+        const RowSet rows = doc.Undo();
+        ASSERT_EQ(doc.MapGrid(), states[i - 1]) << i;
+        ASSERT_TRUE(rows.any());
+        ExpectBudgetIsMeasureStore(doc);
+    }
+    EXPECT_FALSE(doc.CanUndo());
+    EXPECT_TRUE(doc.Undo().none());
+    for (std::size_t i = 1; i < states.size(); ++i) {
+        doc.Redo();
+        ASSERT_EQ(doc.MapGrid(), states[i]) << i;
+    }
+    EXPECT_FALSE(doc.CanRedo());
+
+    // A new edit after undoing drops what could have been redone.
+    doc.Undo();
+    doc.Undo();
+    ASSERT_TRUE(doc.CanRedo());
+    const uint8_t other = doc.At({0, 0}) == 1 ? 2 : 1;
+    doc.SetCell({0, 0}, other);
+    EXPECT_FALSE(doc.CanRedo());
+    EXPECT_TRUE(doc.Redo().none());
+    EXPECT_EQ(doc.At({0, 0}), other);
+}
+
+// The editor stores the map it leaves, as the map editor does at a switch; coming back,
+// the map's own steps are still there and apply over the stored map.
+TEST(MapDocument, EachMapKeepsItsOwnHistoryAcrossSwitches) {
+    auto rom = TwoMapRom();
+    MapDocument doc(*rom);
+    auto original0 = std::make_unique<Grid>(doc.MapGrid());
+    doc.FillRect({{0, 0}, {9, 9}}, 5);
+    auto edited0 = std::make_unique<Grid>(doc.MapGrid());
+    ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
+
+    ASSERT_TRUE(doc.Load(1));
+    EXPECT_FALSE(doc.CanUndo());
+    doc.SetCell({3, 3}, 9);
+    doc.SetCell({4, 4}, 9);
+    ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
+    EXPECT_FALSE(doc.Load(4));
+    EXPECT_FALSE(doc.Load(-1));
+    EXPECT_EQ(doc.MapId(), 1);
+
+    ASSERT_TRUE(doc.Load(0));
+    EXPECT_EQ(doc.UndoCount(0), 1u);
+    EXPECT_EQ(doc.UndoCount(1), 2u);
+    EXPECT_EQ(doc.MapGrid(), *edited0);
+    EXPECT_FALSE(doc.GridDiffersFromStore());
+    EXPECT_EQ(doc.Undo(),
+              RowSet().set(0).set(1).set(2).set(3).set(4).set(5).set(6).set(7).set(8).set(9));
+    EXPECT_EQ(doc.MapGrid(), *original0);
+    EXPECT_TRUE(doc.GridDiffersFromStore());
+    EXPECT_EQ(*Decode(*rom, 0), *edited0);
+
+    // Leaving without a store and coming back: the undone step is still there to redo,
+    // over the map as stored.
+    ASSERT_TRUE(doc.Load(1));
+    EXPECT_EQ(doc.UndoCount(1), 2u);
+    ASSERT_TRUE(doc.Load(0));
+    EXPECT_EQ(doc.MapGrid(), *edited0);
+    EXPECT_FALSE(doc.CanUndo());
+    EXPECT_TRUE(doc.Redo().any());
+    EXPECT_EQ(doc.MapGrid(), *edited0);
+    doc.Undo();
+    EXPECT_EQ(doc.MapGrid(), *original0);
+}
+
+TEST(MapDocument, DirtyFlagsFollowEditsStoresAndSaves) {
+    auto rom = TwoMapRom();
+    const std::string dir = ::testing::TempDir() + "/mapdocument-" +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::create_directories(dir);
+    rom->RomPath = dir + "/map.nes";
+    ASSERT_TRUE(rom->SaveRomFile());
+    MapDocument doc(*rom, 1);
+    EXPECT_EQ(doc.MapId(), 1);
+    EXPECT_FALSE(doc.GridDiffersFromStore());
+    EXPECT_FALSE(doc.ImageDiffersFromFile());
+
+    doc.SetCell({10, 10}, 3);
+    EXPECT_TRUE(doc.GridDiffersFromStore());
+    EXPECT_FALSE(doc.ImageDiffersFromFile());
+    doc.Undo();
+    EXPECT_FALSE(doc.GridDiffersFromStore());
+    doc.Redo();
+
+    const int freeBefore = doc.FreeBytes();
+    const worldmap::StoreReport budget = doc.Budget();
+    const worldmap::StoreReport stored = doc.Store();
+    ASSERT_EQ(stored.status, worldmap::StoreStatus::Stored);
+    EXPECT_EQ(stored.newSize, budget.newSize);
+    EXPECT_EQ(doc.FreeBytes(), freeBefore - (stored.newSize - stored.oldSize));
+    EXPECT_EQ(doc.FreeBytes(), worldmap::CountFreeBytes(*rom));
+    EXPECT_FALSE(doc.GridDiffersFromStore());
+    EXPECT_TRUE(doc.ImageDiffersFromFile());
+    ExpectBudgetIsMeasureStore(doc);
+
+    // A failed write keeps the image marked; a good one clears the mark.
+    rom->RomPath = dir + "/missing/map.nes";
+    EXPECT_FALSE(doc.SaveFile());
+    EXPECT_TRUE(doc.ImageDiffersFromFile());
+    rom->RomPath = dir + "/map.nes";
+    EXPECT_TRUE(doc.SaveFile());
+    EXPECT_FALSE(doc.ImageDiffersFromFile());
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(testsupport::ReadFile(rom->RomPath, file));
+    EXPECT_EQ(file, testsupport::Image(*rom));
+
+    // Storing the map unchanged writes the same bytes: nothing to save.
+    ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
+    EXPECT_FALSE(doc.ImageDiffersFromFile());
+    std::filesystem::remove_all(dir);
+}
+
+TEST(MapDocument, ARefusedStoreLeavesTheImageAndKeepsTheEdits) {
+    auto rom = RomBuilder().Map(0, testsupport::StripedGrid(0)).FreeBytes(0).Build();
+    ASSERT_NE(rom, nullptr);
+    const std::vector<uint8_t> before = testsupport::Image(*rom);
+    MapDocument doc(*rom);
+    doc.SetCell({5, 5}, 99); // one row's run becomes three: bytes the region lacks
+    const Grid edited = doc.MapGrid();
+    const worldmap::StoreReport budget = doc.Budget();
+    EXPECT_EQ(budget.status, worldmap::StoreStatus::DoesNotFit);
+    EXPECT_GT(budget.newSize, budget.available);
+
+    const worldmap::StoreReport report = doc.Store();
+    EXPECT_EQ(report.status, worldmap::StoreStatus::DoesNotFit);
+    EXPECT_EQ(report.newSize, budget.newSize);
+    EXPECT_EQ(testsupport::Image(*rom), before);
+    EXPECT_EQ(doc.MapGrid(), edited);
+    EXPECT_TRUE(doc.GridDiffersFromStore());
+    EXPECT_FALSE(doc.ImageDiffersFromFile());
+    EXPECT_TRUE(doc.CanUndo());
+
+    // Undone, the map fits again, at no cost.
+    doc.Undo();
+    EXPECT_EQ(doc.Budget().status, worldmap::StoreStatus::Stored);
+    EXPECT_EQ(doc.Budget().newSize, doc.Budget().oldSize);
+    EXPECT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
+    EXPECT_EQ(testsupport::Image(*rom), before);
+}
+
+} // namespace
