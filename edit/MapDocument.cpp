@@ -17,8 +17,7 @@ uint8_t* RowOf(worldmap::Grid& grid, std::size_t y) {
 
 MapDocument::MapDocument(CRomImage& rom, int mapId)
     : rom_(&rom), grid_(std::make_unique<worldmap::Grid>()),
-      shadow_(std::make_unique<worldmap::Grid>()),
-      fileBytes_(rom.RomBytes, rom.RomBytes + RomFileSize) {
+      shadow_(std::make_unique<worldmap::Grid>()) {
     if (!Load(mapId)) {
         Load(0);
     }
@@ -56,11 +55,7 @@ worldmap::StoreReport MapDocument::Store() {
 }
 
 bool MapDocument::SaveFile() {
-    if (!rom_->SaveRomFile()) {
-        return false;
-    }
-    fileBytes_.assign(rom_->RomBytes, rom_->RomBytes + RomFileSize);
-    return true;
+    return rom_->SaveRomFile();
 }
 
 void MapDocument::BeginStroke() {
@@ -219,7 +214,7 @@ bool MapDocument::GridDiffersFromStore() const {
 }
 
 bool MapDocument::ImageDiffersFromFile() const {
-    return std::memcmp(fileBytes_.data(), rom_->RomBytes, RomFileSize) != 0;
+    return rom_->DiffersFromFile();
 }
 
 } // namespace edit

@@ -21,8 +21,7 @@ namespace edit {
 // map region should change only through it: the byte budget is cached on that basis.
 class MapDocument {
   public:
-    // Loads `mapId` (0 to 3; anything else loads map 0). The image as it is now is taken to
-    // be what its file holds.
+    // Loads `mapId` (0 to 3; anything else loads map 0).
     explicit MapDocument(CRomImage& rom, int mapId = 0);
     ~MapDocument();
     MapDocument(const MapDocument&) = delete;
@@ -83,7 +82,8 @@ class MapDocument {
 
     // The grid is not what the image holds as the current map.
     bool GridDiffersFromStore() const;
-    // The image holds bytes not yet written to its file.
+    // The image holds bytes not yet written to its file (the image keeps track, so this
+    // holds across documents and windows).
     bool ImageDiffersFromFile() const;
 
   private:
@@ -119,8 +119,6 @@ class MapDocument {
     RowSet strokeRows_;
 
     mutable std::optional<worldmap::StoreReport> budget_;
-    // The image bytes as last read from or written to the file.
-    std::vector<uint8_t> fileBytes_;
 };
 
 } // namespace edit

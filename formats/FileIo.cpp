@@ -51,6 +51,7 @@ Result LoadRom(const std::string& path, CRomImage& rom) {
     std::memcpy(rom.RomBytes, bytes.data(), RomFileSize);
     rom.RomPath = path;
     rom.TailBytes.clear();
+    rom.MarkInFile();
     return Done();
 }
 

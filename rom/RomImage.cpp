@@ -43,10 +43,11 @@ bool CRomImage::LoadRomFile(const std::string& path) {
     TailBytes.assign(bytes.begin() + static_cast<std::ptrdiff_t>(head),
                      bytes.begin() + static_cast<std::ptrdiff_t>(got));
     RomPath = path;
+    MarkInFile();
     return true;
 }
 
-bool CRomImage::SaveRomFile() const {
+bool CRomImage::SaveRomFile() {
     if (RomPath.empty()) {
         return false;
     }
@@ -54,5 +55,17 @@ bool CRomImage::SaveRomFile() const {
         {RomBytes, RomFileSize},
         {TailBytes.data(), TailBytes.size()},
     };
-    return atomicfile::ReplaceFile(RomPath, blocks, 2);
+    if (!atomicfile::ReplaceFile(RomPath, blocks, 2)) {
+        return false;
+    }
+    MarkInFile();
+    return true;
+}
+
+bool CRomImage::DiffersFromFile() const {
+    return !FileBytes.empty() && std::memcmp(FileBytes.data(), RomBytes, RomFileSize) != 0;
+}
+
+void CRomImage::MarkInFile() {
+    FileBytes.assign(RomBytes, RomBytes + RomFileSize);
 }

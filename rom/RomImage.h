@@ -38,7 +38,17 @@ class CRomImage {
     // leaves the rest as it was; bytes past RomFileSize are kept in TailBytes.
     bool LoadRomFile(const std::string& path);
     // Replaces the file at RomPath whole, or leaves it untouched and returns false.
-    bool SaveRomFile() const;
+    bool SaveRomFile();
+
+    // Whether RomBytes hold changes their file does not: compared with the bytes as last
+    // loaded or saved (or marked). An image never read from or written to a file has
+    // nothing to differ from.
+    bool DiffersFromFile() const;
+    // Records RomBytes as what the file holds, for a caller that read the file itself.
+    void MarkInFile();
+
+  private:
+    std::vector<uint8_t> FileBytes;
 };
 
 extern CRomImage RomImage;

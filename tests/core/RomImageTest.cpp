@@ -80,9 +80,12 @@ TEST_F(RomFile, SaveReplacesTheRealFileWhole) {
     fs::permissions(target, perms);
     fs::create_symlink("real/long.nes", dir_ / "link.nes");
     ASSERT_TRUE(rom_->LoadRomFile(dir_ / "link.nes"));
+    EXPECT_FALSE(rom_->DiffersFromFile());
     rom_->WriteByte(0xD810, 0x42);
     longer[0xD810] = 0x42;
+    EXPECT_TRUE(rom_->DiffersFromFile());
     ASSERT_TRUE(rom_->SaveRomFile());
+    EXPECT_FALSE(rom_->DiffersFromFile());
     EXPECT_EQ(Read(target), longer);
     EXPECT_EQ(fs::status(target).permissions(), perms);
     EXPECT_EQ(fs::read_symlink(dir_ / "link.nes"), fs::path("real/long.nes"));
@@ -129,6 +132,7 @@ TEST_F(RomFile, FailuresLoseNothing) {
         EXPECT_FALSE(rom_->SaveRomFile());
         EXPECT_EQ(Read(path), original);
         EXPECT_EQ(Entries(dir_), 1);
+        EXPECT_TRUE(rom_->DiffersFromFile()); // a failed save leaves the changes unsaved
     }
     atomicfile::SetWriteFunction(nullptr);
     rom_->RomPath = dir_ / "gone/game.nes";
