@@ -95,7 +95,7 @@ class CsvReader {
         }
         if (negative || value > LargestTile) {
             pos_ = start;
-            return Error("tile " + digits + " is outside 0 to 127" + where);
+            return Error("tile " + Clip(digits) + " is outside 0 to 127" + where);
         }
         tile = static_cast<int>(value);
         return Done();

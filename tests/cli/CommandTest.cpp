@@ -185,8 +185,25 @@ TEST_F(CliCommand, AMapThatDoesNotFitIsRefusedWithWhatItNeeds) {
                   " bytes but only " + std::to_string(available) + " are available\n");
 }
 
+// Our export of an all-0 map with its layer's <data> replaced and `tilesets` added after ours.
+std::string TmxWith(const std::string& data, const std::string& tilesets = "") {
+    std::string tmx = formats::WriteTmx(Grid{}, "t.png", "a");
+    const auto from = tmx.find("<data"), to = tmx.find("</data>") + 7;
+    tmx.replace(from, to - from, data);
+    return tmx.insert(tmx.find("<layer"), tilesets);
+}
+
 TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
     Write("bad.csv", std::string("1,2,3\n"));
+    Write("short.tmx", TmxWith("<data encoding=\"base64\">" +
+                               QByteArray(262143, 1).toBase64().toStdString() + "</data>"));
+    std::string gids = "134";
+    for (int i = 1; i < worldmap::GridSize; ++i) {
+        gids += ",1";
+    }
+    Write("other.tmx", TmxWith("<data encoding=\"csv\">" + gids + "</data>",
+                               "<tileset firstgid=\"129\" name=\"other\"/>"));
+    Write("far.ips", std::string("PATCH\xFF\xFF\xFF\0\2abEOF"));
     Write("bad.tmx", std::string("<map width=\"256\" height=\"256\"><tileset firstgid=\"1\"/>"));
     Write("bad.ips", std::string("PATCH\0\0", 7));
     Write("short.pal", Bytes(100, 0));
@@ -197,6 +214,9 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
          "atlasforge-cli: bad.csv: line 1, column 6: the line has 3 of 256 numbers\n"},
         {{"import", "rom.nes", "0", "bad.tmx"}, 4, "bad.tmx: line 1"},
         {{"patch", "rom.nes", "bad.ips"}, 4, "bad.ips: offset 5"},
+        {{"patch", "rom.nes", "far.ips", "far.nes"}, 4, "far.ips: offset 5"},
+        {{"import", "rom.nes", "0", "short.tmx"}, 4, "262143 bytes"},
+        {{"import", "rom.nes", "0", "other.tmx"}, 4, "cell x 0, y 0: gid 134 belongs to the tileset other"},
         {{"tiles", "rom.nes", "0", "t.png", "--palette", "short.pal"}, 4, "short.pal"},
         {{"info", "small.nes"}, 4, "small.nes"},
         {{"info", "missing.nes"}, 2, "missing.nes"},
@@ -213,6 +233,7 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
         EXPECT_NE(Refused(args, code).err.find(text), npos) << text;
     }
     EXPECT_FALSE(std::filesystem::exists("t.png"));
+    EXPECT_FALSE(std::filesystem::exists("far.nes"));
     for (const std::string command :
          {"", "info", "export", "import", "tiles", "enemies", "diff", "patch", "demo"}) {
         const RunResult help = command.empty() ? Run({"--help"}) : Run({command, "--help"});
