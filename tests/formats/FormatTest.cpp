@@ -71,6 +71,43 @@ TEST(GridCsv, NamesTheLineAndColumnOfBadData) {
     }
 }
 
+TEST(GridCsv, ReadsBlocksInTheSameLooseFormsAndNamesBadData) {
+    const auto blockOf = [](const std::string& text) {
+        edit::Block block;
+        const formats::Result result = formats::ParseBlockCsv(text, "b.csv", block);
+        EXPECT_TRUE(result.Ok()) << result.message;
+        return std::tuple(block.width, block.height, block.tiles);
+    };
+    using Tiles = std::vector<uint8_t>;
+    EXPECT_EQ(blockOf("1,2,3\n4,5,6\n"), std::tuple(3, 2, Tiles{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(blockOf("\xEF\xBB\xBF 1 ,\t2\r\n3,4"), std::tuple(2, 2, Tiles{1, 2, 3, 4}));
+    EXPECT_EQ(blockOf("127\n\n \r\n"), std::tuple(1, 1, Tiles{127}));
+    const Grid whole = testsupport::RandomGrid(2, 1, 0, 128);
+    EXPECT_EQ(blockOf(formats::WriteGridCsv(whole)),
+              std::tuple(256, 256, Tiles(whole.begin(), whole.end())));
+
+    std::string wide = "1", tall = "1\n";
+    for (int i = 0; i < 256; ++i) {
+        wide += ",1";
+        tall += "1\n";
+    }
+    const std::pair<std::string, std::string> cases[] = {
+        {"1,2\n3\n", "line 2, column 2: the line has 1 of 2 numbers"},
+        {"1,2\n3,4,5\n", "line 2, column 4: the line has more than 2 numbers"},
+        {"1,128\n", "line 1, column 3: tile 128 is outside 0 to 127 (cell x 1, y 0)"},
+        {"1\n\n2\n", "line 2, column 1: a number is missing (cell x 0, y 1)"},
+        {"", "line 1, column 1: the file holds no tile numbers"},
+        {" \r\n\n", "line 1, column 1: the file holds no tile numbers"},
+        {wide, "line 1, column 512: the line has more than 256 numbers"},
+        {tall, "line 257, column 1: more than 256 lines"},
+    };
+    for (const auto& [text, message] : cases) {
+        edit::Block block;
+        const formats::Result result = formats::ParseBlockCsv(text, "b.csv", block);
+        EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, "b.csv: " + message));
+    }
+}
+
 const std::string Tileset = "<tileset firstgid=\"1\" source=\"t.tsx\"/>\n";
 
 // A map as Tiled writes it, with the given tilesets and one layer's <data> element.
