@@ -13,6 +13,7 @@
 #include <set>
 #include <cstring>
 #include <tuple>
+#include <zstd.h>
 
 #include "demo/DemoRom.h"
 #include "edit/GridOps.h"
@@ -422,6 +423,23 @@ TEST_F(CliCommand, DiffAndPatchReproduceTheEditedFile) {
     EXPECT_EQ(ReadBytes("rom.nes"), edited);
 }
 
+// Our export of `grid` with its layer in base64 compressed by zstd.
+std::string ZstdTmx(const Grid& grid) {
+    std::vector<uint32_t> gids(grid.begin(), grid.end());
+    for (uint32_t& gid : gids) {
+        gid += 1; // little-endian, as the format stores it, on this machine
+    }
+    std::string packed(gids.size() * 4, '\0');
+    std::memcpy(packed.data(), gids.data(), packed.size());
+    std::string coded(ZSTD_compressBound(packed.size()), '\0');
+    coded.resize(ZSTD_compress(coded.data(), coded.size(), packed.data(), packed.size(), 3));
+    std::string tmx = formats::WriteTmx(grid, "m-tileset.png", "a");
+    const auto from = tmx.find("<data"), to = tmx.find("</data>") + 7;
+    return tmx.replace(from, to - from,
+                       "<data encoding=\"base64\" compression=\"zstd\">" +
+                           QByteArray::fromStdString(coded).toBase64().toStdString() + "</data>");
+}
+
 // Tiled itself, headless, with its settings kept in the test's folder: it reads every map we
 // export cell for cell, and the TMX it writes imports to the bytes it came from.
 TEST_F(CliCommand, TiledReadsEveryMapWeExportAndWhatItWritesImports) {
@@ -450,6 +468,11 @@ TEST_F(CliCommand, TiledReadsEveryMapWeExportAndWhatItWritesImports) {
         EXPECT_EQ(cells, std::vector<int>(grid.begin(), grid.end())) << m;
         ASSERT_TRUE(tiled("tmx", "t.tmx")) << m;
         Imports(m, "t.tmx", DemoRom());
+        // Tiled writes a layer in the compression it read it in: zstd here.
+        Write("m.tmx", ZstdTmx(grid));
+        ASSERT_TRUE(tiled("tmx", "z.tmx")) << m;
+        EXPECT_NE(ReadText("z.tmx").find("compression=\"zstd\""), npos);
+        Imports(m, "z.tmx", DemoRom());
     }
 }
 
