@@ -21,12 +21,15 @@ Result ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& wo
     bool optionsEnded = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
-        if (optionsEnded || word.size() < 2 || word[0] != '-') {
+        if (optionsEnded || word.size() < 2 || word[0] != '-' ||
+            std::isdigit(static_cast<unsigned char>(word[1]))) {
             out.positional.push_back(word);
         } else if (word == "--") {
             optionsEnded = true;
         } else if (word == "--help" || word == "-h") {
             out.help = true;
+        } else if (word == "--dry-run" && syntax.dryRun) {
+            out.dryRun = true;
         } else if (word == "--json" && syntax.json) {
             out.json = true;
         } else if (word == "--palette" && syntax.palette) {

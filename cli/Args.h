@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@ inline int ExitCode(const Result& result) {
     return static_cast<int>(result.fault);
 }
 
+// A command whose positional words go on as long as the user writes them.
+inline constexpr int AnyCount = INT_MAX;
+
 // What one command accepts.
 struct CommandSyntax {
     const char* name;
@@ -25,19 +29,23 @@ struct CommandSyntax {
     const char* summary; // one line for the tool's help
     const char* details; // the command's own help, after the usage line
     int minPositional;
-    int maxPositional;
-    bool json;    // takes --json
-    bool palette; // takes --palette FILE
+    int maxPositional; // AnyCount for no limit
+    bool json;         // takes --json
+    bool palette;      // takes --palette FILE
+    bool dryRun;       // takes --dry-run
 };
 
 struct Args {
     std::vector<std::string> positional;
     bool json = false;
     bool help = false;
+    bool dryRun = false;
     std::optional<std::string> palette;
 };
 
 // Parses the words after the command's name. Options may stand anywhere; "--" ends them.
+// A word of a minus sign and a digit is a (negative) number, not an option, so that it
+// reaches the command and is refused there with the reason.
 Result ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& words, Args& out);
 
 // A map by number (0 to 3) or by name: floating, water, standard, underwater.

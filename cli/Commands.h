@@ -10,6 +10,7 @@ namespace cli {
 Result RunInfo(const Args& args);
 Result RunExport(const Args& args);
 Result RunImport(const Args& args);
+Result RunEdit(const Args& args);
 Result RunTiles(const Args& args);
 Result RunEnemies(const Args& args);
 Result RunDiff(const Args& args);

@@ -1,10 +1,12 @@
-// info, export, import and tiles: the commands over the world maps.
+// info, export, import and tiles: the commands over the world maps, and the store that
+// import and edit share.
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/MapStore.h"
 #include "formats/FileIo.h"
 #include "formats/GridCsv.h"
 #include "formats/MapImages.h"
@@ -205,29 +207,47 @@ Result RunImport(const Args& args) {
     if (!parsed.Ok()) {
         return parsed;
     }
-    const int freeBytes = worldmap::CountFreeBytes(*rom);
+    return StoreMap(*rom, romPath, mapId, grid, in, args.dryRun);
+}
+
+Result StoreMap(CRomImage& rom, const std::string& romPath, int mapId, worldmap::GridView grid,
+                const std::string& source, bool dryRun) {
+    const char* name = worldmap::MapName(mapId);
     const worldmap::StoreReport report =
-        worldmap::StoreWorldMapReport(*rom, mapId, grid, freeBytes);
+        dryRun ? worldmap::MeasureStore(rom, mapId, grid)
+               : worldmap::StoreWorldMapReport(rom, mapId, grid, worldmap::CountFreeBytes(rom));
+    const bool measured = report.status == worldmap::StoreStatus::Stored ||
+                          report.status == worldmap::StoreStatus::DoesNotFit;
+    if (dryRun && measured) {
+        std::printf("Dry run: %s needs %d bytes, room %d bytes (%d now + %d free): %s; "
+                    "nothing written\n",
+                    name, report.newSize, report.available, report.oldSize,
+                    report.available - report.oldSize,
+                    report.status == worldmap::StoreStatus::Stored ? "it fits" : "it does not fit");
+    }
     switch (report.status) {
     case worldmap::StoreStatus::Stored:
         break;
     case worldmap::StoreStatus::DoesNotFit:
-        return Fail(Fault::Map, in + ": " + worldmap::MapName(mapId) + " needs " +
-                                    std::to_string(report.newSize) + " bytes but only " +
-                                    std::to_string(report.available) + " are available");
+        return Fail(Fault::Map, source + ": " + name + " needs " + std::to_string(report.newSize) +
+                                    " bytes but only " + std::to_string(report.available) +
+                                    " are available");
     case worldmap::StoreStatus::BadLayout: {
-        const std::vector<std::string> problems = worldmap::CheckLayout(*rom, mapId);
+        const std::vector<std::string> problems = worldmap::CheckLayout(rom, mapId);
         return Fail(Fault::Map, romPath + ": the world-map region is broken" +
                                     (problems.empty() ? std::string() : ": " + problems.front()));
     }
     case worldmap::StoreStatus::BadTile:
-        return Fail(Fault::BadData, in + ": a tile is outside 0 to 127");
+        return Fail(Fault::BadData, source + ": a tile is outside 0 to 127");
     }
-    if (Result written = WriteFileAtomic(romPath, rom->RomBytes, RomFileSize); !written.Ok()) {
+    if (dryRun) {
+        return Done();
+    }
+    if (Result written = WriteFileAtomic(romPath, rom.RomBytes, RomFileSize); !written.Ok()) {
         return written;
     }
-    std::printf("Stored %s (%d bytes); free bytes: %d\n", worldmap::MapName(mapId), report.newSize,
-                worldmap::CountFreeBytes(*rom));
+    std::printf("Stored %s (%d bytes); free bytes: %d\n", name, report.newSize,
+                worldmap::CountFreeBytes(rom));
     return Done();
 }
 

@@ -18,6 +18,9 @@ struct Command {
 };
 
 constexpr const char* MapHelp = "MAP is 0 to 3 or floating, water, standard, underwater.\n";
+constexpr const char* DryRunHelp =
+    "  --dry-run  write nothing; print the bytes the map needs and the room it has\n"
+    "             (exit 0 when it fits, 3 when not)\n";
 constexpr const char* PaletteHelp =
     "  --palette FILE  the 192-byte colour file to draw with (default: palette.pal in the\n"
     "                  working directory, else the built-in standard palette)\n";
@@ -27,40 +30,58 @@ const Command Commands[] = {
       "Lists each world map's data start and end (file offsets), size and distinct rows, the\n"
       "free bytes of the map region and the result of the layout check.\n"
       "  --json  one JSON object instead of text\n",
-      1, 1, true, false},
+      1, 1, true, false, false},
      cli::RunInfo},
     {{"export", "ROM MAP OUT", "a map as .csv, .png or .tmx (with its tileset .png)",
       "OUT.csv: 256 lines of 256 tile numbers. OUT.png: the map as a 4096 x 4096 picture.\n"
       "OUT.tmx: a Tiled map, with its tileset written beside it as OUT-tileset.png.\n",
-      3, 3, false, true},
+      3, 3, false, true, false},
      cli::RunExport},
-    {{"import", "ROM MAP IN", "stores a .csv or .tmx map into the ROM",
+    {{"import", "ROM MAP IN [--dry-run]", "stores a .csv or .tmx map into the ROM",
       "IN.csv: 256 lines of 256 tile numbers 0 to 127. IN.tmx: a 256 x 256 Tiled map; its\n"
-      "first tile layer is used. The whole file is checked before anything is stored; the\n"
-      "ROM is rewritten only when the map fits, and the new free-byte count is printed.\n",
-      3, 3, false, false},
+      "first tile layer is used (CSV, base64, or base64 with zlib, gzip or zstd), and its\n"
+      "first tileset holds the 128 tiles. The whole file is checked before anything is\n"
+      "stored; the ROM is rewritten only when the map fits, and the new free-byte count is\n"
+      "printed.\n",
+      3, 3, false, false, true},
      cli::RunImport},
+    {{"edit", "ROM MAP OP... [--dry-run]", "changes a map's cells and stores it",
+      "Applies the operations in order to the map, then stores it as import does.\n"
+      "Coordinates are 0 to 255 (X from the left, Y from the top), tiles 0 to 127.\n"
+      "  set X,Y,T              cell (X,Y) becomes tile T\n"
+      "  rect X0,Y0,X1,Y1,T     the rectangle with these corners (included) becomes T\n"
+      "  fill X,Y,T             the 4-connected area of (X,Y)'s tile becomes T\n"
+      "  replace A,B            every cell of tile A becomes B\n"
+      "  paste FILE X,Y         the CSV block in FILE (lines of tile numbers, all as long,\n"
+      "                         at most 256 x 256) with its top-left at (X,Y); cells past\n"
+      "                         the right or bottom edge are dropped\n"
+      "Example: atlasforge-cli edit rom.nes standard rect 10,10,20,12,5 set 15,11,7\n"
+      "Exit codes: 0 stored (or fits, with --dry-run); 1 an unknown operation or a bad\n"
+      "number; 2 a file cannot be read or written; 3 the map does not fit (nothing is\n"
+      "written) or the map region is broken; 4 a bad ROM or paste file.\n",
+      3, cli::AnyCount, false, false, true},
+     cli::RunEdit},
     {{"tiles", "ROM MAP OUT.png", "the map's 128 tiles as a 256 x 128 sheet",
-      "Tile t is at column t mod 16, row t div 16 of the sheet.\n", 3, 3, false, true},
+      "Tile t is at column t mod 16, row t div 16 of the sheet.\n", 3, 3, false, true, false},
      cli::RunTiles},
     {{"enemies", "ROM [--json]", "the 214 enemies as CSV or JSON",
       "Prints the enemies in ROM order: name, record bytes, gold and experience.\n"
       "  --json  a JSON list instead of CSV\n",
-      1, 1, true, false},
+      1, 1, true, false, false},
      cli::RunEnemies},
     {{"diff", "ORIGINAL EDITED OUT.ips", "an IPS patch from ORIGINAL to EDITED",
       "Writes the patch that turns ORIGINAL into EDITED. Files over 16 MiB are refused.\n", 3, 3,
-      false, false},
+      false, false, false},
      cli::RunDiff},
     {{"patch", "ROM PATCH.ips [OUT]", "applies an IPS patch",
       "Checks the whole patch, then writes the patched file to OUT, or over ROM when OUT is\n"
       "not given.\n",
-      2, 3, false, false},
+      2, 3, false, false, false},
      cli::RunPatch},
     {{"demo", "OUT.nes", "writes the synthetic demo ROM",
       "Writes a 524,304-byte image with four generated world maps, tile graphics and 214\n"
       "enemies, and no game data.\n",
-      1, 1, false, false},
+      1, 1, false, false, false},
      cli::RunDemo},
 };
 
@@ -72,7 +93,7 @@ void PrintToolHelp() {
     std::FILE* to = stdout;
     std::fprintf(to, "Usage: atlasforge-cli COMMAND ARGUMENTS...\n\nCommands:\n");
     for (const Command& c : Commands) {
-        std::fprintf(to, "  %-8s %-24s %s\n", c.syntax.name, c.syntax.usage, c.syntax.summary);
+        std::fprintf(to, "  %-8s %-26s %s\n", c.syntax.name, c.syntax.usage, c.syntax.summary);
     }
     std::fprintf(to, "\n%s", MapHelp);
     std::fprintf(to, "Exit codes: 0 done, 1 usage error, 2 a file cannot be read or written,\n"
@@ -84,6 +105,9 @@ void PrintCommandHelp(const CommandSyntax& syntax) {
     std::printf("Usage: atlasforge-cli %s %s\n\n%s", syntax.name, syntax.usage, syntax.details);
     if (syntax.palette) {
         std::printf("%s", PaletteHelp);
+    }
+    if (syntax.dryRun) {
+        std::printf("%s", DryRunHelp);
     }
     if (NeedsMap(syntax)) {
         std::printf("%s", MapHelp);

@@ -1,5 +1,8 @@
 #include "formats/GridCsv.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "worldmap/WorldMap.h"
 
 namespace formats {
@@ -25,33 +28,76 @@ class CsvReader {
     }
 
     Result Read(worldmap::GridSpan grid) {
+        std::vector<uint8_t> row;
         for (int y = 0; y < worldmap::MapHeight; ++y) {
             if (pos_ >= text_.size()) {
                 return Error("the file ends after " + std::to_string(y) + " of " +
                              std::to_string(worldmap::MapHeight) + " lines");
             }
-            for (int x = 0; x < worldmap::MapWidth; ++x) {
-                int tile = 0;
-                if (Result cell = Cell(x, y, tile); !cell.Ok()) {
-                    return cell;
-                }
-                grid[y * worldmap::MapWidth + x] = static_cast<uint8_t>(tile);
-                if (x + 1 < worldmap::MapWidth) {
-                    if (Peek() != ',') {
-                        return Error("the line has " + std::to_string(x + 1) + " of " +
-                                     std::to_string(worldmap::MapWidth) + " numbers");
-                    }
-                    ++pos_;
-                }
+            if (Result line = Row(y, worldmap::MapWidth, row); !line.Ok()) {
+                return line;
             }
-            if (Result end = EndOfLine(); !end.Ok()) {
-                return end;
-            }
+            std::copy(row.begin(), row.end(), grid.begin() + y * worldmap::MapWidth);
         }
         return Rest();
     }
 
+    // Lines as long as the first, up to the blank lines that may end the file.
+    Result ReadBlock(edit::Block& block) {
+        block = edit::Block{};
+        std::vector<uint8_t> row;
+        while (!OnlyBlanksLeft()) {
+            if (block.height == worldmap::MapHeight) {
+                return Error("more than " + std::to_string(worldmap::MapHeight) + " lines");
+            }
+            if (Result line = Row(block.height, block.width, row); !line.Ok()) {
+                return line;
+            }
+            block.width = static_cast<int>(row.size());
+            block.tiles.insert(block.tiles.end(), row.begin(), row.end());
+            ++block.height;
+        }
+        if (block.height == 0) {
+            return Error("the file holds no tile numbers");
+        }
+        return Done();
+    }
+
   private:
+    // One line of `width` numbers, or of any count up to the map's width when `width` is 0.
+    Result Row(int y, int width, std::vector<uint8_t>& row) {
+        row.clear();
+        const int most = width > 0 ? width : worldmap::MapWidth;
+        for (int x = 0;; ++x) {
+            int tile = 0;
+            if (Result cell = Cell(x, y, tile); !cell.Ok()) {
+                return cell;
+            }
+            row.push_back(static_cast<uint8_t>(tile));
+            if (Peek() != ',') {
+                if (x + 1 < width) {
+                    return Error("the line has " + std::to_string(x + 1) + " of " +
+                                 std::to_string(width) + " numbers");
+                }
+                break;
+            }
+            if (x + 1 == most) {
+                return Error("the line has more than " + std::to_string(most) + " numbers");
+            }
+            ++pos_;
+        }
+        return EndOfLine();
+    }
+
+    bool OnlyBlanksLeft() const {
+        for (std::size_t i = pos_; i < text_.size(); ++i) {
+            if (!IsBlank(text_[i]) && text_[i] != '\r' && text_[i] != '\n') {
+                return false;
+            }
+        }
+        return true;
+    }
+
     char Peek() const { return pos_ < text_.size() ? text_[pos_] : '\n'; }
     void SkipBlanks() {
         while (pos_ < text_.size() && IsBlank(text_[pos_])) {
@@ -95,17 +141,13 @@ class CsvReader {
         }
         if (negative || value > LargestTile) {
             pos_ = start;
-            return Error("tile " + digits + " is outside 0 to 127" + where);
+            return Error("tile " + Clip(digits) + " is outside 0 to 127" + where);
         }
         tile = static_cast<int>(value);
         return Done();
     }
 
     Result EndOfLine() {
-        if (Peek() == ',') {
-            return Error("the line has more than " + std::to_string(worldmap::MapWidth) +
-                         " numbers");
-        }
         if (pos_ < text_.size() && text_[pos_] == '\r') {
             ++pos_;
         }
@@ -162,6 +204,10 @@ std::string WriteGridCsv(worldmap::GridView grid) {
 
 Result ParseGridCsv(const std::string& text, const std::string& name, worldmap::GridSpan grid) {
     return CsvReader(text, name).Read(grid);
+}
+
+Result ParseBlockCsv(const std::string& text, const std::string& name, edit::Block& block) {
+    return CsvReader(text, name).ReadBlock(block);
 }
 
 } // namespace formats

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "edit/GridOps.h"
 #include "formats/Result.h"
 #include "worldmap/RowCode.h"
 
@@ -16,5 +17,10 @@ std::string WriteGridCsv(worldmap::GridView grid);
 // end. Fails with Fault::BadData naming `name`, the line and the column of the first fault;
 // `grid` may then be partly written.
 Result ParseGridCsv(const std::string& text, const std::string& name, worldmap::GridSpan grid);
+
+// Reads a block to paste: lines of comma-separated tile numbers 0 to 127, every line as long
+// as the first, at most 256 lines of at most 256 numbers. The same looser forms and the same
+// messages as ParseGridCsv; a file with no numbers at all is bad data too.
+Result ParseBlockCsv(const std::string& text, const std::string& name, edit::Block& block);
 
 } // namespace formats

@@ -196,6 +196,13 @@ Result ApplyIps(const std::vector<uint8_t>& patch, const std::string& name,
             }
             pos = r.data + r.size;
         }
+        if (r.offset + r.size > IpsReach) {
+            char at[24];
+            std::snprintf(at, sizeof at, "0x%zX", r.offset);
+            return Malformed(name, r.data - RecordHeader,
+                             "a record of " + std::to_string(r.size) + " bytes at " + at +
+                                 " ends past the 16 MiB the format reaches");
+        }
         size = std::max(size, r.offset + r.size);
         records.push_back(r);
     }

@@ -23,6 +23,13 @@ struct Result {
     bool Ok() const { return fault == Fault::None; }
 };
 
+// A piece of the user's input to quote in a message: long ones are cut, so that an error
+// stays one readable line whatever the file holds.
+inline std::string Clip(const std::string& text) {
+    constexpr std::size_t Longest = 40;
+    return text.size() <= Longest ? text : text.substr(0, Longest) + "...";
+}
+
 inline Result Done() {
     return {};
 }

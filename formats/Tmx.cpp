@@ -5,6 +5,7 @@
 #include <QXmlStreamWriter>
 #include <vector>
 #include <zlib.h>
+#include <zstd.h>
 
 #include "gfx/TileRenderer.h"
 #include "worldmap/WorldMap.h"
@@ -26,6 +27,11 @@ struct Place {
     qint64 column = 0;
 };
 
+struct Tileset {
+    uint32_t firstGid = 0;
+    std::string label; // its name or source, for messages; may be empty
+};
+
 struct Layer {
     std::vector<uint32_t> gids;
     std::vector<Place> places; // one per gid, or one for the whole data
@@ -45,7 +51,7 @@ class TmxReader {
             return body;
         }
         if (!found_) {
-            return Fail(Fault::BadData, name_ + ": the map has no tile layer");
+            return ErrorAt({mapEndLine_, 0}, "the map has no tile layer");
         }
         return Tiles(grid);
     }
@@ -85,7 +91,7 @@ class TmxReader {
         }
         if (xml_.name() != QLatin1String("map")) {
             return Error("not a Tiled map: the first element is <" +
-                         xml_.name().toString().toStdString() + ">, not <map>");
+                         Clip(xml_.name().toString().toStdString()) + ">, not <map>");
         }
         uint32_t width = 0;
         uint32_t height = 0;
@@ -108,7 +114,9 @@ class TmxReader {
         while (!xml_.atEnd()) {
             xml_.readNext();
             if (xml_.isEndElement()) {
-                --depth;
+                if (--depth == 0) {
+                    mapEndLine_ = xml_.lineNumber();
+                }
                 continue;
             }
             if (!xml_.isStartElement()) {
@@ -120,7 +128,11 @@ class TmxReader {
                 if (!Number("firstgid", 0, first) || first == 0) {
                     return Error("a tileset has no valid firstgid");
                 }
-                firstGids_.push_back(first);
+                QString label = xml_.attributes().value(QLatin1String("name")).toString();
+                if (label.isEmpty()) {
+                    label = xml_.attributes().value(QLatin1String("source")).toString();
+                }
+                tilesets_.push_back({first, label.toStdString()});
             } else if (!found_ && xml_.name() == QLatin1String("layer")) {
                 if (Result layer = ReadLayer(); !layer.Ok()) {
                     return layer;
@@ -128,6 +140,9 @@ class TmxReader {
                 found_ = true;
                 --depth; // ReadLayer consumed the layer's end tag
             }
+        }
+        if (mapEndLine_ == 0) {
+            mapEndLine_ = xml_.lineNumber();
         }
         return xml_.hasError() ? XmlError() : Done();
     }
@@ -178,13 +193,13 @@ class TmxReader {
         if (encoding == QLatin1String("base64")) {
             return ReadBase64(body.toLatin1(), compression, start);
         }
-        return ErrorAt(start, "unknown data encoding \"" + encoding.toStdString() + "\"");
+        return ErrorAt(start, "unknown data encoding \"" + Clip(encoding.toStdString()) + "\"");
     }
 
     Result ReadXmlTiles() {
         while (xml_.readNextStartElement()) {
             if (xml_.name() != QLatin1String("tile")) {
-                return Error("unexpected <" + xml_.name().toString().toStdString() +
+                return Error("unexpected <" + Clip(xml_.name().toString().toStdString()) +
                              "> in the layer's data");
             }
             uint32_t gid = 0;
@@ -242,7 +257,7 @@ class TmxReader {
                 return ErrorAt(here, body[i] == ',' ? "a number is missing" : "not a number");
             }
             if (value > 0xFFFFFFFFull) {
-                return ErrorAt(here, "gid " + body.substr(digitsStart, i - digitsStart) +
+                return ErrorAt(here, "gid " + Clip(body.substr(digitsStart, i - digitsStart)) +
                                          " is too large");
             }
             if (layer_.gids.size() == static_cast<std::size_t>(worldmap::GridSize)) {
@@ -278,15 +293,23 @@ class TmxReader {
                 return ErrorAt(start, std::string("the layer's ") + (gzip ? "gzip" : "zlib") +
                                           " data is malformed");
             }
+        } else if (compression == QLatin1String("zstd")) {
+            if (!Unzstd(decoded.decoded, bytes)) {
+                return ErrorAt(start, "the layer's zstd data is malformed");
+            }
         } else {
-            return ErrorAt(start, "compression \"" + compression.toStdString() +
-                                      "\" is not supported (use zlib, gzip or none)");
+            return ErrorAt(start, "compression \"" + Clip(compression.toStdString()) +
+                                      "\" is not supported (use zlib, gzip, zstd or none)");
         }
+        // Exactly four bytes a cell: a length off by a few bytes is not a whole cell short.
+        const std::string expected = " (4 for each of 65536 cells)";
         if (bytes.size() > LayerBytes) {
-            return ErrorAt(start, "the layer holds more than 65536 cells");
+            return ErrorAt(start, "the layer's data holds more than " + std::to_string(LayerBytes) +
+                                      " bytes" + expected);
         }
-        if (bytes.size() != LayerBytes) {
-            return CheckCount(bytes.size() / CellBytes + (bytes.size() % CellBytes ? 1 : 0), start);
+        if (bytes.size() < LayerBytes) {
+            return ErrorAt(start, "the layer's data holds " + std::to_string(bytes.size()) +
+                                      " bytes, not " + std::to_string(LayerBytes) + expected);
         }
         for (std::size_t c = 0; c < LayerBytes; c += CellBytes) {
             layer_.gids.push_back(static_cast<uint32_t>(bytes[c]) | bytes[c + 1] << 8 |
@@ -315,6 +338,35 @@ class TmxReader {
         return result == Z_STREAM_END || full;
     }
 
+    // Like Inflate: at most one byte more than a layer needs. Frames may follow each other.
+    static bool Unzstd(const QByteArray& in, std::vector<uint8_t>& out) {
+        ZSTD_DCtx* context = ZSTD_createDCtx();
+        if (context == nullptr) {
+            return false;
+        }
+        out.assign(LayerBytes + 1, 0);
+        ZSTD_inBuffer input{in.data(), static_cast<std::size_t>(in.size()), 0};
+        ZSTD_outBuffer output{out.data(), out.size(), 0};
+        std::size_t left = 1; // nonzero while a frame is unfinished
+        bool ok = true;
+        while (input.pos < input.size && output.pos < output.size) {
+            left = ZSTD_decompressStream(context, &output, &input);
+            if (ZSTD_isError(left)) {
+                ok = false;
+                break;
+            }
+            if (left != 0 && input.pos == input.size && output.pos < output.size) {
+                ok = false; // the input ends inside a frame
+                break;
+            }
+        }
+        ZSTD_freeDCtx(context);
+        // A full buffer means more cells than a layer holds, which the caller reports.
+        const bool full = output.pos == output.size;
+        out.resize(output.pos);
+        return ok && (left == 0 || full) && !in.isEmpty();
+    }
+
     Result Tiles(worldmap::GridSpan grid) const {
         for (int i = 0; i < worldmap::GridSize; ++i) {
             const uint32_t gid = layer_.gids[static_cast<std::size_t>(i)];
@@ -328,14 +380,26 @@ class TmxReader {
             if (gid == 0) {
                 return ErrorAt(at, cell + "the cell is empty");
             }
-            uint32_t first = 0;
-            for (uint32_t f : firstGids_) {
-                if (f <= gid && f > first) {
-                    first = f;
+            // The tileset a gid belongs to is the one with the largest firstgid not above it;
+            // only the map's first tileset holds our tiles.
+            const Tileset* owner = nullptr;
+            for (const Tileset& t : tilesets_) {
+                if (t.firstGid <= gid && (owner == nullptr || t.firstGid > owner->firstGid)) {
+                    owner = &t;
                 }
             }
-            if (first == 0) {
+            if (owner == nullptr) {
                 return ErrorAt(at, cell + "gid " + std::to_string(gid) + " belongs to no tileset");
+            }
+            const uint32_t first = tilesets_.front().firstGid;
+            if (owner->firstGid != first) {
+                const std::string which =
+                    owner->label.empty() ? "with firstgid " + std::to_string(owner->firstGid)
+                                         : Clip(owner->label) + " (firstgid " +
+                                               std::to_string(owner->firstGid) + ")";
+                return ErrorAt(at, cell + "gid " + std::to_string(gid) + " belongs to the tileset " +
+                                       which + ", not to the map's first tileset (firstgid " +
+                                       std::to_string(first) + ")");
             }
             const uint32_t tile = gid - first;
             if (tile >= TileCount) {
@@ -348,7 +412,8 @@ class TmxReader {
 
     QXmlStreamReader xml_;
     const std::string& name_;
-    std::vector<uint32_t> firstGids_;
+    std::vector<Tileset> tilesets_; // in the order of the file
+    qint64 mapEndLine_ = 0;
     Layer layer_;
     bool found_ = false;
 };

@@ -15,9 +15,9 @@ std::string WriteTmx(worldmap::GridView grid, const std::string& tilesetImage,
                      const std::string& layerName);
 
 // Reads the first tile layer of a 256 x 256 Tiled map into `grid`: CSV, base64, and
-// base64 compressed with zlib or gzip; plain XML tiles too. A gid is turned into a tile
-// through the firstgid of the tileset it belongs to. An empty cell, a flipped or rotated
-// tile, or a tile outside 0 to 127 is bad data. Fails with Fault::BadData naming `name` and
+// base64 compressed with zlib, gzip or zstd; plain XML tiles too. Our tiles are the map's
+// first tileset, so a gid becomes gid minus that tileset's firstgid. An empty cell, a
+// flipped or rotated tile, a gid of another tileset, or a tile outside 0 to 127 is bad data. Fails with Fault::BadData naming `name` and
 // the line, and the cell where there is one.
 Result ParseTmx(const std::string& text, const std::string& name, worldmap::GridSpan grid);
 

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake pkg-config
     clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    zlib1g-dev
+    zlib1g-dev libzstd-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev
     fonts-liberation
     xvfb xdotool x11-utils imagemagick tiled xclip jq

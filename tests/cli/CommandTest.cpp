@@ -11,9 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <cstring>
 #include <tuple>
+#include <zstd.h>
 
 #include "demo/DemoRom.h"
+#include "edit/GridOps.h"
 #include "formats/GridCsv.h"
 #include "formats/Tmx.h"
 #include "gfx/StandardPalette.h"
@@ -185,8 +188,140 @@ TEST_F(CliCommand, AMapThatDoesNotFitIsRefusedWithWhatItNeeds) {
                   " bytes but only " + std::to_string(available) + " are available\n");
 }
 
+// A sequence of operations gives the grid that the same grid operations give, stored as the
+// core stores it.
+TEST_F(CliCommand, EditAppliesItsOperationsInOrderAsTheGridOperationsDo) {
+    Write("block.csv", std::string("1,2,3\r\n4,5,6\n7,8,9\n10,11,12\n"));
+    const RunResult r = Run({"edit", "rom.nes", "standard", "rect", "20,12,10,10,5", "set",
+                             "15,11,7", "fill", "0,0,3", "replace", "5,9", "paste", "block.csv",
+                             "254,253", "set", "255,255,0"});
+    ASSERT_EQ(r.code, 0) << r.err;
+
+    Grid grid = Decode(DemoRom(), 2);
+    edit::FillRect(grid, {{20, 12}, {10, 10}}, 5);
+    edit::SetCell(grid, {15, 11}, 7);
+    edit::FloodFill(grid, {0, 0}, 3);
+    edit::ReplaceTile(grid, 5, 9);
+    edit::Paste(grid, {3, 4, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}, {254, 253});
+    edit::SetCell(grid, {255, 255}, 0);
+    auto expected = std::make_unique<CRomImage>(DemoRom());
+    const worldmap::StoreReport report =
+        worldmap::StoreWorldMapReport(*expected, 2, grid, worldmap::CountFreeBytes(*expected));
+    ASSERT_EQ(report.status, worldmap::StoreStatus::Stored);
+    auto stored = std::make_unique<CRomImage>();
+    std::memcpy(stored->RomBytes, ReadBytes("rom.nes").data(), RomFileSize);
+    EXPECT_EQ(Decode(*stored, 2), grid);
+    EXPECT_EQ(BytesOf(*stored), BytesOf(*expected));
+    EXPECT_EQ(r.out, "Stored Standard World Map (" + std::to_string(report.newSize) +
+                         " bytes); free bytes: " +
+                         std::to_string(worldmap::CountFreeBytes(*expected)) + "\n");
+}
+
+// --dry-run measures the map with every check the store makes and writes nothing, on edit
+// and on import; a map that would not fit exits 3 all the same.
+TEST_F(CliCommand, DryRunPrintsWhatTheMapNeedsAndWritesNothing) {
+    const auto numbers = [](const worldmap::StoreReport& report) {
+        return "needs " + std::to_string(report.newSize) + " bytes, room " +
+               std::to_string(report.available) + " bytes";
+    };
+    Grid grid = Decode(DemoRom(), 1);
+    edit::FillRect(grid, {{0, 0}, {99, 99}}, 4);
+    const RunResult edited =
+        Run({"edit", "rom.nes", "--dry-run", "water", "rect", "0,0,99,99,4"});
+    EXPECT_EQ(edited.code, 0) << edited.err;
+    EXPECT_NE(edited.out.find(numbers(worldmap::MeasureStore(DemoRom(), 1, grid))), npos)
+        << edited.out;
+    EXPECT_EQ(std::count(edited.out.begin(), edited.out.end(), '\n'), 1);
+    EXPECT_EQ(ReadBytes("rom.nes"), BytesOf(DemoRom()));
+
+    testsupport::RomBuilder builder; // four one-tile maps: a region nearly all free
+    const auto rom = builder.Build();
+    Write("rom.nes", BytesOf(*rom));
+    const Grid noisy = testsupport::RandomGrid(5, 1, 0, 128);
+    Write("noisy.csv", formats::WriteGridCsv(noisy));
+    const worldmap::StoreReport tooBig = worldmap::MeasureStore(*rom, 1, noisy);
+    ASSERT_EQ(tooBig.status, worldmap::StoreStatus::DoesNotFit);
+    EXPECT_NE(Refused({"import", "rom.nes", "1", "noisy.csv", "--dry-run"}, 3).out.find(numbers(tooBig)),
+              npos);
+    Write("plain.csv", formats::WriteGridCsv(testsupport::StripedGrid(3)));
+    const RunResult fits = Run({"import", "--dry-run", "rom.nes", "1", "plain.csv"});
+    EXPECT_EQ(fits.code, 0) << fits.err;
+    EXPECT_NE(fits.out.find(numbers(worldmap::MeasureStore(*rom, 1, testsupport::StripedGrid(3)))),
+              npos);
+    EXPECT_EQ(ReadBytes("rom.nes"), BytesOf(*rom));
+}
+
+// A noisy block pasted over a whole map cannot fit: both numbers, and the ROM as it was.
+TEST_F(CliCommand, AnEditThatDoesNotFitIsRefusedWithWhatItNeeds) {
+    testsupport::RomBuilder builder;
+    const auto rom = builder.Build();
+    Write("rom.nes", BytesOf(*rom));
+    const Grid noisy = testsupport::RandomGrid(5, 1, 0, 128);
+    Write("noisy.csv", formats::WriteGridCsv(noisy));
+    const worldmap::StoreReport report = worldmap::MeasureStore(*rom, 0, noisy);
+    EXPECT_EQ(Refused({"edit", "rom.nes", "0", "paste", "noisy.csv", "0,0"}, 3).err,
+              "atlasforge-cli: rom.nes: Floating World Map needs " +
+                  std::to_string(report.newSize) + " bytes but only " +
+                  std::to_string(report.available) + " are available\n");
+}
+
+TEST_F(CliCommand, EditRefusesBadOperationsAndPasteFilesNamingThem) {
+    Write("ragged.csv", std::string("1,2\n3\n"));
+    Write("tile.csv", std::string("1,200\n"));
+    Write("empty.csv", std::string());
+    const std::pair<std::vector<std::string>, std::string> usage[] = {
+        {{"paint", "1,2,3"}, "paint: unknown operation"},
+        {{"set", "1,2"}, "set 1,2: set takes X,Y,T, 3 numbers, not 2"},
+        {{"set", "1,2,3,4"}, "set 1,2,3,4: set takes X,Y,T"},
+        {{"set", "256,0,5"}, "set 256,0,5: X 256 is outside 0 to 255"},
+        {{"set", "-1,0,5"}, "set -1,0,5: X -1 is outside 0 to 255"},
+        {{"rect", "0,0,1,1,128"}, "rect 0,0,1,1,128: T 128 is outside 0 to 127"},
+        {{"fill", "0,y,1"}, "fill 0,y,1: Y y is not a number"},
+        {{"replace", "1,,2"}, "replace 1,,2: replace takes A,B"},
+        {{"replace", "99999999999,2"}, "replace 99999999999,2: A 99999999999 is outside"},
+        {{"set", "1,1,1", "fill"}, "fill: fill needs X,Y,T"},
+        {{"paste", "ragged.csv"}, "paste: paste needs FILE X,Y"},
+        {{"paste", "ragged.csv", "0,300"}, "paste ragged.csv 0,300: Y 300 is outside 0 to 255"},
+    };
+    for (const auto& [ops, text] : usage) {
+        std::vector<std::string> args = {"edit", "rom.nes", "0"};
+        args.insert(args.end(), ops.begin(), ops.end());
+        EXPECT_NE(Refused(args, 1).err.find(text), npos) << text;
+    }
+    const std::tuple<std::string, int, std::string> files[] = {
+        {"missing.csv", 2, "missing.csv: cannot be read"},
+        {"ragged.csv", 4, "ragged.csv: line 2, column 2: the line has 1 of 2 numbers"},
+        {"tile.csv", 4, "tile.csv: line 1, column 3: tile 200 is outside 0 to 127"},
+        {"empty.csv", 4, "empty.csv: line 1, column 1: the file holds no tile numbers"},
+    };
+    for (const auto& [file, code, text] : files) {
+        EXPECT_NE(Refused({"edit", "rom.nes", "0", "set", "0,0,1", "paste", file, "0,0"}, code)
+                      .err.find(text),
+                  npos)
+            << text;
+    }
+    EXPECT_NE(Refused({"edit", "rom.nes", "0"}, 1).err.find("too few arguments"), npos);
+}
+
+// Our export of an all-0 map with its layer's <data> replaced and `tilesets` added after ours.
+std::string TmxWith(const std::string& data, const std::string& tilesets = "") {
+    std::string tmx = formats::WriteTmx(Grid{}, "t.png", "a");
+    const auto from = tmx.find("<data"), to = tmx.find("</data>") + 7;
+    tmx.replace(from, to - from, data);
+    return tmx.insert(tmx.find("<layer"), tilesets);
+}
+
 TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
     Write("bad.csv", std::string("1,2,3\n"));
+    Write("short.tmx", TmxWith("<data encoding=\"base64\">" +
+                               QByteArray(262143, 1).toBase64().toStdString() + "</data>"));
+    std::string gids = "134";
+    for (int i = 1; i < worldmap::GridSize; ++i) {
+        gids += ",1";
+    }
+    Write("other.tmx", TmxWith("<data encoding=\"csv\">" + gids + "</data>",
+                               "<tileset firstgid=\"129\" name=\"other\"/>"));
+    Write("far.ips", std::string("PATCH\xFF\xFF\xFF\0\2abEOF"));
     Write("bad.tmx", std::string("<map width=\"256\" height=\"256\"><tileset firstgid=\"1\"/>"));
     Write("bad.ips", std::string("PATCH\0\0", 7));
     Write("short.pal", Bytes(100, 0));
@@ -197,6 +332,9 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
          "atlasforge-cli: bad.csv: line 1, column 6: the line has 3 of 256 numbers\n"},
         {{"import", "rom.nes", "0", "bad.tmx"}, 4, "bad.tmx: line 1"},
         {{"patch", "rom.nes", "bad.ips"}, 4, "bad.ips: offset 5"},
+        {{"patch", "rom.nes", "far.ips", "far.nes"}, 4, "far.ips: offset 5"},
+        {{"import", "rom.nes", "0", "short.tmx"}, 4, "262143 bytes"},
+        {{"import", "rom.nes", "0", "other.tmx"}, 4, "cell x 0, y 0: gid 134 belongs to the tileset other"},
         {{"tiles", "rom.nes", "0", "t.png", "--palette", "short.pal"}, 4, "short.pal"},
         {{"info", "small.nes"}, 4, "small.nes"},
         {{"info", "missing.nes"}, 2, "missing.nes"},
@@ -213,8 +351,9 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
         EXPECT_NE(Refused(args, code).err.find(text), npos) << text;
     }
     EXPECT_FALSE(std::filesystem::exists("t.png"));
+    EXPECT_FALSE(std::filesystem::exists("far.nes"));
     for (const std::string command :
-         {"", "info", "export", "import", "tiles", "enemies", "diff", "patch", "demo"}) {
+         {"", "info", "export", "import", "edit", "tiles", "enemies", "diff", "patch", "demo"}) {
         const RunResult help = command.empty() ? Run({"--help"}) : Run({command, "--help"});
         EXPECT_EQ(std::pair(help.code, help.out.rfind("Usage: atlasforge-cli " + command, 0)),
                   std::pair(0, std::size_t{0}));
@@ -284,6 +423,23 @@ TEST_F(CliCommand, DiffAndPatchReproduceTheEditedFile) {
     EXPECT_EQ(ReadBytes("rom.nes"), edited);
 }
 
+// Our export of `grid` with its layer in base64 compressed by zstd.
+std::string ZstdTmx(const Grid& grid) {
+    std::vector<uint32_t> gids(grid.begin(), grid.end());
+    for (uint32_t& gid : gids) {
+        gid += 1; // little-endian, as the format stores it, on this machine
+    }
+    std::string packed(gids.size() * 4, '\0');
+    std::memcpy(packed.data(), gids.data(), packed.size());
+    std::string coded(ZSTD_compressBound(packed.size()), '\0');
+    coded.resize(ZSTD_compress(coded.data(), coded.size(), packed.data(), packed.size(), 3));
+    std::string tmx = formats::WriteTmx(grid, "m-tileset.png", "a");
+    const auto from = tmx.find("<data"), to = tmx.find("</data>") + 7;
+    return tmx.replace(from, to - from,
+                       "<data encoding=\"base64\" compression=\"zstd\">" +
+                           QByteArray::fromStdString(coded).toBase64().toStdString() + "</data>");
+}
+
 // Tiled itself, headless, with its settings kept in the test's folder: it reads every map we
 // export cell for cell, and the TMX it writes imports to the bytes it came from.
 TEST_F(CliCommand, TiledReadsEveryMapWeExportAndWhatItWritesImports) {
@@ -312,6 +468,11 @@ TEST_F(CliCommand, TiledReadsEveryMapWeExportAndWhatItWritesImports) {
         EXPECT_EQ(cells, std::vector<int>(grid.begin(), grid.end())) << m;
         ASSERT_TRUE(tiled("tmx", "t.tmx")) << m;
         Imports(m, "t.tmx", DemoRom());
+        // Tiled writes a layer in the compression it read it in: zstd here.
+        Write("m.tmx", ZstdTmx(grid));
+        ASSERT_TRUE(tiled("tmx", "z.tmx")) << m;
+        EXPECT_NE(ReadText("z.tmx").find("compression=\"zstd\""), npos);
+        Imports(m, "z.tmx", DemoRom());
     }
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <zlib.h>
+#include <zstd.h>
 
 #include "formats/GridCsv.h"
 #include "formats/Ips.h"
@@ -52,6 +53,8 @@ TEST(GridCsv, NamesTheLineAndColumnOfBadData) {
         {third("7,128" + row.substr(3)), at + "3: tile 128 is outside 0 to 127 (cell x 1, y 2)"},
         {third("7,-1" + row.substr(3)), at + "3: tile -1 is outside 0 to 127 (cell x 1, y 2)"},
         {third("7,x" + row.substr(3)), at + "3: not a number (cell x 1, y 2)"},
+        {third("7," + std::string(1000, '9') + row.substr(3)),
+         at + "3: tile " + std::string(40, '9') + "... is outside 0 to 127 (cell x 1, y 2)"},
         {third("7,,7" + row.substr(5)), at + "3: a number is missing (cell x 1, y 2)"},
         {third("7 7" + row.substr(3)), at + "3: not a number (cell x 0, y 2)"},
         {third("7,7"), at + "4: the line has 2 of 256 numbers"},
@@ -65,6 +68,43 @@ TEST(GridCsv, NamesTheLineAndColumnOfBadData) {
         Grid grid{};
         const formats::Result result = formats::ParseGridCsv(text, "map.csv", grid);
         EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, message));
+    }
+}
+
+TEST(GridCsv, ReadsBlocksInTheSameLooseFormsAndNamesBadData) {
+    const auto blockOf = [](const std::string& text) {
+        edit::Block block;
+        const formats::Result result = formats::ParseBlockCsv(text, "b.csv", block);
+        EXPECT_TRUE(result.Ok()) << result.message;
+        return std::tuple(block.width, block.height, block.tiles);
+    };
+    using Tiles = std::vector<uint8_t>;
+    EXPECT_EQ(blockOf("1,2,3\n4,5,6\n"), std::tuple(3, 2, Tiles{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(blockOf("\xEF\xBB\xBF 1 ,\t2\r\n3,4"), std::tuple(2, 2, Tiles{1, 2, 3, 4}));
+    EXPECT_EQ(blockOf("127\n\n \r\n"), std::tuple(1, 1, Tiles{127}));
+    const Grid whole = testsupport::RandomGrid(2, 1, 0, 128);
+    EXPECT_EQ(blockOf(formats::WriteGridCsv(whole)),
+              std::tuple(256, 256, Tiles(whole.begin(), whole.end())));
+
+    std::string wide = "1", tall = "1\n";
+    for (int i = 0; i < 256; ++i) {
+        wide += ",1";
+        tall += "1\n";
+    }
+    const std::pair<std::string, std::string> cases[] = {
+        {"1,2\n3\n", "line 2, column 2: the line has 1 of 2 numbers"},
+        {"1,2\n3,4,5\n", "line 2, column 4: the line has more than 2 numbers"},
+        {"1,128\n", "line 1, column 3: tile 128 is outside 0 to 127 (cell x 1, y 0)"},
+        {"1\n\n2\n", "line 2, column 1: a number is missing (cell x 0, y 1)"},
+        {"", "line 1, column 1: the file holds no tile numbers"},
+        {" \r\n\n", "line 1, column 1: the file holds no tile numbers"},
+        {wide, "line 1, column 512: the line has more than 256 numbers"},
+        {tall, "line 257, column 1: more than 256 lines"},
+    };
+    for (const auto& [text, message] : cases) {
+        edit::Block block;
+        const formats::Result result = formats::ParseBlockCsv(text, "b.csv", block);
+        EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, "b.csv: " + message));
     }
 }
 
@@ -109,6 +149,22 @@ QByteArray Deflate(const QByteArray& raw, bool gzip) {
     return out;
 }
 
+QByteArray Zstd(const QByteArray& raw) {
+    QByteArray out(static_cast<qsizetype>(ZSTD_compressBound(static_cast<std::size_t>(raw.size()))), 0);
+    const std::size_t size = ZSTD_compress(out.data(), static_cast<std::size_t>(out.size()),
+                                           raw.data(), static_cast<std::size_t>(raw.size()), 3);
+    EXPECT_FALSE(ZSTD_isError(size));
+    out.resize(static_cast<qsizetype>(size));
+    return out;
+}
+
+QByteArray Compressed(const QByteArray& raw, const std::string& compression) {
+    return compression == "zlib"   ? Deflate(raw, false)
+           : compression == "gzip" ? Deflate(raw, true)
+           : compression == "zstd" ? Zstd(raw)
+                                   : raw;
+}
+
 std::string Base64Data(const QByteArray& bytes, const std::string& compression = "") {
     return "<data encoding=\"base64\"" +
            (compression.empty() ? ""s : " compression=\"" + compression + "\"") + ">\n   " +
@@ -121,8 +177,9 @@ TEST(Tmx, ReadsWhatWeWriteAndEveryEncodingThroughTheTilesetsFirstGid) {
     EXPECT_NE(ours.find("<image source=\"sheet &amp; co.png\" width=\"256\" height=\"128\"/>"),
               npos);
     EXPECT_NE(ours.find("firstgid=\"1\""), npos);
-    // The others hold tiles of the second tileset, whose first gid is 200.
-    const std::string tilesets = Tileset + "<tileset firstgid=\"200\" source=\"u.tsx\"/>\n";
+    // The others hold tiles of our tileset at first gid 200, beside a second one no cell uses.
+    const std::string tilesets = "<tileset firstgid=\"200\" source=\"t.tsx\"/>\n"
+                                 "<tileset firstgid=\"328\" source=\"u.tsx\"/>\n";
     Gids gids;
     std::string xmlTiles = "<data>\n";
     for (uint8_t t : grid) {
@@ -135,6 +192,7 @@ TEST(Tmx, ReadsWhatWeWriteAndEveryEncodingThroughTheTilesetsFirstGid) {
         Map(Base64Data(Packed(gids)), tilesets),
         Map(Base64Data(Deflate(Packed(gids), false), "zlib"), tilesets),
         Map(Base64Data(Deflate(Packed(gids), true), "gzip"), tilesets),
+        Map(Base64Data(Zstd(Packed(gids)), "zstd"), tilesets),
         Map(xmlTiles + "</data>\n", tilesets),
     };
     for (const std::string& text : texts) {
@@ -147,8 +205,8 @@ TEST(Tmx, ReadsWhatWeWriteAndEveryEncodingThroughTheTilesetsFirstGid) {
 
 TEST(Tmx, RefusesCellsItCannotStoreAndMalformedMaps) {
     // Cell (3, 2) is on line 8: the <data> tag is on line 5 and row 0 follows it.
-    const auto withCell = [](uint32_t gid) {
-        Gids gids(worldmap::GridSize, 1);
+    const auto withCell = [](uint32_t gid, uint32_t others = 1) {
+        Gids gids(worldmap::GridSize, others);
         gids[2 * 256 + 3] = gid;
         return gids;
     };
@@ -159,6 +217,17 @@ TEST(Tmx, RefusesCellsItCannotStoreAndMalformedMaps) {
         {Map(CsvData(withCell(0x20000001u))), at + "the tile is flipped or rotated"},
         {Map(CsvData(withCell(129))), at + "tile 128 is outside 0 to 127"},
         {Map(Base64Data(Packed(withCell(0)))), "map.tmx: line 5: cell x 3, y 2: the cell is empty"},
+        // Only the map's first tileset holds our tiles; a cell of any other is refused.
+        {Map(CsvData(withCell(134)), "<tileset firstgid=\"1\"/><tileset firstgid=\"129\" source=\"u.tsx\"/>\n"),
+         at + "gid 134 belongs to the tileset u.tsx (firstgid 129), not to the map's first "
+              "tileset (firstgid 1)"},
+        {Map(CsvData(withCell(134)), "<tileset firstgid=\"1\"/><tileset firstgid=\"129\" name=\"" +
+                                         std::string(60, 'n') + "\"/>\n"),
+         at + "gid 134 belongs to the tileset " + std::string(40, 'n') +
+             "... (firstgid 129), not to the map's first tileset (firstgid 1)"},
+        {Map(CsvData(withCell(1, 2)), "<tileset firstgid=\"2\"/><tileset firstgid=\"1\"/>\n"),
+         at + "gid 1 belongs to the tileset with firstgid 1, not to the map's first tileset "
+              "(firstgid 2)"},
     };
     Grid grid{};
     for (const auto& [text, message] : cells) {
@@ -180,7 +249,9 @@ TEST(Tmx, RefusesCellsItCannotStoreAndMalformedMaps) {
         Map(CsvData(Gids(100, 1))),
         Map(Base64Data(packed.left(1000))),
         Map(Base64Data(packed.left(5000), "zlib")), // not zlib data
-        Map(Base64Data(Deflate(packed, false), "zstd")),
+        Map(Base64Data(Deflate(packed, false), "zstd")), // not zstd data
+        Map(Base64Data(packed.left(5000), "zstd")),
+        Map(Base64Data(packed, "lzma")),
         Map("<data encoding=\"csv\">1,2,x</data>\n"),
         Map(""), // layer without data
     };
@@ -189,6 +260,53 @@ TEST(Tmx, RefusesCellsItCannotStoreAndMalformedMaps) {
         EXPECT_EQ(result.fault, BadData) << text.substr(0, 300);
         EXPECT_EQ(result.message.rfind("map.tmx: line ", 0), 0u) << result.message;
     }
+}
+
+// A binary layer is four bytes a cell: a few bytes short or over, in any compression, is bad
+// data naming where the data starts and what it held.
+TEST(Tmx, BinaryDataOfTheWrongLengthIsRefused) {
+    const QByteArray packed = Packed(Gids(worldmap::GridSize, 1));
+    for (const std::string compression : {"", "zlib", "gzip", "zstd"}) {
+        const std::string attribute = compression.empty() ? "" : " compression=\"" + compression + "\"";
+        const std::string at = "map.tmx: line 5, column " +
+                               std::to_string(std::string("<data encoding=\"base64\">").size() +
+                                              attribute.size()) + ": the layer's data holds ";
+        for (int change : {-1, -2, -3, -4, 1, 4}) {
+            const QByteArray raw = change < 0 ? packed.left(packed.size() + change)
+                                              : packed + QByteArray(change, 1);
+            const std::string message =
+                change < 0 ? at + std::to_string(raw.size()) + " bytes, not 262144 (4 for each of 65536 cells)"
+                           : at + "more than 262144 bytes (4 for each of 65536 cells)";
+            Grid grid{};
+            const formats::Result result =
+                formats::ParseTmx(Map(Base64Data(Compressed(raw, compression), compression)), "map.tmx", grid);
+            EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, message));
+        }
+    }
+}
+
+// Error lines quote at most 40 characters of what they name, and always name a line.
+TEST(Tmx, MessagesStayShortAndNameALine) {
+    const std::string many(1000, '7'), word(1000, 'x');
+    const std::string texts[] = {
+        Map("<data encoding=\"csv\">" + many + "</data>\n"),
+        Map("<data encoding=\"" + word + "\">1</data>\n"),
+        Map("<data encoding=\"base64\" compression=\"" + word + "\">AAAA</data>\n"),
+        Map("<data><" + word + "/></data>\n"),
+        "<" + word + "/>",
+    };
+    Grid grid{};
+    for (const std::string& text : texts) {
+        const formats::Result result = formats::ParseTmx(text, "map.tmx", grid);
+        EXPECT_EQ(result.fault, BadData);
+        EXPECT_LT(result.message.size(), 160u) << result.message;
+        EXPECT_NE(result.message.find(std::string(40, text == texts[0] ? '7' : 'x') + "..."), npos)
+            << result.message;
+    }
+    const formats::Result none =
+        formats::ParseTmx("<map width=\"256\" height=\"256\">\n" + Tileset + "\n</map>\n", "map.tmx", grid);
+    EXPECT_EQ(std::pair(none.fault, none.message),
+              std::pair(BadData, "map.tmx: line 4: the map has no tile layer"s));
 }
 
 Bytes Patch(const Bytes& original, const Bytes& edited) {
@@ -249,6 +367,8 @@ TEST(Ips, RunRecordsTruncationTheEndMarkAndTheReach) {
     EXPECT_EQ(formats::MakeIps(small, big, out).fault, BadData);
     EXPECT_EQ(formats::MakeIps(big, small, out).fault, BadData);
     EXPECT_TRUE(formats::MakeIps(small, Bytes(formats::IpsReach, 1), out).Ok());
+    const std::string last = "PATCH\xFF\xFF\xFF\0\1\x42" "EOF"s; // the last byte in reach
+    EXPECT_EQ(Apply(small, Bytes(last.begin(), last.end())).size(), formats::IpsReach);
 }
 
 TEST(Ips, MalformedPatchesNameTheOffsetAndChangeNothing) {
@@ -261,6 +381,10 @@ TEST(Ips, MalformedPatchesNameTheOffsetAndChangeNothing) {
         {"PATCH\0\0\1\0\0\0\4"s, "offset 5 (0x5): a run record is cut short"},
         {"PATCH\0\0\1\0\0\0\0\7EOF"s, "offset 5 (0x5): a run record of length 0"},
         {"PATCHEOF\1", "offset 8 (0x8): 1 unexpected bytes after the EOF mark"},
+        {"PATCH\xFF\xFF\xFF\0\2abEOF"s,
+         "offset 5 (0x5): a record of 2 bytes at 0xFFFFFF ends past the 16 MiB the format reaches"},
+        {"PATCH\0\0\0\0\0\0\1\0\xFF\xFF\xF0\0\0\0\x20\7EOF"s,
+         "offset 13 (0xD): a record of 32 bytes at 0xFFFFF0 ends past the 16 MiB the format reaches"},
         {"PATCHEOF\0\1\0"s,
          "offset 8 (0x8): the truncation length 256 is beyond the patched file's 16 bytes"},
     };
