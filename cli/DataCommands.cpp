@@ -24,7 +24,7 @@ void PrintEnemyCsv(const std::vector<text::EnemyInfo>& enemies) {
     for (std::size_t i = 0; i < enemies.size(); ++i) {
         const text::EnemyInfo& e = enemies[i];
         const auto& r = e.record;
-        std::printf("%zu,%s,%d,%d", i, CsvField(e.name).c_str(), r[0], r[1] | r[2] << 8);
+        std::printf("%zu,%s,%d,%d", i, CsvField(e.name).c_str(), e.BackAttack(), e.Hp());
         for (std::size_t b = 3; b < r.size(); ++b) {
             std::printf(",%d", r[b]);
         }

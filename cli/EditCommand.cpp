@@ -29,10 +29,8 @@ struct OpSyntax {
 };
 
 constexpr OpSyntax OpList[] = {
-    {OpKind::Set, "set", "X,Y,T", false},
-    {OpKind::Rect, "rect", "X0,Y0,X1,Y1,T", false},
-    {OpKind::Fill, "fill", "X,Y,T", false},
-    {OpKind::Replace, "replace", "A,B", false},
+    {OpKind::Set, "set", "X,Y,T", false},   {OpKind::Rect, "rect", "X0,Y0,X1,Y1,T", false},
+    {OpKind::Fill, "fill", "X,Y,T", false}, {OpKind::Replace, "replace", "A,B", false},
     {OpKind::Paste, "paste", "X,Y", true},
 };
 
@@ -163,9 +161,8 @@ Result RunEdit(const Args& args) {
         return map;
     }
     std::vector<Op> ops;
-    if (Result parsed =
-            ParseOps(std::vector<std::string>(args.positional.begin() + 2, args.positional.end()),
-                     ops);
+    if (Result parsed = ParseOps(
+            std::vector<std::string>(args.positional.begin() + 2, args.positional.end()), ops);
         !parsed.Ok()) {
         return parsed;
     }
@@ -181,7 +178,8 @@ Result RunEdit(const Args& args) {
         if (Result read = ReadFile(op.file, bytes); !read.Ok()) {
             return read;
         }
-        if (Result block = ParseBlockCsv(std::string(bytes.begin(), bytes.end()), op.file, op.block);
+        if (Result block =
+                ParseBlockCsv(std::string(bytes.begin(), bytes.end()), op.file, op.block);
             !block.Ok()) {
             return block;
         }

@@ -9,8 +9,8 @@ namespace {
 
 using cli::Args;
 using cli::CommandSyntax;
-using cli::Result;
 using cli::Fault;
+using cli::Result;
 
 struct Command {
     CommandSyntax syntax;
@@ -154,6 +154,6 @@ int main(int argc, char** argv) {
         }
         return Report(outcome);
     }
-    return Report(cli::Fail(Fault::Usage,
-                            "unknown command " + name + " (atlasforge-cli --help lists them)"));
+    return Report(
+        cli::Fail(Fault::Usage, "unknown command " + name + " (atlasforge-cli --help lists them)"));
 }

@@ -46,7 +46,7 @@ Result LoadRom(const std::string& path, CRomImage& rom) {
     }
     if (bytes.size() != RomFileSize) {
         return Fail(Fault::BadData, path + ": not a ROM image of " + std::to_string(RomFileSize) +
-                                     " bytes (it has " + std::to_string(bytes.size()) + ")");
+                                        " bytes (it has " + std::to_string(bytes.size()) + ")");
     }
     std::memcpy(rom.RomBytes, bytes.data(), RomFileSize);
     rom.RomPath = path;

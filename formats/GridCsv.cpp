@@ -107,7 +107,7 @@ class CsvReader {
 
     Result Error(const std::string& what) const {
         return Fail(Fault::BadData, name_ + ": line " + std::to_string(line_) + ", column " +
-                                     std::to_string(pos_ - lineStart_ + 1) + ": " + what);
+                                        std::to_string(pos_ - lineStart_ + 1) + ": " + what);
     }
 
     Result Cell(int x, int y, int& tile) {

@@ -119,11 +119,11 @@ Result Malformed(const std::string& name, std::size_t at, const std::string& wha
 } // namespace
 
 Result MakeIps(const std::vector<uint8_t>& original, const std::vector<uint8_t>& edited,
-                std::vector<uint8_t>& patch) {
+               std::vector<uint8_t>& patch) {
     if (original.size() > IpsReach || edited.size() > IpsReach) {
         return Fail(Fault::BadData, "an IPS patch reaches only the first 16 MiB; the files have " +
-                                     std::to_string(original.size()) + " and " +
-                                     std::to_string(edited.size()) + " bytes");
+                                        std::to_string(original.size()) + " and " +
+                                        std::to_string(edited.size()) + " bytes");
     }
     patch.assign(Magic, Magic + sizeof Magic);
     IpsWriter writer(edited, patch);
@@ -158,7 +158,7 @@ Result MakeIps(const std::vector<uint8_t>& original, const std::vector<uint8_t>&
 }
 
 Result ApplyIps(const std::vector<uint8_t>& patch, const std::string& name,
-                 std::vector<uint8_t>& data) {
+                std::vector<uint8_t>& data) {
     if (patch.size() < sizeof Magic || std::memcmp(patch.data(), Magic, sizeof Magic) != 0) {
         return Malformed(name, 0, "not an IPS patch (it does not start with PATCH)");
     }

@@ -393,12 +393,13 @@ class TmxReader {
             }
             const uint32_t first = tilesets_.front().firstGid;
             if (owner->firstGid != first) {
-                const std::string which =
-                    owner->label.empty() ? "with firstgid " + std::to_string(owner->firstGid)
-                                         : Clip(owner->label) + " (firstgid " +
-                                               std::to_string(owner->firstGid) + ")";
-                return ErrorAt(at, cell + "gid " + std::to_string(gid) + " belongs to the tileset " +
-                                       which + ", not to the map's first tileset (firstgid " +
+                const std::string which = owner->label.empty()
+                                              ? "with firstgid " + std::to_string(owner->firstGid)
+                                              : Clip(owner->label) + " (firstgid " +
+                                                    std::to_string(owner->firstGid) + ")";
+                return ErrorAt(at, cell + "gid " + std::to_string(gid) +
+                                       " belongs to the tileset " + which +
+                                       ", not to the map's first tileset (firstgid " +
                                        std::to_string(first) + ")");
             }
             const uint32_t tile = gid - first;

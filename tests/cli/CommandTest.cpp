@@ -8,10 +8,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <cstring>
 #include <tuple>
 #include <zstd.h>
 
@@ -163,8 +163,7 @@ TEST_F(CliCommand, ImportStoresWhatTheCoreStores) {
         edited[100 * 256 + x] = 7; // a line of towns
     }
     auto expected = std::make_unique<CRomImage>(DemoRom());
-    ASSERT_TRUE(
-        worldmap::StoreWorldMap(*expected, 2, edited, worldmap::CountFreeBytes(*expected)));
+    ASSERT_TRUE(worldmap::StoreWorldMap(*expected, 2, edited, worldmap::CountFreeBytes(*expected)));
     Write("e.csv", formats::WriteGridCsv(edited));
     Imports("standard", "e.csv", *expected);
     Write("rom.nes", BytesOf(DemoRom()));
@@ -192,9 +191,9 @@ TEST_F(CliCommand, AMapThatDoesNotFitIsRefusedWithWhatItNeeds) {
 // core stores it.
 TEST_F(CliCommand, EditAppliesItsOperationsInOrderAsTheGridOperationsDo) {
     Write("block.csv", std::string("1,2,3\r\n4,5,6\n7,8,9\n10,11,12\n"));
-    const RunResult r = Run({"edit", "rom.nes", "standard", "rect", "20,12,10,10,5", "set",
-                             "15,11,7", "fill", "0,0,3", "replace", "5,9", "paste", "block.csv",
-                             "254,253", "set", "255,255,0"});
+    const RunResult r =
+        Run({"edit", "rom.nes", "standard", "rect", "20,12,10,10,5", "set", "15,11,7", "fill",
+             "0,0,3", "replace", "5,9", "paste", "block.csv", "254,253", "set", "255,255,0"});
     ASSERT_EQ(r.code, 0) << r.err;
 
     Grid grid = Decode(DemoRom(), 2);
@@ -226,8 +225,7 @@ TEST_F(CliCommand, DryRunPrintsWhatTheMapNeedsAndWritesNothing) {
     };
     Grid grid = Decode(DemoRom(), 1);
     edit::FillRect(grid, {{0, 0}, {99, 99}}, 4);
-    const RunResult edited =
-        Run({"edit", "rom.nes", "--dry-run", "water", "rect", "0,0,99,99,4"});
+    const RunResult edited = Run({"edit", "rom.nes", "--dry-run", "water", "rect", "0,0,99,99,4"});
     EXPECT_EQ(edited.code, 0) << edited.err;
     EXPECT_NE(edited.out.find(numbers(worldmap::MeasureStore(DemoRom(), 1, grid))), npos)
         << edited.out;
@@ -241,8 +239,9 @@ TEST_F(CliCommand, DryRunPrintsWhatTheMapNeedsAndWritesNothing) {
     Write("noisy.csv", formats::WriteGridCsv(noisy));
     const worldmap::StoreReport tooBig = worldmap::MeasureStore(*rom, 1, noisy);
     ASSERT_EQ(tooBig.status, worldmap::StoreStatus::DoesNotFit);
-    EXPECT_NE(Refused({"import", "rom.nes", "1", "noisy.csv", "--dry-run"}, 3).out.find(numbers(tooBig)),
-              npos);
+    EXPECT_NE(
+        Refused({"import", "rom.nes", "1", "noisy.csv", "--dry-run"}, 3).out.find(numbers(tooBig)),
+        npos);
     Write("plain.csv", formats::WriteGridCsv(testsupport::StripedGrid(3)));
     const RunResult fits = Run({"import", "--dry-run", "rom.nes", "1", "plain.csv"});
     EXPECT_EQ(fits.code, 0) << fits.err;
@@ -334,7 +333,9 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
         {{"patch", "rom.nes", "bad.ips"}, 4, "bad.ips: offset 5"},
         {{"patch", "rom.nes", "far.ips", "far.nes"}, 4, "far.ips: offset 5"},
         {{"import", "rom.nes", "0", "short.tmx"}, 4, "262143 bytes"},
-        {{"import", "rom.nes", "0", "other.tmx"}, 4, "cell x 0, y 0: gid 134 belongs to the tileset other"},
+        {{"import", "rom.nes", "0", "other.tmx"},
+         4,
+         "cell x 0, y 0: gid 134 belongs to the tileset other"},
         {{"tiles", "rom.nes", "0", "t.png", "--palette", "short.pal"}, 4, "short.pal"},
         {{"info", "small.nes"}, 4, "small.nes"},
         {{"info", "missing.nes"}, 2, "missing.nes"},

@@ -39,7 +39,9 @@ TEST(RowCode, RunsLiteralsTheSentinelSharedRowsAndOverlongRows) {
     };
     for (const auto& [row, coded] : cases) {
         uint8_t out[256];
-        EXPECT_EQ(Bytes(out, out + worldmap::EncodeRow(std::span<const uint8_t, 256>(row.data(), 256), out)), coded);
+        EXPECT_EQ(Bytes(out, out + worldmap::EncodeRow(
+                                       std::span<const uint8_t, 256>(row.data(), 256), out)),
+                  coded);
     }
     // Rows 3, 7 and 9 become equal to row 100 (and 228): all share row 3's copy, stored 4th.
     Grid g = StripedGrid(0);
@@ -185,9 +187,9 @@ TEST(StoreProperties, RandomEditSequencesKeepTheLayoutAndLoseNothing) {
             const auto measured = worldmap::MeasureStore(*rom, m, edited);
             ASSERT_EQ(Image(*rom), before);
             const auto report = worldmap::StoreWorldMapReport(*rom, m, edited, free);
-            ASSERT_EQ(std::tuple(measured.status, measured.newSize, measured.oldSize,
-                                 measured.available),
-                      std::tuple(report.status, report.newSize, report.oldSize, report.available));
+            ASSERT_EQ(
+                std::tuple(measured.status, measured.newSize, measured.oldSize, measured.available),
+                std::tuple(report.status, report.newSize, report.oldSize, report.available));
             const int delta = report.newSize - report.oldSize;
             ++outcomes[report.status == worldmap::StoreStatus::Stored];
             if (report.status != worldmap::StoreStatus::Stored) {

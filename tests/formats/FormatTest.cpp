@@ -150,7 +150,8 @@ QByteArray Deflate(const QByteArray& raw, bool gzip) {
 }
 
 QByteArray Zstd(const QByteArray& raw) {
-    QByteArray out(static_cast<qsizetype>(ZSTD_compressBound(static_cast<std::size_t>(raw.size()))), 0);
+    QByteArray out(static_cast<qsizetype>(ZSTD_compressBound(static_cast<std::size_t>(raw.size()))),
+                   0);
     const std::size_t size = ZSTD_compress(out.data(), static_cast<std::size_t>(out.size()),
                                            raw.data(), static_cast<std::size_t>(raw.size()), 3);
     EXPECT_FALSE(ZSTD_isError(size));
@@ -218,7 +219,8 @@ TEST(Tmx, RefusesCellsItCannotStoreAndMalformedMaps) {
         {Map(CsvData(withCell(129))), at + "tile 128 is outside 0 to 127"},
         {Map(Base64Data(Packed(withCell(0)))), "map.tmx: line 5: cell x 3, y 2: the cell is empty"},
         // Only the map's first tileset holds our tiles; a cell of any other is refused.
-        {Map(CsvData(withCell(134)), "<tileset firstgid=\"1\"/><tileset firstgid=\"129\" source=\"u.tsx\"/>\n"),
+        {Map(CsvData(withCell(134)),
+             "<tileset firstgid=\"1\"/><tileset firstgid=\"129\" source=\"u.tsx\"/>\n"),
          at + "gid 134 belongs to the tileset u.tsx (firstgid 129), not to the map's first "
               "tileset (firstgid 1)"},
         {Map(CsvData(withCell(134)), "<tileset firstgid=\"1\"/><tileset firstgid=\"129\" name=\"" +
@@ -248,7 +250,7 @@ TEST(Tmx, RefusesCellsItCannotStoreAndMalformedMaps) {
         Map(CsvData(gids), ""), // no tileset
         Map(CsvData(Gids(100, 1))),
         Map(Base64Data(packed.left(1000))),
-        Map(Base64Data(packed.left(5000), "zlib")), // not zlib data
+        Map(Base64Data(packed.left(5000), "zlib")),      // not zlib data
         Map(Base64Data(Deflate(packed, false), "zstd")), // not zstd data
         Map(Base64Data(packed.left(5000), "zstd")),
         Map(Base64Data(packed, "lzma")),
@@ -267,19 +269,22 @@ TEST(Tmx, RefusesCellsItCannotStoreAndMalformedMaps) {
 TEST(Tmx, BinaryDataOfTheWrongLengthIsRefused) {
     const QByteArray packed = Packed(Gids(worldmap::GridSize, 1));
     for (const std::string compression : {"", "zlib", "gzip", "zstd"}) {
-        const std::string attribute = compression.empty() ? "" : " compression=\"" + compression + "\"";
-        const std::string at = "map.tmx: line 5, column " +
-                               std::to_string(std::string("<data encoding=\"base64\">").size() +
-                                              attribute.size()) + ": the layer's data holds ";
+        const std::string attribute =
+            compression.empty() ? "" : " compression=\"" + compression + "\"";
+        const std::string at =
+            "map.tmx: line 5, column " +
+            std::to_string(std::string("<data encoding=\"base64\">").size() + attribute.size()) +
+            ": the layer's data holds ";
         for (int change : {-1, -2, -3, -4, 1, 4}) {
-            const QByteArray raw = change < 0 ? packed.left(packed.size() + change)
-                                              : packed + QByteArray(change, 1);
+            const QByteArray raw =
+                change < 0 ? packed.left(packed.size() + change) : packed + QByteArray(change, 1);
             const std::string message =
-                change < 0 ? at + std::to_string(raw.size()) + " bytes, not 262144 (4 for each of 65536 cells)"
+                change < 0 ? at + std::to_string(raw.size()) +
+                                 " bytes, not 262144 (4 for each of 65536 cells)"
                            : at + "more than 262144 bytes (4 for each of 65536 cells)";
             Grid grid{};
-            const formats::Result result =
-                formats::ParseTmx(Map(Base64Data(Compressed(raw, compression), compression)), "map.tmx", grid);
+            const formats::Result result = formats::ParseTmx(
+                Map(Base64Data(Compressed(raw, compression), compression)), "map.tmx", grid);
             EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, message));
         }
     }
@@ -303,8 +308,8 @@ TEST(Tmx, MessagesStayShortAndNameALine) {
         EXPECT_NE(result.message.find(std::string(40, text == texts[0] ? '7' : 'x') + "..."), npos)
             << result.message;
     }
-    const formats::Result none =
-        formats::ParseTmx("<map width=\"256\" height=\"256\">\n" + Tileset + "\n</map>\n", "map.tmx", grid);
+    const formats::Result none = formats::ParseTmx(
+        "<map width=\"256\" height=\"256\">\n" + Tileset + "\n</map>\n", "map.tmx", grid);
     EXPECT_EQ(std::pair(none.fault, none.message),
               std::pair(BadData, "map.tmx: line 4: the map has no tile layer"s));
 }
@@ -367,7 +372,8 @@ TEST(Ips, RunRecordsTruncationTheEndMarkAndTheReach) {
     EXPECT_EQ(formats::MakeIps(small, big, out).fault, BadData);
     EXPECT_EQ(formats::MakeIps(big, small, out).fault, BadData);
     EXPECT_TRUE(formats::MakeIps(small, Bytes(formats::IpsReach, 1), out).Ok());
-    const std::string last = "PATCH\xFF\xFF\xFF\0\1\x42" "EOF"s; // the last byte in reach
+    const std::string last = "PATCH\xFF\xFF\xFF\0\1\x42"
+                             "EOF"s; // the last byte in reach
     EXPECT_EQ(Apply(small, Bytes(last.begin(), last.end())).size(), formats::IpsReach);
 }
 
@@ -384,13 +390,15 @@ TEST(Ips, MalformedPatchesNameTheOffsetAndChangeNothing) {
         {"PATCH\xFF\xFF\xFF\0\2abEOF"s,
          "offset 5 (0x5): a record of 2 bytes at 0xFFFFFF ends past the 16 MiB the format reaches"},
         {"PATCH\0\0\0\0\0\0\1\0\xFF\xFF\xF0\0\0\0\x20\7EOF"s,
-         "offset 13 (0xD): a record of 32 bytes at 0xFFFFF0 ends past the 16 MiB the format reaches"},
+         "offset 13 (0xD): a record of 32 bytes at 0xFFFFF0 ends past the 16 MiB the format "
+         "reaches"},
         {"PATCHEOF\0\1\0"s,
          "offset 8 (0x8): the truncation length 256 is beyond the patched file's 16 bytes"},
     };
     for (const auto& [patch, message] : cases) {
         Bytes data(16, 0xAB);
-        const formats::Result result = formats::ApplyIps(Bytes(patch.begin(), patch.end()), "p.ips", data);
+        const formats::Result result =
+            formats::ApplyIps(Bytes(patch.begin(), patch.end()), "p.ips", data);
         EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, "p.ips: " + message));
         EXPECT_EQ(data, Bytes(16, 0xAB));
     }

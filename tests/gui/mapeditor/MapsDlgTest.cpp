@@ -311,7 +311,7 @@ TEST_F(MapsDlgTest, AFastDragPaintsTheLineBetweenTwoMoves) {
     edit::DrawLine(*want, {24, 5}, {24, 14}, 100);
     (*want)[15 * 256 + 17] = 100;
     EXPECT_EQ(dlg->MapGrid(), *want);
-    EXPECT_EQ(At(20, 3), 100); // a cell no move event landed on
+    EXPECT_EQ(At(20, 3), 100);                      // a cell no move event landed on
     EXPECT_EQ(At(22, 14), original[14 * 256 + 22]); // on a line from leaving to coming back
 
     Key(Qt::Key_Z);
