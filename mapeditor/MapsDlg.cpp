@@ -41,7 +41,7 @@ bool CMapsDlg::OnInitDialog() {
     }
     SetCurSel(IdcMapList, 0);
 
-    // A fresh document: the image as it stands is taken to be what its file holds.
+    // The document holds the grid, the selected tile and the undo histories.
     Doc = std::make_unique<edit::MapDocument>(*RomPtr, 0);
     MetatileSet.Create(CellSize, CellSize, 8, gfx::TileCount, 0);
     LoadWorldMap(0);
