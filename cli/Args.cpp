@@ -40,7 +40,7 @@ Result ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& wo
         } else if (word.rfind("--palette=", 0) == 0 && syntax.palette) {
             out.palette = word.substr(10);
         } else {
-            return Usage(syntax, "unknown option " + word);
+            return Usage(syntax, "unknown option " + formats::Clip(word));
         }
     }
     if (out.help) {
@@ -51,7 +51,8 @@ Result ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& wo
         return Usage(syntax, "too few arguments");
     }
     if (count > syntax.maxPositional) {
-        return Usage(syntax, "unexpected argument " + out.positional[syntax.maxPositional]);
+        return Usage(syntax,
+                     "unexpected argument " + formats::Clip(out.positional[syntax.maxPositional]));
     }
     return Done();
 }
@@ -64,7 +65,7 @@ Result ParseMapId(const std::string& word, int& mapId) {
         }
     }
     return Fail(Fault::Usage,
-                "unknown map " + word + " (use 0 to 3 or floating, water, standard, underwater)");
+                "unknown map " + formats::Clip(word) + " (use 0 to 3 or floating, water, standard, underwater)");
 }
 
 bool HasExtension(const std::string& path, const std::string& extension) {

@@ -155,5 +155,5 @@ int main(int argc, char** argv) {
         return Report(outcome);
     }
     return Report(
-        cli::Fail(Fault::Usage, "unknown command " + name + " (atlasforge-cli --help lists them)"));
+        cli::Fail(Fault::Usage, "unknown command " + formats::Clip(name) + " (atlasforge-cli --help lists them)"));
 }

@@ -14,8 +14,9 @@ namespace edit {
 
 // One ROM image open for map editing: the map on screen as a grid, the tile to paint with,
 // an undo history per map, what storing the grid would cost, and whether the grid and the
-// image hold changes not yet stored or written. Every window that edits maps, and the
-// command-line tool, work through one of these so they agree on all of it.
+// image hold changes not yet stored or written. Every window that edits maps works through
+// one of these so they agree on all of it; the command-line tool, which makes one change
+// and stores it, uses the same grid operations directly.
 //
 // The image is not owned and must outlive the document. While the document is open the
 // map region should change only through it: the byte budget is cached on that basis.

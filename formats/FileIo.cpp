@@ -18,6 +18,15 @@ Result ReadFile(const std::string& path, Bytes& out) {
     uint8_t buffer[65536];
     std::size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        // A device that never ends, or a huge file named by mistake, stops here instead of
+        // filling the memory.
+        if (out.size() + got > MaxInputSize) {
+            std::fclose(file);
+            out.clear();
+            return Fail(Fault::BadData, path + ": larger than " +
+                                            std::to_string(MaxInputSize >> 20) +
+                                            " MiB, more than any file this tool reads");
+        }
         out.insert(out.end(), buffer, buffer + got);
     }
     const bool failed = std::ferror(file) != 0;

@@ -11,7 +11,12 @@ namespace formats {
 
 using Bytes = std::vector<uint8_t>;
 
-// Reads a whole file; fails with Fault::File and the system's reason.
+// The most ReadFile takes: far more than any map, patch or palette file (an IPS patch of a
+// 16 MiB file, one byte a record, is under 100 MiB).
+inline constexpr std::size_t MaxInputSize = std::size_t{128} << 20;
+
+// Reads a whole file; fails with Fault::File and the system's reason, or with
+// Fault::BadData for a file longer than MaxInputSize.
 Result ReadFile(const std::string& path, Bytes& out);
 
 // Replaces the file at `path` whole through a temporary beside it, so a failure leaves

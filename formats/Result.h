@@ -30,6 +30,25 @@ inline std::string Clip(const std::string& text) {
     return text.size() <= Longest ? text : text.substr(0, Longest) + "...";
 }
 
+// A message from a library that quotes the user's input between single quotes, with each
+// quoted piece clipped as above.
+inline std::string ClipQuoted(const std::string& message) {
+    std::string out;
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t open = message.find('\'', at);
+        const std::size_t close =
+            open == std::string::npos ? std::string::npos : message.find('\'', open + 1);
+        if (close == std::string::npos) {
+            return out + message.substr(at);
+        }
+        out += message.substr(at, open + 1 - at) + Clip(message.substr(open + 1, close - open - 1));
+        at = close;
+        out += '\'';
+        ++at;
+    }
+}
+
 inline Result Done() {
     return {};
 }

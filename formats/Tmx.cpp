@@ -67,7 +67,7 @@ class TmxReader {
     }
     Result XmlError() const {
         return ErrorAt({xml_.lineNumber(), xml_.columnNumber()},
-                       "not well-formed XML: " + xml_.errorString().toStdString());
+                       "not well-formed XML: " + ClipQuoted(xml_.errorString().toStdString()));
     }
 
     // Reads an unsigned decimal attribute; `fallback` when it is absent.
@@ -344,6 +344,9 @@ class TmxReader {
         if (context == nullptr) {
             return false;
         }
+        // A layer is 256 KiB; a frame asking for a larger window is not one of ours, and
+        // would only make the decoder allocate up to its default limit.
+        ZSTD_DCtx_setParameter(context, ZSTD_d_windowLogMax, 19);
         out.assign(LayerBytes + 1, 0);
         ZSTD_inBuffer input{in.data(), static_cast<std::size_t>(in.size()), 0};
         ZSTD_outBuffer output{out.data(), out.size(), 0};

@@ -124,6 +124,11 @@ void CMapsDlg::Scroll(int& offset, int dimension, int barId, int code, int pos) 
     }
     SetScrollPos(barId, offset);
     InvalidateRect(MapViewRect.ToQRect(), false);
+    // Scrolled under a held button (wheel or keys), the view cell under the pointer holds
+    // another map cell now: the next move paints it even without leaving the view cell.
+    if (Dragging) {
+        LastPaintedX = -1;
+    }
 }
 
 void CMapsDlg::OnPaint(QPainter& dc) {

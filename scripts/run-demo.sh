@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Makes demo/ with the demo ROM and the colour file, then starts the editor there, so the
-# open-file dialog shows demo.nes. An existing demo/demo.nes is kept with its edits; delete
-# it (or demo/) for a fresh one.
+# Makes run/ with the demo ROM and the colour file, then starts the editor there, so the
+# open-file dialog shows demo.nes. An existing run/demo.nes is kept with its edits; delete
+# it (or run/) for a fresh one.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD:-$root/build}"
@@ -16,10 +16,10 @@ if [ ! -f "$root/palette.pal" ]; then
     exit 1
 fi
 
-mkdir -p "$root/demo"
-if [ ! -f "$root/demo/demo.nes" ]; then
-    "$build/atlasforge-cli" demo "$root/demo/demo.nes"
+mkdir -p "$root/run"
+if [ ! -f "$root/run/demo.nes" ]; then
+    "$build/atlasforge-cli" demo "$root/run/demo.nes"
 fi
-cp "$root/palette.pal" "$root/demo/palette.pal"
-cd "$root/demo"
+cp "$root/palette.pal" "$root/run/palette.pal"
+cd "$root/run"
 exec "$build/atlasforge"

@@ -347,9 +347,18 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
         {{"export", "rom.nes", "0", "x.bmp"}, 1, ""},
         {{"info", "rom.nes", "--verbose"}, 1, "--verbose"},
         {{"info"}, 1, ""},
+        // Endless or huge inputs are refused, not read into memory whole.
+        {{"edit", "rom.nes", "0", "paste", "/dev/zero", "0,0"}, 4, "/dev/zero: larger than"},
+        {{"patch", "rom.nes", "/dev/zero", "z.nes"}, 4, "/dev/zero: larger than"},
+        // Words from the command line are quoted clipped, so the error stays one short line.
+        {{std::string(300, 'x')}, 1, std::string(40, 'x') + "..."},
+        {{"edit", "rom.nes", std::string(300, 'y'), "set", "1,1,1"}, 1, std::string(40, 'y') + "..."},
+        {{"info", "rom.nes", "--" + std::string(300, 'z')}, 1, std::string(38, 'z') + "..."},
     };
     for (const auto& [args, code, text] : cases) {
-        EXPECT_NE(Refused(args, code).err.find(text), npos) << text;
+        const std::string err = Refused(args, code).err;
+        EXPECT_NE(err.find(text), npos) << text;
+        EXPECT_LT(err.size(), 200u) << err;
     }
     EXPECT_FALSE(std::filesystem::exists("t.png"));
     EXPECT_FALSE(std::filesystem::exists("far.nes"));

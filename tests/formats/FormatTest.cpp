@@ -299,6 +299,9 @@ TEST(Tmx, MessagesStayShortAndNameALine) {
         Map("<data encoding=\"base64\" compression=\"" + word + "\">AAAA</data>\n"),
         Map("<data><" + word + "/></data>\n"),
         "<" + word + "/>",
+        // Qt's own XML messages quote the input too.
+        Map("<data encoding=\"csv\">&" + word + ";</data>\n"),
+        "<" + word + ":map/>",
     };
     Grid grid{};
     for (const std::string& text : texts) {

@@ -317,6 +317,17 @@ TEST_F(MapsDlgTest, AFastDragPaintsTheLineBetweenTwoMoves) {
     Key(Qt::Key_Z);
     EXPECT_EQ(dlg->MapGrid(), original);
     EXPECT_FALSE(dlg->CanUndo());
+
+    // The wheel turned under a held button: the next move paints the map cell that is now
+    // under the pointer, though the pointer stays in the same view cell.
+    Press(ViewCell(3, 3));
+    QWheelEvent notch(ViewCell(3, 3), dlg->mapToGlobal(ViewCell(3, 3)), QPoint(), QPoint(0, -120),
+                      Qt::LeftButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(dlg.get(), &notch);
+    ASSERT_EQ(View(), QPoint(16, 2));
+    Drag(ViewCell(3, 3) + QPoint(1, 1));
+    Release(ViewCell(3, 3) + QPoint(1, 1));
+    EXPECT_EQ(std::pair(At(19, 4), At(19, 5)), std::pair(100, 100));
 }
 
 // Switching maps stores the map left, as always, and no longer forgets its steps: back on
