@@ -64,8 +64,8 @@ Result ParseMapId(const std::string& word, int& mapId) {
             return Done();
         }
     }
-    return Fail(Fault::Usage,
-                "unknown map " + formats::Clip(word) + " (use 0 to 3 or floating, water, standard, underwater)");
+    return Fail(Fault::Usage, "unknown map " + formats::Clip(word) +
+                                  " (use 0 to 3 or floating, water, standard, underwater)");
 }
 
 bool HasExtension(const std::string& path, const std::string& extension) {

@@ -154,6 +154,6 @@ int main(int argc, char** argv) {
         }
         return Report(outcome);
     }
-    return Report(
-        cli::Fail(Fault::Usage, "unknown command " + formats::Clip(name) + " (atlasforge-cli --help lists them)"));
+    return Report(cli::Fail(Fault::Usage, "unknown command " + formats::Clip(name) +
+                                              " (atlasforge-cli --help lists them)"));
 }

@@ -352,7 +352,9 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
         {{"patch", "rom.nes", "/dev/zero", "z.nes"}, 4, "/dev/zero: larger than"},
         // Words from the command line are quoted clipped, so the error stays one short line.
         {{std::string(300, 'x')}, 1, std::string(40, 'x') + "..."},
-        {{"edit", "rom.nes", std::string(300, 'y'), "set", "1,1,1"}, 1, std::string(40, 'y') + "..."},
+        {{"edit", "rom.nes", std::string(300, 'y'), "set", "1,1,1"},
+         1,
+         std::string(40, 'y') + "..."},
         {{"info", "rom.nes", "--" + std::string(300, 'z')}, 1, std::string(38, 'z') + "..."},
     };
     for (const auto& [args, code, text] : cases) {
