@@ -21,13 +21,16 @@
 #include "formats/Tmx.h"
 #include "gfx/StandardPalette.h"
 #include "gfx/TileRenderer.h"
+#include "tests/support/MapGrids.h"
 #include "tests/support/RomBuilder.h"
 #include "worldmap/WorldMap.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testsupport::Decode;
 using testsupport::Grid;
+using testsupport::Image;
 
 constexpr auto npos = std::string::npos;
 
@@ -59,16 +62,6 @@ const CRomImage& DemoRom() {
     return *rom;
 }
 
-Grid Decode(const CRomImage& rom, int mapId) {
-    Grid grid{};
-    worldmap::DecodeWorldMap(rom, mapId, grid);
-    return grid;
-}
-
-Bytes BytesOf(const CRomImage& rom) {
-    return Bytes(rom.RomBytes, rom.RomBytes + RomFileSize);
-}
-
 struct RunResult {
     int code = -1;
     std::string out, err;
@@ -81,7 +74,7 @@ class CliCommand : public ::testing::Test {
     void SetUp() override {
         std::filesystem::current_path(dir_);
         ASSERT_EQ(Run({"demo", "rom.nes"}).code, 0);
-        ASSERT_EQ(ReadBytes("rom.nes"), BytesOf(DemoRom()));
+        ASSERT_EQ(ReadBytes("rom.nes"), Image(DemoRom()));
     }
     void TearDown() override {
         std::filesystem::current_path(home_);
@@ -111,7 +104,7 @@ class CliCommand : public ::testing::Test {
         const RunResult r = Run({"import", "rom.nes", map, file});
         EXPECT_EQ(r.code, 0) << r.err;
         EXPECT_NE(r.out.find("free bytes: " + std::to_string(worldmap::CountFreeBytes(rom))), npos);
-        EXPECT_EQ(ReadBytes("rom.nes"), BytesOf(rom)) << file;
+        EXPECT_EQ(ReadBytes("rom.nes"), Image(rom)) << file;
     }
 
     const std::filesystem::path home_ = std::filesystem::current_path();
@@ -166,7 +159,7 @@ TEST_F(CliCommand, ImportStoresWhatTheCoreStores) {
     ASSERT_TRUE(worldmap::StoreWorldMap(*expected, 2, edited, worldmap::CountFreeBytes(*expected)));
     Write("e.csv", formats::WriteGridCsv(edited));
     Imports("standard", "e.csv", *expected);
-    Write("rom.nes", BytesOf(DemoRom()));
+    Write("rom.nes", Image(DemoRom()));
     Write("e.tmx", formats::WriteTmx(edited, "e.png", "Standard World Map"));
     Imports("standard", "e.tmx", *expected);
 }
@@ -174,7 +167,7 @@ TEST_F(CliCommand, ImportStoresWhatTheCoreStores) {
 TEST_F(CliCommand, AMapThatDoesNotFitIsRefusedWithWhatItNeeds) {
     testsupport::RomBuilder builder; // four one-tile maps: a region nearly all free
     const auto rom = builder.Build();
-    Write("rom.nes", BytesOf(*rom));
+    Write("rom.nes", Image(*rom));
     const Grid noisy = testsupport::RandomGrid(5, 1, 0, 128); // no runs, no repeated rows
     Write("noisy.csv", formats::WriteGridCsv(noisy));
     Bytes coded(worldmap::MaxEncodedSize);
@@ -210,7 +203,7 @@ TEST_F(CliCommand, EditAppliesItsOperationsInOrderAsTheGridOperationsDo) {
     auto stored = std::make_unique<CRomImage>();
     std::memcpy(stored->RomBytes, ReadBytes("rom.nes").data(), RomFileSize);
     EXPECT_EQ(Decode(*stored, 2), grid);
-    EXPECT_EQ(BytesOf(*stored), BytesOf(*expected));
+    EXPECT_EQ(Image(*stored), Image(*expected));
     EXPECT_EQ(r.out, "Stored Standard World Map (" + std::to_string(report.newSize) +
                          " bytes); free bytes: " +
                          std::to_string(worldmap::CountFreeBytes(*expected)) + "\n");
@@ -230,11 +223,11 @@ TEST_F(CliCommand, DryRunPrintsWhatTheMapNeedsAndWritesNothing) {
     EXPECT_NE(edited.out.find(numbers(worldmap::MeasureStore(DemoRom(), 1, grid))), npos)
         << edited.out;
     EXPECT_EQ(std::count(edited.out.begin(), edited.out.end(), '\n'), 1);
-    EXPECT_EQ(ReadBytes("rom.nes"), BytesOf(DemoRom()));
+    EXPECT_EQ(ReadBytes("rom.nes"), Image(DemoRom()));
 
     testsupport::RomBuilder builder; // four one-tile maps: a region nearly all free
     const auto rom = builder.Build();
-    Write("rom.nes", BytesOf(*rom));
+    Write("rom.nes", Image(*rom));
     const Grid noisy = testsupport::RandomGrid(5, 1, 0, 128);
     Write("noisy.csv", formats::WriteGridCsv(noisy));
     const worldmap::StoreReport tooBig = worldmap::MeasureStore(*rom, 1, noisy);
@@ -247,14 +240,14 @@ TEST_F(CliCommand, DryRunPrintsWhatTheMapNeedsAndWritesNothing) {
     EXPECT_EQ(fits.code, 0) << fits.err;
     EXPECT_NE(fits.out.find(numbers(worldmap::MeasureStore(*rom, 1, testsupport::StripedGrid(3)))),
               npos);
-    EXPECT_EQ(ReadBytes("rom.nes"), BytesOf(*rom));
+    EXPECT_EQ(ReadBytes("rom.nes"), Image(*rom));
 }
 
 // A noisy block pasted over a whole map cannot fit: both numbers, and the ROM as it was.
 TEST_F(CliCommand, AnEditThatDoesNotFitIsRefusedWithWhatItNeeds) {
     testsupport::RomBuilder builder;
     const auto rom = builder.Build();
-    Write("rom.nes", BytesOf(*rom));
+    Write("rom.nes", Image(*rom));
     const Grid noisy = testsupport::RandomGrid(5, 1, 0, 128);
     Write("noisy.csv", formats::WriteGridCsv(noisy));
     const worldmap::StoreReport report = worldmap::MeasureStore(*rom, 0, noisy);
@@ -424,7 +417,7 @@ TEST_F(CliCommand, EnemiesAsCsvAndJson) {
 }
 
 TEST_F(CliCommand, DiffAndPatchReproduceTheEditedFile) {
-    Bytes edited = BytesOf(DemoRom());
+    Bytes edited = Image(DemoRom());
     edited[0x60010] = 0x99;
     edited.resize(400000);
     Write("edited.nes", edited);

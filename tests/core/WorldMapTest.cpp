@@ -4,6 +4,7 @@
 #include <random>
 #include <tuple>
 
+#include "tests/support/MapGrids.h"
 #include "tests/support/RomBuilder.h"
 #include "worldmap/MapLayout.h"
 #include "worldmap/WorldMap.h"
@@ -19,12 +20,6 @@ Bytes Row(std::initializer_list<std::pair<int, int>> runs) {
         row.insert(row.end(), static_cast<std::size_t>(count), static_cast<uint8_t>(tile));
     }
     return row;
-}
-
-Grid Decode(const CRomImage& rom, int mapId) {
-    Grid g{};
-    worldmap::DecodeWorldMap(rom, mapId, g);
-    return g;
 }
 
 // Coding: runs, literals and a whole row's run as length 0; equal rows share the first

@@ -18,11 +18,14 @@
 #include "app/Platform.h"
 #include "gfx/TileRenderer.h"
 #include "mapeditor/MapsDlg.h"
+#include "tests/support/MapGrids.h"
 #include "tests/support/RomBuilder.h"
 #include "worldmap/WorldMap.h"
 
 namespace {
 
+using testsupport::Decode;
+using testsupport::Image;
 using testsupport::RomBuilder;
 using Bytes = std::vector<uint8_t>;
 using Grid = std::array<uint8_t, worldmap::GridSize>;
@@ -48,14 +51,6 @@ std::unique_ptr<CRomImage> GraphicsRom() {
     return builder.Build();
 }
 
-Grid Decode(const CRomImage& rom, int mapId) {
-    Grid grid{};
-    worldmap::DecodeWorldMap(rom, mapId, grid);
-    return grid;
-}
-Bytes Image(const CRomImage& rom) {
-    return Bytes(rom.RomBytes, rom.RomBytes + RomFileSize);
-}
 QPoint ViewCell(int vx, int vy) {
     return {163 + 16 * vx + 8, 30 + 16 * vy + 8};
 }
