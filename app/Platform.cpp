@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
+#include <utility>
 
 namespace app {
 
@@ -14,15 +16,42 @@ MessageBoxFunction& MessageBoxHook() {
     return fn;
 }
 
+AskFunction& AskHook() {
+    static AskFunction fn;
+    return fn;
+}
+
 OpenFileFunction& OpenFileHook() {
     static OpenFileFunction fn;
     return fn;
 }
 
-void ShowMessageBox(const QString& text) {
+void ShowMessageBox(const QString& text, const QString& detail) {
     QMessageBox box(QMessageBox::Warning, ApplicationName(), text, QMessageBox::Ok,
                     QApplication::activeModalWidget());
+    if (!detail.isEmpty()) {
+        box.setDetailedText(detail);
+    }
     box.exec();
+}
+
+Answer ShowQuestion(const QString& text, const std::vector<Answer>& buttons) {
+    QMessageBox box(QMessageBox::Question, ApplicationName(), text, QMessageBox::NoButton,
+                    QApplication::activeModalWidget());
+    std::vector<std::pair<QAbstractButton*, Answer>> map;
+    for (const Answer answer : buttons) {
+        const auto standard = answer == Answer::Save      ? QMessageBox::Save
+                              : answer == Answer::Discard ? QMessageBox::Discard
+                                                          : QMessageBox::Cancel;
+        map.emplace_back(box.addButton(standard), answer);
+    }
+    box.exec();
+    for (const auto& [button, answer] : map) {
+        if (box.clickedButton() == button) {
+            return answer;
+        }
+    }
+    return Answer::Cancel;
 }
 
 std::optional<QString> ShowOpenFileDialog() {
@@ -46,16 +75,35 @@ QString ApplicationName() {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
-void MessageBox(const QString& text) {
+void MessageBox(const QString& text, const QString& detail) {
     if (MessageBoxHook()) {
-        MessageBoxHook()(text);
+        MessageBoxHook()(text, detail);
     } else {
-        ShowMessageBox(text);
+        ShowMessageBox(text, detail);
     }
 }
 
 void SetMessageBoxFunction(MessageBoxFunction fn) {
     MessageBoxHook() = std::move(fn);
+}
+
+void SetMessageBoxFunction(std::function<void(const QString& text)> fn) {
+    if (!fn) {
+        MessageBoxHook() = {};
+        return;
+    }
+    MessageBoxHook() = [fn = std::move(fn)](const QString& text, const QString&) { fn(text); };
+}
+
+Answer Ask(const QString& text, const std::vector<Answer>& buttons) {
+    if (AskHook()) {
+        return AskHook()(text, buttons);
+    }
+    return ShowQuestion(text, buttons);
+}
+
+void SetAskFunction(AskFunction fn) {
+    AskHook() = std::move(fn);
 }
 
 std::optional<QString> GetOpenFileName() {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace app {
 
@@ -13,9 +14,19 @@ namespace app {
 QString ApplicationName();
 
 // Modal message box: warning icon, one OK button, captioned with ApplicationName().
-void MessageBox(const QString& text);
-using MessageBoxFunction = std::function<void(const QString& text)>;
+// `detail`, when not empty, is the box's detailed text: the numbers, the path, the reason.
+void MessageBox(const QString& text, const QString& detail = QString());
+using MessageBoxFunction = std::function<void(const QString& text, const QString& detail)>;
 void SetMessageBoxFunction(MessageBoxFunction fn); // empty restores the real box
+// For a test that only records the text.
+void SetMessageBoxFunction(std::function<void(const QString& text)> fn);
+
+// A question before something is lost: a modal box with a question icon and the given
+// buttons, captioned with ApplicationName(). Esc and the close box answer Cancel.
+enum class Answer { Save, Discard, Cancel };
+Answer Ask(const QString& text, const std::vector<Answer>& buttons);
+using AskFunction = std::function<Answer(const QString& text, const std::vector<Answer>& buttons)>;
+void SetAskFunction(AskFunction fn); // empty restores the real box
 
 // The open-file dialog: open mode, default extension ".nes", filter "NES ROM Files (*.nes)"
 // (selected) then "All Files". The full path, or nullopt when cancelled.

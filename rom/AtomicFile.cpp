@@ -83,6 +83,7 @@ void SetWriteFunction(WriteFunction fn) {
 
 bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count) {
     if (path.empty()) {
+        errno = ENOENT;
         return false;
     }
     const std::string target = ResolveTarget(path);
@@ -91,7 +92,11 @@ bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count
     struct stat st;
     if (::stat(target.c_str(), &st) == 0) {
         // A file we could not open for writing is not replaced behind its back either.
-        if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) {
+        if (!S_ISREG(st.st_mode)) {
+            errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            return false;
+        }
+        if (::access(target.c_str(), W_OK) != 0) {
             return false;
         }
         mode = st.st_mode & 07777;
@@ -107,6 +112,7 @@ bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count
         return false;
     }
     bool ok = true;
+    errno = 0;
     for (std::size_t i = 0; ok && i < count; ++i) {
         if (blocks[i].size > 0) {
             ok = WriteAll(fd, blocks[i].data, blocks[i].size);
@@ -122,7 +128,10 @@ bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
+        // The caller reports why: the failure's errno, not the clean-up's.
+        const int why = errno != 0 ? errno : EIO;
         ::unlink(temp.c_str());
+        errno = why;
         return false;
     }
     // Make the rename itself durable.

@@ -12,7 +12,8 @@ void SetWriteFunction(WriteFunction fn); // nullptr restores ::write
 
 // Writes the given blocks, in order, to a temporary file beside the real target of `path`
 // (symbolic links followed), syncs it and renames it over the target, keeping the
-// target's permission bits. On failure the target is as it was and no temporary remains.
+// target's permission bits. On failure the target is as it was, no temporary remains,
+// and errno says why.
 struct Block {
     const void* data;
     std::size_t size;

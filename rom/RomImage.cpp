@@ -1,6 +1,7 @@
 #include "rom/RomImage.h"
 
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -8,17 +9,34 @@
 
 CRomImage RomImage;
 
+namespace {
+
+std::string Reason(int error) {
+    return std::strerror(error != 0 ? error : EIO);
+}
+
+} // namespace
+
 bool CRomImage::LoadRomFile(const std::string& path) {
     // Update mode: a file we could not write back later is refused now.
     std::FILE* file = std::fopen(path.c_str(), "r+b");
     if (file == nullptr) {
+        LastError = Reason(errno);
         return false;
     }
     // Only a regular file of sane size: a device or a huge file chosen by mistake would
     // otherwise be read without end, and its whole content written back on save.
     struct stat st;
-    if (::fstat(::fileno(file), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<unsigned long long>(st.st_size) > MaxRomFileSize) {
+    const char* refusal = nullptr;
+    if (::fstat(::fileno(file), &st) != 0) {
+        refusal = "cannot be examined";
+    } else if (!S_ISREG(st.st_mode)) {
+        refusal = "not a regular file";
+    } else if (static_cast<unsigned long long>(st.st_size) > MaxRomFileSize) {
+        refusal = "larger than 16 MiB";
+    }
+    if (refusal != nullptr) {
+        LastError = refusal;
         std::fclose(file);
         return false;
     }
@@ -33,9 +51,11 @@ bool CRomImage::LoadRomFile(const std::string& path) {
             bytes.resize(bytes.size() * 2); // the file grew since it was measured
         }
     }
-    const bool failed = std::ferror(file) != 0 || got > MaxRomFileSize;
+    const int readError = std::ferror(file) != 0 ? errno : 0;
+    const bool failed = readError != 0 || got > MaxRomFileSize;
     std::fclose(file);
     if (failed) {
+        LastError = readError != 0 ? Reason(readError) : "larger than 16 MiB";
         return false;
     }
     const std::size_t head = got < RomFileSize ? got : RomFileSize;
@@ -49,6 +69,7 @@ bool CRomImage::LoadRomFile(const std::string& path) {
 
 bool CRomImage::SaveRomFile() {
     if (RomPath.empty()) {
+        LastError = "no file was opened";
         return false;
     }
     const atomicfile::Block blocks[] = {
@@ -56,6 +77,7 @@ bool CRomImage::SaveRomFile() {
         {TailBytes.data(), TailBytes.size()},
     };
     if (!atomicfile::ReplaceFile(RomPath, blocks, 2)) {
+        LastError = Reason(errno);
         return false;
     }
     MarkInFile();

@@ -22,6 +22,8 @@ class CRomImage {
     std::string RomPath;
     // Bytes of a file longer than RomFileSize, carried through so a save loses nothing.
     std::vector<uint8_t> TailBytes;
+    // Why the last LoadRomFile or SaveRomFile failed, in the system's words.
+    std::string LastError;
 
     uint8_t ReadByte(uint32_t offset) const { return RomBytes[offset]; }
     void WriteByte(uint32_t offset, uint8_t value) { RomBytes[offset] = value; }

@@ -150,7 +150,7 @@ class StartupTest : public ::testing::Test {
         app::SetOpenFileFunction([this] { return log.push_back("open"), answer; });
     }
     void TearDown() override {
-        app::SetMessageBoxFunction({});
+        app::SetMessageBoxFunction(app::MessageBoxFunction{});
         app::SetOpenFileFunction({});
         QDir::setCurrent(oldCwd);
     }

@@ -64,7 +64,7 @@ class MapsDlgTest : public ::testing::Test {
         ASSERT_TRUE(dir.isValid());
         app::SetMessageBoxFunction([this](const QString& text) { messages << text; });
     }
-    void TearDown() override { app::SetMessageBoxFunction({}); }
+    void TearDown() override { app::SetMessageBoxFunction(app::MessageBoxFunction{}); }
 
     // Writes the image to a file of its own and opens the editor on it.
     void Open(std::unique_ptr<CRomImage> image) {
