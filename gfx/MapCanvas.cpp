@@ -1,0 +1,158 @@
+#include "gfx/MapCanvas.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace gfx {
+
+namespace {
+
+// Half the pixel, half magenta: stands out on the greens, blues and browns of terrain.
+uint32_t Tint(uint32_t argb) {
+    return 0xFF000000u | (((argb >> 1) & 0x007F7F7Fu) + 0x00800080u);
+}
+
+void Fill(uint32_t* out, int count, uint32_t colour) {
+    std::fill(out, out + count, colour);
+}
+
+// One output row of the map, `CP` pixels a cell; the constant size lets the copy of a
+// whole cell row compile to a few moves.
+template <int CP>
+void ComposeRow(const uint8_t* gridRow, int cellY, int inY, const ScaledTiles& tiles, int mapX,
+                int width, uint32_t* out, const ComposeOptions& options) {
+    constexpr int MapPixels = worldmap::MapWidth * CP;
+    int x = 0;
+    if (mapX < 0) {
+        const int n = std::min(width, -mapX);
+        Fill(out, n, options.background);
+        x = n;
+    }
+    const int end = std::min(width, MapPixels - mapX);
+    const CellOverlay* overlay = options.overlay;
+    const bool overlayRow =
+        overlay != nullptr && cellY >= overlay->top && cellY < overlay->top + overlay->height;
+    const int highlight = options.highlightTile;
+    while (x < end) {
+        const int mx = mapX + x;
+        const int cellX = mx / CP;
+        const int inX = mx % CP;
+        int tile = gridRow[cellX];
+        if (overlayRow && overlay->Covers(cellX, cellY)) {
+            tile = overlay->At(cellX, cellY);
+        }
+        const uint32_t* src =
+            (tile == highlight ? tiles.Tinted(tile) : tiles.Tile(tile)) + inY * CP + inX;
+        if (inX == 0 && end - x >= CP) {
+            std::memcpy(out + x, src, CP * sizeof(uint32_t));
+            x += CP;
+        } else {
+            const int n = std::min(CP - inX, end - x);
+            std::memcpy(out + x, src, static_cast<std::size_t>(n) * sizeof(uint32_t));
+            x += n;
+        }
+    }
+    if (x < width) {
+        Fill(out + x, width - x, options.background);
+    }
+}
+
+template <int CP>
+void ComposeRows(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, int mapY,
+                 int width, int height, uint32_t* out, int stride,
+                 const ComposeOptions& options) {
+    constexpr int MapPixels = worldmap::MapHeight * CP;
+    for (int y = 0; y < height; ++y) {
+        uint32_t* row = out + static_cast<std::ptrdiff_t>(y) * stride;
+        const int my = mapY + y;
+        if (my < 0 || my >= MapPixels) {
+            Fill(row, width, options.background);
+            continue;
+        }
+        const int cellY = my / CP;
+        ComposeRow<CP>(grid.data() + cellY * worldmap::MapWidth, cellY, my % CP, tiles, mapX,
+                       width, row, options);
+    }
+}
+
+} // namespace
+
+void ScaledTiles::Build(const MetatilePixels& tiles, int cellPixels) {
+    cell_ = cellPixels;
+    const auto area = static_cast<std::size_t>(cellPixels * cellPixels);
+    plain_.assign(area * TileCount, 0);
+    tinted_.assign(area * TileCount, 0);
+    for (int t = 0; t < TileCount; ++t) {
+        const TilePixels& src = tiles[static_cast<std::size_t>(t)];
+        uint32_t* dst = plain_.data() + Offset(t);
+        if (cellPixels >= TileSize) {
+            const int repeat = cellPixels / TileSize;
+            for (int y = 0; y < cellPixels; ++y) {
+                for (int x = 0; x < cellPixels; ++x) {
+                    dst[y * cellPixels + x] =
+                        ToArgb(src[static_cast<std::size_t>((y / repeat) * TileSize + x / repeat)]);
+                }
+            }
+        } else {
+            const int block = TileSize / cellPixels;
+            for (int y = 0; y < cellPixels; ++y) {
+                for (int x = 0; x < cellPixels; ++x) {
+                    uint32_t r = 0;
+                    uint32_t g = 0;
+                    uint32_t b = 0;
+                    for (int dy = 0; dy < block; ++dy) {
+                        for (int dx = 0; dx < block; ++dx) {
+                            const uint32_t c = src[static_cast<std::size_t>(
+                                (y * block + dy) * TileSize + x * block + dx)];
+                            r += c & 0xFF;
+                            g += c >> 8 & 0xFF;
+                            b += c >> 16 & 0xFF;
+                        }
+                    }
+                    const auto n = static_cast<uint32_t>(block * block);
+                    dst[y * cellPixels + x] =
+                        ToArgb((r + n / 2) / n | ((g + n / 2) / n) << 8 | ((b + n / 2) / n) << 16);
+                }
+            }
+        }
+        uint32_t* tinted = tinted_.data() + Offset(t);
+        for (std::size_t i = 0; i < area; ++i) {
+            tinted[i] = Tint(dst[i]);
+        }
+    }
+}
+
+void ComposeMap(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, int mapY,
+                int width, int height, uint32_t* out, int stride, const ComposeOptions& options) {
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    switch (tiles.CellPixels()) {
+    case 2:
+        ComposeRows<2>(grid, tiles, mapX, mapY, width, height, out, stride, options);
+        break;
+    case 4:
+        ComposeRows<4>(grid, tiles, mapX, mapY, width, height, out, stride, options);
+        break;
+    case 8:
+        ComposeRows<8>(grid, tiles, mapX, mapY, width, height, out, stride, options);
+        break;
+    case 16:
+        ComposeRows<16>(grid, tiles, mapX, mapY, width, height, out, stride, options);
+        break;
+    case 32:
+        ComposeRows<32>(grid, tiles, mapX, mapY, width, height, out, stride, options);
+        break;
+    case 64:
+        ComposeRows<64>(grid, tiles, mapX, mapY, width, height, out, stride, options);
+        break;
+    default:
+        // Tiles never built: nothing to draw them with.
+        for (int y = 0; y < height; ++y) {
+            Fill(out + static_cast<std::ptrdiff_t>(y) * stride, width, options.background);
+        }
+        break;
+    }
+}
+
+} // namespace gfx

@@ -1,0 +1,446 @@
+#include "mapeditor/WorldDlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QActionGroup>
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolBar>
+#include <algorithm>
+
+namespace {
+
+CWorldDlg::ReplaceFunction& ReplaceHook() {
+    static CWorldDlg::ReplaceFunction fn;
+    return fn;
+}
+
+std::optional<CWorldDlg::ReplaceChoice> AskReplace(QWidget* parent,
+                                                   const CWorldDlg::ReplaceChoice& initial,
+                                                   bool hasSelection) {
+    if (ReplaceHook()) {
+        return ReplaceHook()(parent, initial, hasSelection);
+    }
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Replace Tile"));
+    auto* form = new QFormLayout(&dialog);
+    auto* from = new QSpinBox(&dialog);
+    auto* to = new QSpinBox(&dialog);
+    for (QSpinBox* box : {from, to}) {
+        box->setRange(0, worldmap::MaxTile);
+    }
+    from->setValue(initial.from);
+    to->setValue(initial.to);
+    auto* within = new QCheckBox(QStringLiteral("Only in the selection"), &dialog);
+    within->setEnabled(hasSelection);
+    within->setChecked(hasSelection && initial.inSelection);
+    form->addRow(QStringLiteral("Replace tile:"), from);
+    form->addRow(QStringLiteral("With tile:"), to);
+    form->addRow(within);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return CWorldDlg::ReplaceChoice{from->value(), to->value(), within->isChecked()};
+}
+
+// Zoom steps as people say them: 1/8 to 4.
+QString ZoomName(int step) {
+    static const char* const names[gfx::ZoomSteps] = {"1/8", "1/4", "1/2", "1", "2", "4"};
+    return QString::fromLatin1(names[std::clamp(step, 0, gfx::ZoomSteps - 1)]);
+}
+
+} // namespace
+
+// ----- TilePalette -----
+
+TilePalette::TilePalette(edit::MapDocument& d, QWidget* parent)
+    : QWidget(parent), doc(d),
+      sheet(Columns * TilePixels, gfx::TileCount / Columns * TilePixels, QImage::Format_RGB32) {
+    sheet.fill(Qt::black);
+    setFixedSize(sheet.size());
+    setCursor(Qt::PointingHandCursor);
+    setToolTip(QStringLiteral("Click a tile to paint with it"));
+}
+
+QSize TilePalette::sizeHint() const {
+    return sheet.size();
+}
+
+QPoint TilePalette::TileCentre(int tile) {
+    return {(tile % Columns) * TilePixels + TilePixels / 2,
+            (tile / Columns) * TilePixels + TilePixels / 2};
+}
+
+void TilePalette::SetTiles(const gfx::MetatilePixels& tiles) {
+    for (int t = 0; t < gfx::TileCount; ++t) {
+        const int x0 = (t % Columns) * TilePixels;
+        const int y0 = (t / Columns) * TilePixels;
+        for (int y = 0; y < gfx::TileSize; ++y) {
+            auto* line = reinterpret_cast<uint32_t*>(sheet.scanLine(y0 + y)) + x0;
+            for (int x = 0; x < gfx::TileSize; ++x) {
+                line[x] = gfx::ToArgb(
+                    tiles[static_cast<std::size_t>(t)][static_cast<std::size_t>(y * gfx::TileSize + x)]);
+            }
+        }
+    }
+    update();
+}
+
+void TilePalette::paintEvent(QPaintEvent* /*event*/) {
+    QPainter p(this);
+    p.drawImage(0, 0, sheet);
+    const int tile = doc.SelectedTile();
+    const int x = (tile % Columns) * TilePixels;
+    const int y = (tile / Columns) * TilePixels;
+    // The map editor's outline: red on the border pixels of the cell.
+    p.setPen(QPen(QColor(255, 0, 0), 1));
+    p.drawRect(x, y, TilePixels - 1, TilePixels - 1);
+}
+
+void TilePalette::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (!rect().contains(p)) {
+        return;
+    }
+    doc.SetSelectedTile((p.y() / TilePixels) * Columns + p.x() / TilePixels);
+    update();
+    emit TileChosen();
+}
+
+// ----- CWorldDlg -----
+
+void CWorldDlg::SetReplaceFunction(ReplaceFunction fn) {
+    ReplaceHook() = std::move(fn);
+}
+
+CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* parent)
+    : QDialog(parent), doc(d), canvas(new WorldCanvas(d, this)), palette(new TilePalette(d, this)),
+      tools(new QActionGroup(this)), cellLabel(new QLabel(this)), tileLabel(new QLabel(this)),
+      zoomLabel(new QLabel(this)), highlightLabel(new QLabel(this)),
+      budgetLabel(new QLabel(this)), budgetBar(new QProgressBar(this)),
+      closeButton(new QPushButton(QStringLiteral("Close"), this)) {
+    setWindowTitle(QStringLiteral("World"));
+    setSizeGripEnabled(true);
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+
+    auto* toolbar = new QToolBar(this);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    struct ToolInfo {
+        WorldCanvas::Tool tool;
+        const char* name;
+        Qt::Key key;
+        const char* tip;
+    };
+    static const ToolInfo toolInfo[] = {
+        {WorldCanvas::Tool::Brush, "&Brush", Qt::Key_B, "Paint cells; drag to paint a line"},
+        {WorldCanvas::Tool::Rectangle, "&Rectangle", Qt::Key_R,
+         "Drag out a rectangle to fill with the tile"},
+        {WorldCanvas::Tool::Fill, "&Fill", Qt::Key_F,
+         "Fill the connected area of one tile"},
+        {WorldCanvas::Tool::Pick, "P&ick", Qt::Key_I,
+         "Take the tile under the pointer (right click does this with any tool)"},
+        {WorldCanvas::Tool::Select, "&Select", Qt::Key_S,
+         "Drag out a selection; Ctrl+C copies it, Ctrl+V pastes"},
+    };
+    for (const ToolInfo& info : toolInfo) {
+        QAction* action = AddAction(QString::fromLatin1(info.name), QKeySequence(info.key),
+                                    QString::fromLatin1(info.tip));
+        action->setCheckable(true);
+        tools->addAction(action);
+        toolbar->addAction(action);
+        toolActions[static_cast<std::size_t>(info.tool)] = action;
+        const WorldCanvas::Tool tool = info.tool;
+        connect(action, &QAction::triggered, this, [this, tool] { canvas->SetTool(tool); });
+    }
+    toolActions[static_cast<std::size_t>(WorldCanvas::Tool::Brush)]->setChecked(true);
+    toolbar->addSeparator();
+
+    QAction* replace = AddAction(QStringLiteral("Re&place..."), QKeySequence(Qt::CTRL | Qt::Key_H),
+                                 QStringLiteral("Replace every cell of one tile, in the "
+                                                "selection or the whole map"));
+    connect(replace, &QAction::triggered, this, &CWorldDlg::Replace);
+    toolbar->addAction(replace);
+    QAction* undo = AddAction(QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
+                              QStringLiteral("Undo the last change"));
+    connect(undo, &QAction::triggered, this, &CWorldDlg::Undo);
+    toolbar->addAction(undo);
+    QAction* redo = AddAction(QStringLiteral("Re&do"), QKeySequence(Qt::CTRL | Qt::Key_Y),
+                              QStringLiteral("Redo what was undone"));
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y),
+                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    connect(redo, &QAction::triggered, this, &CWorldDlg::Redo);
+    toolbar->addAction(redo);
+    toolbar->addSeparator();
+
+    QAction* grid = AddAction(QStringLiteral("&Grid"), QKeySequence(Qt::Key_G),
+                              QStringLiteral("Show the lines between cells"));
+    grid->setCheckable(true);
+    grid->setChecked(canvas->GridVisible());
+    connect(grid, &QAction::toggled, canvas, &WorldCanvas::SetGridVisible);
+    toolbar->addAction(grid);
+    QAction* highlight = AddAction(QStringLiteral("&Highlight"), QKeySequence(Qt::Key_H),
+                                   QStringLiteral("Mark every cell of the selected tile"));
+    highlight->setCheckable(true);
+    connect(highlight, &QAction::toggled, this, [this](bool on) {
+        canvas->SetHighlight(on);
+        UpdateHighlightCount();
+    });
+    toolbar->addAction(highlight);
+    toolbar->addSeparator();
+
+    QAction* zoomIn = AddAction(QStringLiteral("Zoom In"), QKeySequence(Qt::CTRL | Qt::Key_Plus),
+                                QStringLiteral("Zoom in (Ctrl+wheel zooms about the pointer)"));
+    zoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus),
+                          QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    connect(zoomIn, &QAction::triggered, this, [this] { canvas->SetZoom(canvas->Zoom() + 1); });
+    toolbar->addAction(zoomIn);
+    QAction* zoomOut = AddAction(QStringLiteral("Zoom Out"), QKeySequence(Qt::CTRL | Qt::Key_Minus),
+                                 QStringLiteral("Zoom out"));
+    connect(zoomOut, &QAction::triggered, this, [this] { canvas->SetZoom(canvas->Zoom() - 1); });
+    toolbar->addAction(zoomOut);
+    QAction* fit = AddAction(QStringLiteral("Whole Map"), QKeySequence(Qt::CTRL | Qt::Key_0),
+                             QStringLiteral("Zoom to show the whole map"));
+    connect(fit, &QAction::triggered, canvas, &WorldCanvas::FitWholeMap);
+    toolbar->addAction(fit);
+    QAction* actual = AddAction(QStringLiteral("Zoom 1"), QKeySequence(Qt::CTRL | Qt::Key_1),
+                                QStringLiteral("One tile pixel to a screen pixel"));
+    connect(actual, &QAction::triggered, this, [this] { canvas->SetZoom(gfx::NativeZoom); });
+    toolbar->addAction(actual);
+
+    // Clipboard keys without buttons of their own.
+    QAction* copy = AddAction(QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), {});
+    connect(copy, &QAction::triggered, canvas, &WorldCanvas::CopySelection);
+    addAction(copy);
+    QAction* paste = AddAction(QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), {});
+    connect(paste, &QAction::triggered, canvas, &WorldCanvas::StartStamp);
+    addAction(paste);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 0, 6, 6);
+    layout->setMenuBar(toolbar);
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(canvas, 1);
+    auto* side = new QVBoxLayout;
+    side->addWidget(new QLabel(QStringLiteral("Tiles"), this));
+    side->addWidget(palette);
+    side->addStretch(1);
+    middle->addLayout(side);
+    layout->addLayout(middle, 1);
+
+    auto* status = new QHBoxLayout;
+    for (QLabel* label : {cellLabel, tileLabel, zoomLabel, highlightLabel}) {
+        label->setMinimumWidth(label == highlightLabel ? 150 : 110);
+        status->addWidget(label);
+    }
+    status->addStretch(1);
+    status->addWidget(budgetLabel);
+    budgetBar->setTextVisible(false);
+    budgetBar->setFixedWidth(140);
+    status->addWidget(budgetBar);
+    closeButton->setDefault(true);
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
+    status->addWidget(closeButton);
+    layout->addLayout(status);
+
+    connect(canvas, &WorldCanvas::HoverChanged, this, &CWorldDlg::UpdateHover);
+    connect(canvas, &WorldCanvas::Edited, this, [this] {
+        UpdateStatus();
+        UpdateHighlightCount();
+    });
+    connect(canvas, &WorldCanvas::ViewChanged, this, &CWorldDlg::UpdateStatus);
+    connect(canvas, &WorldCanvas::TilePicked, this, [this] {
+        palette->update();
+        UpdateHighlightCount();
+    });
+    connect(palette, &TilePalette::TileChosen, this, [this] {
+        canvas->SelectedTileChanged();
+        UpdateHighlightCount();
+    });
+
+    auto tiles = std::make_unique<gfx::MetatilePixels>();
+    gfx::RenderMetatileSet(doc.Rom(), doc.MapId(), *tiles);
+    canvas->SetTiles(*tiles);
+    palette->SetTiles(*tiles);
+
+    resize(1024, 768);
+    openAt = edit::Cell{scrollX, scrollY};
+    canvas->setFocus();
+    UpdateStatus();
+    UpdateHighlightCount();
+}
+
+CWorldDlg::~CWorldDlg() = default;
+
+QAction* CWorldDlg::AddAction(const QString& text, const QKeySequence& key, const QString& tip) {
+    auto* action = new QAction(text, this);
+    action->setShortcut(key);
+    if (!tip.isEmpty()) {
+        action->setToolTip(QStringLiteral("%1 (%2)").arg(tip, key.toString(QKeySequence::NativeText)));
+    }
+    return action;
+}
+
+QAction* CWorldDlg::ToolAction(WorldCanvas::Tool tool) const {
+    return toolActions[static_cast<std::size_t>(tool)];
+}
+
+QString CWorldDlg::CellText() const {
+    return hoverX < 0 ? QString() : QStringLiteral("x %1, y %2").arg(hoverX).arg(hoverY);
+}
+
+QString CWorldDlg::TileText() const {
+    if (hoverX < 0) {
+        return {};
+    }
+    const int tile = doc.At({hoverX, hoverY});
+    return QStringLiteral("tile %1 (0x%2)").arg(tile).arg(tile, 2, 16, QLatin1Char('0'));
+}
+
+QString CWorldDlg::ZoomText() const {
+    return QStringLiteral("Zoom %1").arg(ZoomName(canvas->Zoom()));
+}
+
+QString CWorldDlg::BudgetText() const {
+    const worldmap::StoreReport& budget = doc.Budget();
+    if (budget.status == worldmap::StoreStatus::BadLayout ||
+        budget.status == worldmap::StoreStatus::BadTile) {
+        return QStringLiteral("Cannot be stored");
+    }
+    return QStringLiteral("Needs %1 of %2 bytes").arg(budget.newSize).arg(budget.available);
+}
+
+bool CWorldDlg::BudgetOver() const {
+    const worldmap::StoreReport& budget = doc.Budget();
+    return budget.status != worldmap::StoreStatus::Stored;
+}
+
+QString CWorldDlg::HighlightText() const {
+    if (!canvas->HighlightOn()) {
+        return {};
+    }
+    const uint8_t tile = static_cast<uint8_t>(doc.SelectedTile());
+    const auto count = std::count(doc.MapGrid().begin(), doc.MapGrid().end(), tile);
+    return QStringLiteral("tile %1: %2 cells").arg(tile).arg(count);
+}
+
+void CWorldDlg::UpdateHover(int x, int y) {
+    hoverX = x;
+    hoverY = y;
+    cellLabel->setText(CellText());
+    tileLabel->setText(TileText());
+}
+
+void CWorldDlg::UpdateHighlightCount() {
+    highlightLabel->setText(HighlightText());
+}
+
+void CWorldDlg::UpdateStatus() {
+    zoomLabel->setText(ZoomText());
+    tileLabel->setText(TileText());
+    budgetLabel->setText(BudgetText());
+    const worldmap::StoreReport& budget = doc.Budget();
+    const bool over = BudgetOver();
+    budgetBar->setRange(0, std::max({budget.available, budget.newSize, 1}));
+    budgetBar->setValue(std::max(0, budget.newSize));
+    budgetBar->setStyleSheet(over ? QStringLiteral("QProgressBar::chunk { background: #d02020; }")
+                                  : QString());
+    QPalette pal = budgetLabel->palette();
+    pal.setColor(QPalette::WindowText, over ? QColor(0xd0, 0x20, 0x20) : palette->palette().color(QPalette::WindowText));
+    budgetLabel->setPalette(pal);
+}
+
+void CWorldDlg::Undo() {
+    canvas->EndDrag();
+    const edit::RowSet rows = doc.Undo();
+    canvas->RowsChanged(rows);
+    UpdateStatus();
+    UpdateHighlightCount();
+}
+
+void CWorldDlg::Redo() {
+    canvas->EndDrag();
+    const edit::RowSet rows = doc.Redo();
+    canvas->RowsChanged(rows);
+    UpdateStatus();
+    UpdateHighlightCount();
+}
+
+void CWorldDlg::Replace() {
+    canvas->EndDrag();
+    const bool hasSelection = canvas->Selection().has_value();
+    const ReplaceChoice initial{doc.SelectedTile(), doc.SelectedTile(), hasSelection};
+    const std::optional<ReplaceChoice> choice = AskReplace(this, initial, hasSelection);
+    if (!choice || choice->from < 0 || choice->from > worldmap::MaxTile || choice->to < 0 ||
+        choice->to > worldmap::MaxTile) {
+        return;
+    }
+    std::optional<edit::Rect> within;
+    if (choice->inSelection && hasSelection) {
+        within = canvas->Selection();
+    }
+    const edit::RowSet rows = doc.ReplaceTile(static_cast<uint8_t>(choice->from),
+                                              static_cast<uint8_t>(choice->to), within);
+    canvas->RowsChanged(rows);
+    UpdateStatus();
+    UpdateHighlightCount();
+}
+
+void CWorldDlg::keyPressEvent(QKeyEvent* event) {
+    const auto mods = event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier |
+                                            Qt::AltModifier | Qt::MetaModifier);
+    if (event->key() == Qt::Key_Escape && canvas->HasStamp()) {
+        canvas->DropStamp();
+        return;
+    }
+    if (mods == Qt::NoModifier) {
+        const int step = 4 * canvas->CellPixels();
+        switch (event->key()) {
+        case Qt::Key_Left:
+            canvas->ScrollBy(-step, 0);
+            return;
+        case Qt::Key_Right:
+            canvas->ScrollBy(step, 0);
+            return;
+        case Qt::Key_Up:
+            canvas->ScrollBy(0, -step);
+            return;
+        case Qt::Key_Down:
+            canvas->ScrollBy(0, step);
+            return;
+        default:
+            break;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CWorldDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (openAt) {
+        // The scroll ranges depend on the canvas's size, known only now.
+        QApplication::sendPostedEvents(canvas, QEvent::Resize);
+        canvas->ScrollToCell(*openAt);
+        openAt.reset();
+        UpdateStatus();
+    }
+}
+
+void CWorldDlg::done(int result) {
+    // Whatever is half done becomes an undo step or is dropped; nothing is left open.
+    canvas->EndDrag();
+    canvas->DropStamp();
+    QDialog::done(result);
+}

@@ -1,0 +1,330 @@
+#include <QAction>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <random>
+#include <vector>
+#include <algorithm>
+
+#include "edit/GridOps.h"
+#include "edit/MapDocument.h"
+#include "mapeditor/WorldDlg.h"
+#include "tests/support/MapGrids.h"
+#include "tests/support/RomBuilder.h"
+#include "worldmap/WorldMap.h"
+
+namespace {
+
+using testsupport::RomBuilder;
+using Tool = WorldCanvas::Tool;
+
+// A map of patches and runs, so fills and replaces have real areas to work on, and a
+// few distinct colours so the window has something to show.
+std::unique_ptr<CRomImage> VariedRom(int freeBytes = -1) {
+    RomBuilder builder;
+    builder.Map(0, testsupport::RandomGrid(11, 30, 40, 6)).Map(1, testsupport::StripedGrid(2));
+    if (freeBytes >= 0) {
+        builder.FreeBytes(freeBytes);
+    }
+    for (int i = 0; i < 64; ++i) {
+        builder.Colour(i, static_cast<uint32_t>(i * 4 | (255 - i * 4) << 8 | (i * 37 % 256) << 16));
+    }
+    return builder.Build();
+}
+
+class WorldDlgTest : public ::testing::Test {
+  protected:
+    void Open(int scrollX = 0, int scrollY = 0, int freeBytes = -1) {
+        rom = VariedRom(freeBytes);
+        ASSERT_NE(rom, nullptr);
+        doc = std::make_unique<edit::MapDocument>(*rom, 0);
+        dlg = std::make_unique<CWorldDlg>(*doc, scrollX, scrollY);
+        dlg->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        dlg->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+        before = doc->MapGrid();
+    }
+    void TearDown() override { CWorldDlg::SetReplaceFunction({}); }
+
+    QWidget* View() const { return dlg->Canvas()->viewport(); }
+    // The centre of map cell (x, y) in the canvas's viewport.
+    QPoint At(int x, int y) const {
+        const int half = dlg->Canvas()->CellPixels() / 2;
+        return dlg->Canvas()->CellPosition({x, y}) + QPoint(half, half);
+    }
+    void Send(QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons held,
+              Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QMouseEvent event(type, QPointF(p), QPointF(View()->mapToGlobal(p)), button, held, mods);
+        QApplication::sendEvent(View(), &event);
+    }
+    void Press(QPoint p, Qt::MouseButton b = Qt::LeftButton) { Send(QEvent::MouseButtonPress, p, b, b); }
+    void Move(QPoint p, Qt::MouseButtons held = Qt::LeftButton) {
+        Send(QEvent::MouseMove, p, Qt::NoButton, held);
+    }
+    void Release(QPoint p, Qt::MouseButton b = Qt::LeftButton) {
+        Send(QEvent::MouseButtonRelease, p, b, Qt::NoButton);
+    }
+    void Click(QPoint p, Qt::MouseButton b = Qt::LeftButton) {
+        Press(p, b);
+        Release(p, b);
+    }
+    void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(dlg.get(), static_cast<Qt::Key>(key), mods);
+    }
+    void Wheel(QPoint p, int delta, Qt::KeyboardModifiers mods) {
+        QWheelEvent event(QPointF(p), QPointF(View()->mapToGlobal(p)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, mods, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(View(), &event);
+    }
+    void Choose(int tile) { QTest::mouseClick(dlg->Palette(), Qt::LeftButton, {}, TilePalette::TileCentre(tile)); }
+
+    std::unique_ptr<CRomImage> rom;
+    std::unique_ptr<edit::MapDocument> doc;
+    std::unique_ptr<CWorldDlg> dlg;
+    worldmap::Grid before{};
+};
+
+TEST_F(WorldDlgTest, OpensAtZoomOneOnTheEditorsCellWithItsTile) {
+    rom = VariedRom();
+    doc = std::make_unique<edit::MapDocument>(*rom, 0);
+    doc->SetSelectedTile(37);
+    dlg = std::make_unique<CWorldDlg>(*doc, 40, 100);
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    EXPECT_EQ(dlg->windowTitle(), "World");
+    EXPECT_EQ(dlg->size(), QSize(1024, 768));
+    EXPECT_EQ(dlg->Canvas()->CellPixels(), 16);
+    EXPECT_EQ(dlg->Canvas()->CellAt(QPoint(0, 0)), (edit::Cell{40, 100}));
+    EXPECT_EQ(dlg->LastTopLeft(), (edit::Cell{40, 100}));
+    EXPECT_EQ(dlg->ZoomText(), "Zoom 1");
+    // The palette starts on the editor's tile, and choosing there is choosing for both.
+    Choose(5);
+    EXPECT_EQ(doc->SelectedTile(), 5);
+}
+
+TEST_F(WorldDlgTest, BrushPaintsGaplessLinesAsOneUndoStep) {
+    Open(10, 10);
+    Choose(99);
+    const std::size_t steps = doc->UndoCount(0);
+    Press(At(12, 12));
+    Move(At(30, 19)); // a jump: the cells between are painted too
+    Move(At(30, 25));
+    Release(At(30, 25));
+    worldmap::Grid expected = before;
+    edit::DrawLine(expected, {12, 12}, {30, 19}, 99);
+    edit::DrawLine(expected, {30, 19}, {30, 25}, 99);
+    EXPECT_EQ(doc->MapGrid(), expected);
+    EXPECT_EQ(doc->UndoCount(0), steps + 1);
+
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(doc->MapGrid(), before);
+    Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(doc->MapGrid(), expected);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(doc->MapGrid(), expected);
+}
+
+TEST_F(WorldDlgTest, RectangleIsPreviewedThenFilledOnRelease) {
+    Open(0, 0);
+    Key(Qt::Key_R);
+    EXPECT_EQ(dlg->Canvas()->CurrentTool(), Tool::Rectangle);
+    Choose(77);
+    Press(At(20, 15));
+    Move(At(8, 30));
+    EXPECT_EQ(doc->MapGrid(), before) << "a preview changes nothing yet";
+    Release(At(8, 30));
+    worldmap::Grid expected = before;
+    edit::FillRect(expected, {{20, 15}, {8, 30}}, 77);
+    EXPECT_EQ(doc->MapGrid(), expected);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(doc->MapGrid(), before);
+}
+
+TEST_F(WorldDlgTest, FillPickAndRightClickAgreeWithTheGridOperations) {
+    Open(0, 0);
+    Key(Qt::Key_F);
+    Choose(120);
+    Click(At(5, 6));
+    worldmap::Grid expected = before;
+    edit::FloodFill(expected, {5, 6}, 120);
+    EXPECT_EQ(doc->MapGrid(), expected);
+
+    // A right click takes the tile under the pointer whatever the tool.
+    Click(At(40, 2), Qt::RightButton);
+    EXPECT_EQ(doc->SelectedTile(), doc->At({40, 2}));
+    Key(Qt::Key_I);
+    Click(At(3, 30));
+    EXPECT_EQ(doc->SelectedTile(), doc->At({3, 30}));
+    EXPECT_EQ(doc->MapGrid(), expected);
+}
+
+TEST_F(WorldDlgTest, SelectCopyAndStampPasteDroppingCellsPastTheEdge) {
+    Open(200, 220);
+    Key(Qt::Key_S);
+    Press(At(210, 230));
+    Move(At(214, 233));
+    Release(At(214, 233));
+    ASSERT_TRUE(dlg->Canvas()->Selection().has_value());
+    Key(Qt::Key_C, Qt::ControlModifier);
+    const edit::Block block = edit::CopyRect(before, {{210, 230}, {214, 233}});
+
+    // Esc drops a stamp and leaves the window open.
+    Key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(dlg->Canvas()->HasStamp());
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(dlg->Canvas()->HasStamp());
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(doc->MapGrid(), before);
+
+    Key(Qt::Key_V, Qt::ControlModifier);
+    Move(At(253, 240), Qt::NoButton);
+    Click(At(253, 240));
+    EXPECT_FALSE(dlg->Canvas()->HasStamp());
+    worldmap::Grid expected = before;
+    edit::Paste(expected, block, {253, 240});
+    EXPECT_EQ(doc->MapGrid(), expected);
+}
+
+TEST_F(WorldDlgTest, ReplaceInTheSelectionOrTheWholeMap) {
+    Open(0, 0);
+    const uint8_t from = before[0];
+    std::optional<CWorldDlg::ReplaceChoice> answer = CWorldDlg::ReplaceChoice{from, 126, true};
+    bool offeredSelection = false;
+    CWorldDlg::SetReplaceFunction([&](QWidget*, const CWorldDlg::ReplaceChoice&, bool hasSelection) {
+        offeredSelection = hasSelection;
+        return answer;
+    });
+    Key(Qt::Key_S);
+    Press(At(0, 0));
+    Move(At(20, 20));
+    Release(At(20, 20));
+    Key(Qt::Key_H, Qt::ControlModifier);
+    EXPECT_TRUE(offeredSelection);
+    worldmap::Grid expected = before;
+    edit::ReplaceTile(expected, from, 126, edit::Rect{{0, 0}, {20, 20}});
+    EXPECT_EQ(doc->MapGrid(), expected);
+
+    answer = CWorldDlg::ReplaceChoice{126, 1, false};
+    dlg->Replace();
+    edit::ReplaceTile(expected, 126, 1);
+    EXPECT_EQ(doc->MapGrid(), expected);
+
+    answer.reset(); // cancelled
+    dlg->Replace();
+    EXPECT_EQ(doc->MapGrid(), expected);
+}
+
+TEST_F(WorldDlgTest, ZoomKeepsThePointersCellAndFitShowsTheWholeMap) {
+    Open(100, 100);
+    WorldCanvas* canvas = dlg->Canvas();
+    const QPoint pointer(301, 207);
+    const edit::Cell cell = canvas->CellAt(pointer);
+    for (int step = 0; step < 2; ++step) { // in to 4
+        Wheel(pointer, 120, Qt::ControlModifier);
+        EXPECT_EQ(canvas->CellAt(pointer), cell) << "zoom " << canvas->Zoom();
+    }
+    EXPECT_EQ(canvas->CellPixels(), 64);
+    Wheel(pointer, 120, Qt::ControlModifier); // no step beyond 4
+    EXPECT_EQ(canvas->CellPixels(), 64);
+    for (int step = 0; step < 4; ++step) { // out to 1/4: the map still fills the view
+        Wheel(pointer, -120, Qt::ControlModifier);
+        EXPECT_EQ(canvas->CellAt(pointer), cell) << "zoom " << canvas->Zoom();
+    }
+    EXPECT_EQ(canvas->CellPixels(), 4);
+
+    Key(Qt::Key_0, Qt::ControlModifier);
+    const QSize view = canvas->viewport()->size();
+    EXPECT_LE(256 * canvas->CellPixels(), std::max(view.width(), view.height()));
+    EXPECT_TRUE(edit::InMap(canvas->CellAt(QPoint(view.width() / 2, view.height() / 2))));
+    Key(Qt::Key_1, Qt::ControlModifier);
+    EXPECT_EQ(canvas->CellPixels(), 16);
+
+    // The wheel scrolls, Shift sideways; the arrow keys scroll too.
+    const QPoint start = canvas->Origin();
+    Wheel(pointer, -120, Qt::NoModifier);
+    EXPECT_GT(canvas->Origin().y(), start.y());
+    Wheel(pointer, -120, Qt::ShiftModifier);
+    EXPECT_GT(canvas->Origin().x(), start.x());
+    const QPoint scrolled = canvas->Origin();
+    Key(Qt::Key_Left);
+    EXPECT_LT(canvas->Origin().x(), scrolled.x());
+}
+
+TEST_F(WorldDlgTest, MiddleDragPans) {
+    Open(50, 50);
+    WorldCanvas* canvas = dlg->Canvas();
+    const QPoint start = canvas->Origin();
+    Press(QPoint(400, 300), Qt::MiddleButton);
+    Move(QPoint(300, 250), Qt::MiddleButton);
+    Release(QPoint(300, 250), Qt::MiddleButton);
+    EXPECT_EQ(canvas->Origin(), start + QPoint(100, 50));
+    EXPECT_EQ(doc->MapGrid(), before);
+}
+
+TEST_F(WorldDlgTest, BudgetFollowsEveryEditAndTurnsRedAboveTheRoom) {
+    Open(0, 0, 12);
+    auto measured = [&] { return worldmap::MeasureStore(*rom, 0, doc->MapGrid()); };
+    EXPECT_EQ(dlg->BudgetText(), QStringLiteral("Needs %1 of %2 bytes")
+                                     .arg(measured().newSize)
+                                     .arg(measured().available));
+    EXPECT_FALSE(dlg->BudgetOver());
+    // A checkerboard stroke makes rows dearer than 12 free bytes allow.
+    Key(Qt::Key_B);
+    for (int x = 0; x < 40; x += 2) {
+        Choose(x % 4 == 0 ? 90 : 91);
+        Click(At(x, 3));
+    }
+    const worldmap::StoreReport now = measured();
+    EXPECT_GT(now.newSize, now.available);
+    EXPECT_EQ(dlg->BudgetText(),
+              QStringLiteral("Needs %1 of %2 bytes").arg(now.newSize).arg(now.available));
+    EXPECT_TRUE(dlg->BudgetOver());
+}
+
+TEST_F(WorldDlgTest, GutterTellsWhatEachRowCostsOrWhichRowItShares) {
+    rom = RomBuilder().Map(0, testsupport::StripedGrid(4)).Build();
+    doc = std::make_unique<edit::MapDocument>(*rom, 0);
+    dlg = std::make_unique<CWorldDlg>(*doc, 0, 0);
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    // Make row 3 a copy of row 1, and row 2 unlike any other.
+    worldmap::Grid grid = doc->MapGrid();
+    edit::Block row1 = edit::CopyRect(grid, {{0, 1}, {255, 1}});
+    doc->Paste(row1, {0, 3});
+    doc->SetCell({7, 2}, 127);
+    dlg->Canvas()->RowsChanged(edit::RowSet().set());
+    auto* gutter = dlg->Canvas()->findChild<RowGutter*>();
+    ASSERT_NE(gutter, nullptr);
+    ASSERT_TRUE(gutter->isVisible());
+    const int cp = dlg->Canvas()->CellPixels();
+    uint8_t coded[256];
+    const int row2 = worldmap::EncodeRow(std::span<const uint8_t, 256>(doc->MapGrid().data() + 512, 256), coded);
+    EXPECT_EQ(gutter->TextAt(2 * cp + 3), QStringLiteral("row 2: %1 bytes").arg(row2));
+    EXPECT_EQ(gutter->TextAt(3 * cp + 3), "row 3: shares row 1");
+    // Below 1/2 the rows are too thin to read: no gutter.
+    dlg->Canvas()->SetZoom(1);
+    EXPECT_FALSE(gutter->isVisible());
+}
+
+TEST_F(WorldDlgTest, ClosingKeepsTheEditsUnstoredAndReportsWhereTheUserLooked) {
+    Open(0, 0);
+    Choose(3);
+    Click(At(4, 4));
+    dlg->Canvas()->ScrollToCell({120, 60});
+    const std::vector<uint8_t> stored(rom->RomBytes, rom->RomBytes + RomFileSize);
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(doc->At({4, 4}), 3);
+    EXPECT_TRUE(doc->GridDiffersFromStore());
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), rom->RomBytes));
+    EXPECT_EQ(dlg->LastTopLeft(), (edit::Cell{120, 60}));
+}
+
+} // namespace
