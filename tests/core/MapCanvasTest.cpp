@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "gfx/MapCanvas.h"
+#include "tests/support/RomBuilder.h"
+
+namespace {
+
+// Tiles whose every pixel differs, so a wrong offset anywhere shows.
+std::unique_ptr<gfx::MetatilePixels> NoiseTiles() {
+    auto tiles = std::make_unique<gfx::MetatilePixels>();
+    std::minstd_rand engine(99);
+    for (auto& tile : *tiles) {
+        for (auto& pixel : tile) {
+            pixel = engine() & 0xFFFFFF;
+        }
+    }
+    return tiles;
+}
+
+// What one output pixel must be, worked out on its own terms.
+uint32_t Expected(const testsupport::Grid& grid, const gfx::ScaledTiles& tiles, int mx, int my,
+                  const gfx::ComposeOptions& options) {
+    const int cp = tiles.CellPixels();
+    if (mx < 0 || my < 0 || mx >= 256 * cp || my >= 256 * cp) {
+        return options.background;
+    }
+    const int x = mx / cp;
+    const int y = my / cp;
+    int tile = grid[static_cast<std::size_t>(y * 256 + x)];
+    if (options.overlay != nullptr && options.overlay->Covers(x, y)) {
+        tile = options.overlay->At(x, y);
+    }
+    const uint32_t* src = tile == options.highlightTile ? tiles.Tinted(tile) : tiles.Tile(tile);
+    return src[(my % cp) * cp + mx % cp];
+}
+
+TEST(MapCanvasTest, ComposedRegionsMatchEveryPixelAtEveryZoom) {
+    const auto metatiles = NoiseTiles();
+    const testsupport::Grid grid = testsupport::RandomGrid(5, 20, 30, 40);
+    const std::vector<uint8_t> stampCells = {1, 2, 3, 4, 5, 6};
+    const gfx::CellOverlay stamp{250, 3, 3, 2, stampCells.data(), 0};
+    const gfx::CellOverlay rect{10, 10, 5, 7, nullptr, 77};
+    std::minstd_rand engine(3);
+    for (int cp : gfx::ZoomCellPixels) {
+        gfx::ScaledTiles tiles;
+        tiles.Build(*metatiles, cp);
+        for (int trial = 0; trial < 6; ++trial) {
+            gfx::ComposeOptions options;
+            options.highlightTile = trial % 2 == 0 ? grid[0] : -1;
+            options.overlay = trial % 3 == 0 ? &stamp : trial % 3 == 1 ? &rect : nullptr;
+            // Regions that start before the map, end past it, or lie in the middle.
+            const int span = 256 * cp;
+            const int mapX = static_cast<int>(engine() % static_cast<unsigned>(span + 200)) - 100;
+            const int mapY = static_cast<int>(engine() % static_cast<unsigned>(span + 200)) - 100;
+            const int width = 1 + static_cast<int>(engine() % 300);
+            const int height = 1 + static_cast<int>(engine() % 40);
+            const int stride = width + 7;
+            std::vector<uint32_t> out(static_cast<std::size_t>(stride * height), 0xDEADBEEF);
+            gfx::ComposeMap(grid, tiles, mapX, mapY, width, height, out.data(), stride, options);
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < stride; ++x) {
+                    const uint32_t got = out[static_cast<std::size_t>(y * stride + x)];
+                    if (x >= width) {
+                        ASSERT_EQ(got, 0xDEADBEEFu) << "wrote past the region's width";
+                        continue;
+                    }
+                    ASSERT_EQ(got, Expected(grid, tiles, mapX + x, mapY + y, options))
+                        << "cell " << cp << " px, map pixel " << mapX + x << "," << mapY + y;
+                }
+            }
+        }
+    }
+}
+
+TEST(MapCanvasTest, ScaledTilesAverageDownAndRepeatUp) {
+    auto metatiles = std::make_unique<gfx::MetatilePixels>();
+    // Tile 9: left half red 0xF0, right half red 0x10; tile 10: one white pixel at (3, 5).
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            (*metatiles)[9][static_cast<std::size_t>(y * 16 + x)] = x < 8 ? 0xF0 : 0x10;
+        }
+    }
+    (*metatiles)[10][5 * 16 + 3] = 0xFFFFFF;
+    gfx::ScaledTiles small;
+    small.Build(*metatiles, 2);
+    EXPECT_EQ(small.Tile(9)[0], 0xFFF00000u);
+    EXPECT_EQ(small.Tile(9)[1], 0xFF100000u);
+    gfx::ScaledTiles quarter;
+    quarter.Build(*metatiles, 4); // 4 x 4 blocks: the white pixel is 1/16 of block (0, 1)
+    EXPECT_EQ(quarter.Tile(10)[1 * 4 + 0], 0xFF101010u);
+    gfx::ScaledTiles big;
+    big.Build(*metatiles, 64);
+    for (int dy = 0; dy < 4; ++dy) {
+        for (int dx = 0; dx < 4; ++dx) {
+            EXPECT_EQ(big.Tile(10)[(5 * 4 + dy) * 64 + 3 * 4 + dx], 0xFFFFFFFFu);
+        }
+    }
+    EXPECT_EQ(big.Tile(10)[(5 * 4) * 64 + 3 * 4 - 1], 0xFF000000u);
+    EXPECT_NE(big.Tinted(10)[0], big.Tile(10)[0]);
+}
+
+} // namespace
