@@ -12,6 +12,14 @@ uint32_t Tint(uint32_t argb) {
     return 0xFF000000u | (((argb >> 1) & 0x007F7F7Fu) + 0x00800080u);
 }
 
+// Two thirds of the pixel: a line that shows on light and dark tiles alike.
+uint32_t Darken(uint32_t argb) {
+    const uint32_t r = (argb >> 16 & 0xFF) * 2 / 3;
+    const uint32_t g = (argb >> 8 & 0xFF) * 2 / 3;
+    const uint32_t b = (argb & 0xFF) * 2 / 3;
+    return 0xFF000000u | r << 16 | g << 8 | b;
+}
+
 void Fill(uint32_t* out, int count, uint32_t colour) {
     std::fill(out, out + count, colour);
 }
@@ -77,7 +85,7 @@ void ComposeRows(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, in
 
 } // namespace
 
-void ScaledTiles::Build(const MetatilePixels& tiles, int cellPixels) {
+void ScaledTiles::Build(const MetatilePixels& tiles, int cellPixels, bool gridLines) {
     cell_ = cellPixels;
     const auto area = static_cast<std::size_t>(cellPixels * cellPixels);
     plain_.assign(area * TileCount, 0);
@@ -112,6 +120,14 @@ void ScaledTiles::Build(const MetatilePixels& tiles, int cellPixels) {
                     const auto n = static_cast<uint32_t>(block * block);
                     dst[y * cellPixels + x] =
                         ToArgb((r + n / 2) / n | ((g + n / 2) / n) << 8 | ((b + n / 2) / n) << 16);
+                }
+            }
+        }
+        if (gridLines && cellPixels >= MinGridCellPixels) {
+            for (int i = 0; i < cellPixels; ++i) {
+                dst[i] = Darken(dst[i]);
+                if (i > 0) {
+                    dst[i * cellPixels] = Darken(dst[i * cellPixels]);
                 }
             }
         }

@@ -19,11 +19,15 @@ inline constexpr int NativeZoom = 3; // 16 pixels a cell
 // The 128 tiles of a map at one cell size, as opaque 0xAARRGGBB pixels, each tile
 // row-major. Smaller than 16 pixels a tile is averaged down (each output pixel the mean of
 // the block it covers); larger, each pixel is repeated. A second set, tinted, marks the
-// highlighted tile.
+// highlighted tile. Grid lines, when asked for, are part of the tiles: each cell's top row
+// and left column darkened, which costs nothing to draw.
 class ScaledTiles {
   public:
+    // Below this many pixels a cell, grid lines would hide the map: none are drawn.
+    static constexpr int MinGridCellPixels = 4;
+
     // `tiles` in 0x00BBGGRR as the renderer gives them; `cellPixels` one of ZoomCellPixels.
-    void Build(const MetatilePixels& tiles, int cellPixels);
+    void Build(const MetatilePixels& tiles, int cellPixels, bool gridLines = false);
     int CellPixels() const { return cell_; }
     const uint32_t* Tile(int tile) const { return plain_.data() + Offset(tile); }
     const uint32_t* Tinted(int tile) const { return tinted_.data() + Offset(tile); }

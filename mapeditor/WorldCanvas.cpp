@@ -14,8 +14,6 @@ namespace {
 constexpr int WheelNotch = 120;
 // Cells scrolled by one notch of the wheel.
 constexpr int WheelCells = 3;
-// Below this many pixels a cell, grid lines would hide the map.
-constexpr int MinGridCellPixels = 4;
 // The gutter needs rows at least this tall to be read.
 constexpr int MinGutterCellPixels = 8;
 
@@ -119,7 +117,7 @@ WorldCanvas::~WorldCanvas() = default;
 
 void WorldCanvas::SetTiles(const gfx::MetatilePixels& tiles) {
     *metatiles = tiles;
-    scaled.Build(*metatiles, CellPixels());
+    scaled.Build(*metatiles, CellPixels(), showGrid);
     viewport()->update();
 }
 
@@ -216,7 +214,7 @@ void WorldCanvas::SetZoom(int step, QPoint anchor) {
     const long long my = o.y() + anchor.y();
     zoom = step;
     const int newCp = CellPixels();
-    scaled.Build(*metatiles, newCp);
+    scaled.Build(*metatiles, newCp, showGrid);
     LayOutGutter();
     UpdateRanges();
     const auto target = [&](long long m, int a) {
@@ -253,6 +251,7 @@ void WorldCanvas::SetTool(Tool t) {
 
 void WorldCanvas::SetGridVisible(bool on) {
     showGrid = on;
+    scaled.Build(*metatiles, CellPixels(), showGrid);
     viewport()->update();
 }
 
@@ -306,10 +305,8 @@ void WorldCanvas::DropStamp() {
     }
 }
 
-void WorldCanvas::RowsChanged(const edit::RowSet& rows) {
-    if (rows.none()) {
-        return;
-    }
+QRegion WorldCanvas::RegionOfRows(const edit::RowSet& rows) const {
+    QRegion region;
     const int cp = CellPixels();
     const int originY = Origin().y();
     int y = 0;
@@ -322,10 +319,18 @@ void WorldCanvas::RowsChanged(const edit::RowSet& rows) {
         while (end + 1 < worldmap::MapHeight && rows.test(static_cast<std::size_t>(end + 1))) {
             ++end;
         }
-        viewport()->update(QRect(0, y * cp - originY - 1, viewport()->width(),
-                                 (end - y + 1) * cp + 2));
+        // A pixel more each way: outlines are drawn on the cells' edges.
+        region += QRect(0, y * cp - originY - 1, viewport()->width(), (end - y + 1) * cp + 2);
         y = end + 1;
     }
+    return region.intersected(viewport()->rect());
+}
+
+void WorldCanvas::RowsChanged(const edit::RowSet& rows) {
+    if (rows.none()) {
+        return;
+    }
+    viewport()->update(RegionOfRows(rows));
     gutter->update();
 }
 
@@ -358,7 +363,14 @@ void WorldCanvas::paintEvent(QPaintEvent* event) {
     }
     QPainter p(vp);
     const auto stride = static_cast<int>(buffer.bytesPerLine() / 4);
-    for (const QRect& r : event->region()) {
+    // Around a map smaller than the view, a plain fill: only the map goes through the buffer.
+    const int cp = CellPixels();
+    const QRect map(-o.x(), -o.y(), worldmap::MapWidth * cp, worldmap::MapHeight * cp);
+    const QRegion around = event->region().subtracted(QRegion(map));
+    for (const QRect& r : around) {
+        p.fillRect(r, QColor::fromRgb(options.background));
+    }
+    for (const QRect& r : event->region().intersected(map)) {
         const QRect area = r.intersected(buffer.rect());
         if (area.isEmpty()) {
             continue;
@@ -369,27 +381,6 @@ void WorldCanvas::paintEvent(QPaintEvent* event) {
         p.drawImage(area.topLeft(), buffer, area);
     }
 
-    const int cp = CellPixels();
-    const QRect clip = event->rect();
-    if (showGrid && cp >= MinGridCellPixels) {
-        p.setPen(QColor(0, 0, 0, cp >= 16 ? 90 : 60));
-        const int x0 = std::max(0, FloorDiv(o.x() + clip.left(), cp));
-        const int x1 = std::min(worldmap::MapWidth, FloorDiv(o.x() + clip.right(), cp) + 1);
-        const int y0 = std::max(0, FloorDiv(o.y() + clip.top(), cp));
-        const int y1 = std::min(worldmap::MapHeight, FloorDiv(o.y() + clip.bottom(), cp) + 1);
-        const int top = std::max(clip.top(), -o.y());
-        const int bottom = std::min(clip.bottom(), worldmap::MapHeight * cp - o.y() - 1);
-        const int left = std::max(clip.left(), -o.x());
-        const int right = std::min(clip.right(), worldmap::MapWidth * cp - o.x() - 1);
-        for (int x = x0; x <= x1; ++x) {
-            const int px = x * cp - o.x();
-            p.drawLine(px, top, px, bottom);
-        }
-        for (int y = y0; y <= y1; ++y) {
-            const int py = y * cp - o.y();
-            p.drawLine(left, py, right, py);
-        }
-    }
     const auto outline = [&](const edit::Rect& cells, const QColor& colour) {
         const QRect r = CellsRect(cells).adjusted(0, 0, -1, -1);
         p.setBrush(Qt::NoBrush);

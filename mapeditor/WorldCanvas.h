@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QPoint>
+#include <QRegion>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -92,6 +93,8 @@ class WorldCanvas : public QAbstractScrollArea {
     void EndDrag();
     // Repaints the rows that changed by other means (undo, redo, replace).
     void RowsChanged(const edit::RowSet& rows);
+    // The viewport area those rows cover: what a repaint after their change must redraw.
+    QRegion RegionOfRows(const edit::RowSet& rows) const;
     void SelectedTileChanged();
 
   signals:

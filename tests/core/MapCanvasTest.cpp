@@ -100,6 +100,20 @@ TEST(MapCanvasTest, ScaledTilesAverageDownAndRepeatUp) {
     }
     EXPECT_EQ(big.Tile(10)[(5 * 4) * 64 + 3 * 4 - 1], 0xFF000000u);
     EXPECT_NE(big.Tinted(10)[0], big.Tile(10)[0]);
+
+    // Grid lines darken each cell's top row and left column only, and never at 2 pixels.
+    (*metatiles)[11].fill(0x909090);
+    gfx::ScaledTiles plain;
+    plain.Build(*metatiles, 8);
+    gfx::ScaledTiles lined;
+    lined.Build(*metatiles, 8, true);
+    EXPECT_EQ(lined.Tile(11)[0], 0xFF606060u);
+    EXPECT_EQ(lined.Tile(11)[7], 0xFF606060u);
+    EXPECT_EQ(lined.Tile(11)[7 * 8], 0xFF606060u);
+    EXPECT_EQ(lined.Tile(11)[1 * 8 + 1], plain.Tile(11)[1 * 8 + 1]);
+    gfx::ScaledTiles tiny;
+    tiny.Build(*metatiles, 2, true);
+    EXPECT_EQ(tiny.Tile(11)[0], 0xFF909090u);
 }
 
 } // namespace
