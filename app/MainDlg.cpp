@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPainter>
 #include <QShortcut>
@@ -58,7 +59,9 @@ bool CMainDlg::OnInitDialog() {
     const std::optional<QString> path = app::GetOpenFileName();
     if (path) {
         if (!RomImage.LoadRomFile(QFile::encodeName(*path).toStdString())) {
-            app::MessageBox(QStringLiteral("Error opening ROM"));
+            app::MessageBox(QStringLiteral("Error opening ROM"),
+                            QStringLiteral("Could not open \"%1\": %2.")
+                                .arg(*path, QString::fromLocal8Bit(RomImage.LastError.c_str())));
             EndDialog(IDCANCEL);
             return true;
         }
@@ -67,6 +70,40 @@ bool CMainDlg::OnInitDialog() {
     }
 
     text::BuildTextTable(RomImage);
+    return true;
+}
+
+void CMainDlg::OnOK() {
+    if (MayQuit()) {
+        EndDialog(IDOK);
+    }
+}
+
+void CMainDlg::OnCancel() {
+    if (MayQuit()) {
+        EndDialog(IDCANCEL);
+    }
+}
+
+bool CMainDlg::MayQuit() {
+    // A change of map in the editor stores into the image without writing the file.
+    if (!RomImage.DiffersFromFile()) {
+        return true;
+    }
+    const QString name = QFileInfo(QFile::decodeName(RomImage.RomPath.c_str())).fileName();
+    const app::Answer answer =
+        app::Ask(QStringLiteral("Save the changes to %1 before quitting?").arg(name),
+                 {app::Answer::Save, app::Answer::Discard, app::Answer::Cancel});
+    if (answer == app::Answer::Cancel) {
+        return false;
+    }
+    if (answer == app::Answer::Save && !RomImage.SaveRomFile()) {
+        app::MessageBox(CMapsDlg::SaveFailedText,
+                        QStringLiteral("Could not write \"%1\": %2.")
+                            .arg(QFile::decodeName(RomImage.RomPath.c_str()),
+                                 QString::fromLocal8Bit(RomImage.LastError.c_str())));
+        return false;
+    }
     return true;
 }
 

@@ -34,6 +34,10 @@ class CMainDlg : public CDialog {
 
   protected:
     bool OnInitDialog() override;
+    // "Quit", Enter, Esc and the close box: all end the program, after asking whether to
+    // write changes the file does not hold yet.
+    void OnOK() override;
+    void OnCancel() override;
     void OnCommand(int id) override;
     void OnPaint(QPainter& dc) override;
     void OnRButtonDown(const QPoint& point) override;
@@ -42,6 +46,9 @@ class CMainDlg : public CDialog {
     void OpenEnemyViewer();
 
   private:
+    // False when the user chose to stay, or the file could not be written.
+    bool MayQuit();
+
     QIcon appIcon;
     QMenu* systemMenu;
 };

@@ -1,6 +1,8 @@
 #include "mapeditor/MapsDlg.h"
 
+#include <QFile>
 #include <QHelpEvent>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -9,6 +11,7 @@
 #include <QScrollBar>
 #include <QToolTip>
 #include <QWheelEvent>
+#include <algorithm>
 #include <memory>
 
 #include "app/Platform.h"
@@ -19,6 +22,34 @@ namespace {
 // One notch of an ordinary mouse wheel, in Qt's eighths of a degree.
 constexpr int WheelNotch = 120;
 
+QString RefusalDetail(const worldmap::StoreReport& report) {
+    switch (report.status) {
+    case worldmap::StoreStatus::DoesNotFit:
+        return QStringLiteral("The map needs %1 bytes but has room for %2 (its %3 bytes plus %4 "
+                              "free). Undo some edits, or paint longer runs of one tile: each "
+                              "row is stored as runs.")
+            .arg(report.newSize)
+            .arg(report.available)
+            .arg(report.oldSize)
+            .arg(report.available - report.oldSize);
+    case worldmap::StoreStatus::BadLayout:
+        return QStringLiteral("The map region of this ROM is not laid out in a way that can be "
+                              "rewritten safely, so no map can be stored into it. The edits "
+                              "stay on screen; the ROM is unchanged.");
+    case worldmap::StoreStatus::BadTile:
+        return QStringLiteral("A cell holds a tile number above 127, which the map's row code "
+                              "cannot hold. Paint over it with one of the 128 tiles.");
+    case worldmap::StoreStatus::Stored:
+        break;
+    }
+    return QString();
+}
+
+QString WriteFailedDetail(const CRomImage& rom) {
+    return QStringLiteral("Could not write \"%1\": %2.")
+        .arg(QFile::decodeName(rom.RomPath.c_str()), QString::fromLocal8Bit(rom.LastError.c_str()));
+}
+
 } // namespace
 
 CMapsDlg::CMapsDlg() : CDialog(IDD) {}
@@ -28,12 +59,15 @@ CMapsDlg::~CMapsDlg() = default;
 bool CMapsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     FreeBytesText = Item<QLabel>(IdcFreeBytes);
+    BudgetText = Item<QLabel>(IdcBudget);
+    NormalBudgetPalette = BudgetText->palette();
     MapListBox = Item<QListWidget>(IdcMapList);
     VertScrollBar = Item<QScrollBar>(IdcVertScroll);
     HorzScrollBar = Item<QScrollBar>(IdcHorzScroll);
 
     MapViewRect = MapViewArea;
     TileChooserRect = TileChooserArea;
+    MinimapRect = MinimapArea;
 
     // Inserted at explicit positions so that item index = map number.
     for (int id = 0; id < worldmap::MapCount; ++id) {
@@ -58,6 +92,7 @@ bool CMapsDlg::OnInitDialog() {
 
     LastPaintedX = -1;
     Dragging = false;
+    DraggingMinimap = false;
     return true;
 }
 
@@ -67,6 +102,8 @@ void CMapsDlg::LoadWorldMap(int mapId) {
     Doc->Load(mapId);
     UpdateFreeBytes();
     BuildMetatileSet();
+    RenderMinimap();
+    UpdateBudget();
 }
 
 void CMapsDlg::UpdateFreeBytes() {
@@ -75,6 +112,59 @@ void CMapsDlg::UpdateFreeBytes() {
 
 bool CMapsDlg::StoreWorldMap() {
     return Doc->Store().status == worldmap::StoreStatus::Stored;
+}
+
+void CMapsDlg::UpdateBudget() {
+    const worldmap::StoreReport& budget = Doc->Budget();
+    const bool storable = budget.status == worldmap::StoreStatus::Stored ||
+                          budget.status == worldmap::StoreStatus::DoesNotFit;
+    const bool over = !storable || budget.newSize > budget.available;
+    SetDlgItemText(IdcBudget,
+                   storable
+                       ? QStringLiteral("Needs %1 of %2").arg(budget.newSize).arg(budget.available)
+                       : CannotStoreText);
+    QPalette palette = NormalBudgetPalette;
+    if (over) {
+        palette.setColor(QPalette::WindowText, OverBudgetColour);
+    }
+    BudgetText->setPalette(palette);
+}
+
+void CMapsDlg::RenderMinimap() {
+    gfx::RenderMinimap(MapGrid(), TileColours, *MinimapPixels);
+    InvalidateRect(MinimapRect.ToQRect(), false);
+}
+
+void CMapsDlg::GridRowsChanged(const edit::RowSet& rows) {
+    gfx::UpdateMinimapRows(MapGrid(), TileColours, rows, *MinimapPixels);
+    InvalidateRect(MinimapRect.ToQRect(), false);
+    InvalidateRect(MapViewRect.ToQRect(), false);
+    UpdateBudget();
+}
+
+void CMapsDlg::RefreshFromDocument() {
+    StopDragging();
+    if (GetCurSel(IdcMapList) != WorldMapId()) {
+        SetCurSel(IdcMapList, WorldMapId());
+    }
+    // The other window may have changed the map, whose tiles look different.
+    UpdateFreeBytes();
+    BuildMetatileSet();
+    RenderMinimap();
+    UpdateBudget();
+    InvalidateRect(MapViewRect.ToQRect(), false);
+    InvalidateRect(TileChooserRect.ToQRect(), false);
+}
+
+void CMapsDlg::SetScroll(int x, int y) {
+    OnHScroll(SB_THUMBTRACK, x, IdcHorzScroll);
+    OnVScroll(SB_THUMBTRACK, y, IdcVertScroll);
+}
+
+void CMapsDlg::CentreOnMinimap(const QPoint& p) {
+    const int mx = std::clamp(p.x() - MinimapRect.left, 0, gfx::MinimapSize - 1);
+    const int my = std::clamp(p.y() - MinimapRect.top, 0, gfx::MinimapSize - 1);
+    SetScroll(2 * mx - ViewCells / 2, 2 * my - ViewCells / 2);
 }
 
 void CMapsDlg::BuildMetatileSet() {
@@ -86,6 +176,7 @@ void CMapsDlg::BuildMetatileSet() {
     for (const gfx::TilePixels& tile : *tiles) {
         MetatileSet.AddMasked(tile.data(), gfx::MaskColour);
     }
+    TileColours = gfx::AverageTileColours(*tiles);
 }
 
 void CMapsDlg::OnVScroll(int code, int pos, int /*barId*/) {
@@ -124,6 +215,7 @@ void CMapsDlg::Scroll(int& offset, int dimension, int barId, int code, int pos) 
     }
     SetScrollPos(barId, offset);
     InvalidateRect(MapViewRect.ToQRect(), false);
+    InvalidateRect(MinimapRect.ToQRect(), false);
     // Scrolled under a held button (wheel or keys), the view cell under the pointer holds
     // another map cell now: the next move paints it even without leaving the view cell.
     if (Dragging) {
@@ -155,6 +247,16 @@ void CMapsDlg::OnPaint(QPainter& dc) {
                 QPoint(MapViewRect.left + CellSize * j, MapViewRect.top + CellSize * i));
         }
     }
+
+    // The buffer is laid out as the image format wants it: no copy, no conversion.
+    const QImage minimap(reinterpret_cast<const uchar*>(MinimapPixels->data()), gfx::MinimapSize,
+                         gfx::MinimapSize, gfx::MinimapSize * 4, QImage::Format_RGB32);
+    dc.drawImage(MinimapRect.left, MinimapRect.top, minimap);
+    // The view, 16 by 16 cells, is 8 by 8 minimap pixels.
+    dc.setPen(OutlinePen);
+    dc.setBrush(Qt::NoBrush);
+    dc.drawRect(MinimapRect.left + ScrollX / 2, MinimapRect.top + ScrollY / 2, ViewCells / 2 - 1,
+                ViewCells / 2 - 1);
     dc.setPen(previousPen);
 }
 
@@ -167,16 +269,18 @@ void CMapsDlg::PaintCell(int vx, int vy) {
     LastPaintedX = vx;
     LastPaintedY = vy;
     Dragging = true;
-    if (Doc->PaintTo(MapCellAt(vx, vy)).none()) {
+    const edit::RowSet rows = Doc->PaintTo(MapCellAt(vx, vy));
+    if (rows.none()) {
         return;
     }
     // A jump paints a line whose cells lie between the two view cells, unless the view
     // scrolled in between: then the whole view may show painted cells.
-    InvalidateRect(MapViewRect.ToQRect(), false);
+    GridRowsChanged(rows);
 }
 
 void CMapsDlg::StopDragging() {
     Dragging = false;
+    DraggingMinimap = false;
     Doc->EndStroke();
 }
 
@@ -187,6 +291,11 @@ void CMapsDlg::OnLButtonDown(const QPoint& point) {
         InvalidateRect(TileChooserRect.ToQRect(), false);
         return;
     }
+    if (MinimapRect.PtInRect(point)) {
+        DraggingMinimap = true;
+        CentreOnMinimap(point);
+        return;
+    }
     if (MapViewRect.PtInRect(point)) {
         Doc->BeginStroke();
         const QPoint v = ViewCellAt(point);
@@ -195,6 +304,10 @@ void CMapsDlg::OnLButtonDown(const QPoint& point) {
 }
 
 void CMapsDlg::OnMouseMove(const QPoint& point) {
+    if (DraggingMinimap) {
+        CentreOnMinimap(point);
+        return;
+    }
     if (!Dragging) {
         return;
     }
@@ -230,7 +343,7 @@ void CMapsDlg::OnRButtonDown(const QPoint& point) {
 
 void CMapsDlg::mouseMoveEvent(QMouseEvent* event) {
     // A stroke never outlives the button: if its release went elsewhere, it ends here.
-    if (Dragging && !(event->buttons() & Qt::LeftButton)) {
+    if ((Dragging || DraggingMinimap) && !(event->buttons() & Qt::LeftButton)) {
         StopDragging();
     }
     CDialog::mouseMoveEvent(event);
@@ -250,38 +363,49 @@ void CMapsDlg::OnSelchangeMapList() {
         SetCurSel(IdcMapList, WorldMapId());
         return;
     }
-    if (!StoreWorldMap() && Doc->GridDiffersFromStore()) {
+    const worldmap::StoreReport report = Doc->Store();
+    if (report.status != worldmap::StoreStatus::Stored && Doc->GridDiffersFromStore()) {
         // Keep the map being edited rather than lose its edits: the new map is not loaded.
         // A grid without edits loses nothing, so a region that cannot be rewritten can
         // still be looked through.
-        app::MessageBox(StoreFailedText);
+        ExplainRefusedStore(report);
         SetCurSel(IdcMapList, WorldMapId());
         return;
     }
     LoadWorldMap(chosen);
     InvalidateRect(MapViewRect.ToQRect(), false);
+    InvalidateRect(MinimapRect.ToQRect(), false);
     InvalidateRect(TileChooserRect.ToQRect(), false);
 }
 
 void CMapsDlg::OnCommand(int id) {
     if (id == IdcSave) {
         OnSave();
+    } else if (id == IdcWorld) {
+        StopDragging();
+        OpenWorldWindow();
     }
 }
 
 bool CMapsDlg::StoreAndSave() {
     StopDragging();
-    if (!StoreWorldMap()) {
+    const worldmap::StoreReport report = Doc->Store();
+    if (report.status != worldmap::StoreStatus::Stored) {
         // Writing the file now would save the old map under the user's nose.
-        app::MessageBox(StoreFailedText);
+        ExplainRefusedStore(report);
         return false;
     }
     UpdateFreeBytes();
+    UpdateBudget();
     if (!Doc->SaveFile()) {
-        app::MessageBox(SaveFailedText);
+        app::MessageBox(SaveFailedText, WriteFailedDetail(*RomPtr));
         return false;
     }
     return true;
+}
+
+void CMapsDlg::ExplainRefusedStore(const worldmap::StoreReport& report) {
+    app::MessageBox(StoreFailedText, RefusalDetail(report));
 }
 
 void CMapsDlg::OnSave() {
@@ -294,17 +418,32 @@ void CMapsDlg::OnOK() {
     }
 }
 
+void CMapsDlg::OnCancel() {
+    StopDragging();
+    if (Doc != nullptr && Doc->GridDiffersFromStore()) {
+        const QString question = QStringLiteral("Discard the edits to %1?")
+                                     .arg(QString::fromLatin1(worldmap::MapName(WorldMapId())));
+        if (app::Ask(question, {app::Answer::Discard, app::Answer::Cancel}) !=
+            app::Answer::Discard) {
+            return;
+        }
+    }
+    CDialog::OnCancel();
+}
+
 void CMapsDlg::Undo() {
     StopDragging();
-    if (Doc->Undo().any()) {
-        InvalidateRect(MapViewRect.ToQRect(), false);
+    const edit::RowSet rows = Doc->Undo();
+    if (rows.any()) {
+        GridRowsChanged(rows);
     }
 }
 
 void CMapsDlg::Redo() {
     StopDragging();
-    if (Doc->Redo().any()) {
-        InvalidateRect(MapViewRect.ToQRect(), false);
+    const edit::RowSet rows = Doc->Redo();
+    if (rows.any()) {
+        GridRowsChanged(rows);
     }
 }
 

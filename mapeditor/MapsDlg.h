@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPalette>
 #include <QPen>
 #include <QPoint>
 #include <QRect>
@@ -10,6 +11,7 @@
 #include "app/Dialog.h"
 #include "app/ImageList.h"
 #include "edit/MapDocument.h"
+#include "gfx/Minimap.h"
 #include "gfx/TileRenderer.h"
 #include "rom/RomImage.h"
 #include "worldmap/WorldMap.h"
@@ -39,6 +41,7 @@ struct PixelRect {
 // a list of the four maps, over an edit::MapDocument that holds the grid, the selected
 // tile and each map's undo history. Painting changes only the grid; a change of map,
 // "Save" and "Done" store the grid into the ROM image, and the last two write the file.
+// A minimap shows the whole map and moves the view; a label says what storing would take.
 class CMapsDlg : public CDialog {
     Q_OBJECT
   public:
@@ -48,15 +51,21 @@ class CMapsDlg : public CDialog {
     static constexpr int IdcMapList = 1027;
     static constexpr int IdcFreeBytes = 1029;
     static constexpr int IdcSave = 1030;
+    static constexpr int IdcWorld = 1031;
+    static constexpr int IdcBudget = 1032;
     static constexpr int CellSize = 16;
     static constexpr int ViewCells = 16;
     static constexpr int ChooserColumns = gfx::SheetColumns;
     static constexpr PixelRect MapViewArea{163, 30, 419, 286};
     static constexpr PixelRect TileChooserArea{465, 158, 721, 286};
+    // One pixel per 2 by 2 cells, between the vertical scroll bar and the buttons.
+    static constexpr PixelRect MinimapArea{458, 12, 458 + gfx::MinimapSize, 12 + gfx::MinimapSize};
 
     static inline const QString StoreFailedText = QStringLiteral("Store Values failed");
     static inline const QString SaveFailedText =
         QStringLiteral("Error!\nCould not save changes to ROM");
+    static inline const QString CannotStoreText = QStringLiteral("Cannot store");
+    static inline const QColor OverBudgetColour{192, 0, 0};
 
     CMapsDlg();
     ~CMapsDlg() override;
@@ -64,11 +73,13 @@ class CMapsDlg : public CDialog {
     // Public like a dialog's bound members, so the opener and the tests can see the state.
     CRomImage* RomPtr = nullptr;
     QLabel* FreeBytesText = nullptr;
+    QLabel* BudgetText = nullptr;
     QListWidget* MapListBox = nullptr;
     QScrollBar* VertScrollBar = nullptr;
     QScrollBar* HorzScrollBar = nullptr;
     PixelRect MapViewRect;
     PixelRect TileChooserRect;
+    PixelRect MinimapRect;
     int ScrollX = 0;
     int ScrollY = 0;
     CImageList MetatileSet;
@@ -77,6 +88,8 @@ class CMapsDlg : public CDialog {
     // The view cell last painted in this stroke.
     int LastPaintedX = -1;
     int LastPaintedY = 0;
+    // A left press on the minimap, held: moves centre the view, wherever the pointer goes.
+    bool DraggingMinimap = false;
     int MapHeight = 0;
     int MapWidth = 0;
 
@@ -95,8 +108,19 @@ class CMapsDlg : public CDialog {
     void UpdateFreeBytes();
     // Stores the grid as map WorldMapId; false, with the image untouched, when refused.
     bool StoreWorldMap();
-    // Renders the current map's 128 tiles into MetatileSet.
+    // Renders the current map's 128 tiles into MetatileSet, and their average colours.
     void BuildMetatileSet();
+    // Shows what storing the grid would take in control 1032, red when it cannot be stored.
+    void UpdateBudget();
+    // Brings the minimap, the labels, the map list and the view up to date with the
+    // document, after another window edited it (or changed its map).
+    void RefreshFromDocument();
+    // Moves the view's top left to map cell (x, y), clamped, as the scroll bars would.
+    void SetScroll(int x, int y);
+    // The minimap as last computed, 0xAARRGGBB, row-major.
+    const gfx::MinimapBuffer& Minimap() const { return *MinimapPixels; }
+    // Opens the window of all four maps on this document ("World...").
+    void OpenWorldWindow();
 
     bool CanUndo() const { return Doc->CanUndo(); }
     bool CanRedo() const { return Doc->CanRedo(); }
@@ -104,6 +128,8 @@ class CMapsDlg : public CDialog {
   protected:
     bool OnInitDialog() override;
     void OnOK() override;
+    // Esc, "Cancel" and the close box: asks before edits not stored are lost.
+    void OnCancel() override;
     void OnPaint(QPainter& dc) override;
     void OnLButtonDown(const QPoint& point) override;
     void OnLButtonUp(const QPoint& point) override;
@@ -135,11 +161,22 @@ class CMapsDlg : public CDialog {
         return QPoint((p.x() - MapViewRect.left) >> 4, (p.y() - MapViewRect.top) >> 4);
     }
     int ChooserTileAt(const QPoint& p) const;
-    // Ends a stroke, closing its undo step.
+    // Ends a stroke, closing its undo step, and a drag on the minimap.
     void StopDragging();
+    // Centres the view on the map cells under minimap point `p`, clamped into the minimap.
+    void CentreOnMinimap(const QPoint& p);
+    // After the document changed `rows` of the grid: minimap, budget, view.
+    void GridRowsChanged(const edit::RowSet& rows);
+    // The whole minimap again, for a new map or new tile colours.
+    void RenderMinimap();
+    // "Store Values failed", with the numbers behind the refusal and what to do about it.
+    void ExplainRefusedStore(const worldmap::StoreReport& report);
     void Undo();
     void Redo();
 
     std::unique_ptr<edit::MapDocument> Doc;
+    gfx::TileColours TileColours{};
+    std::unique_ptr<gfx::MinimapBuffer> MinimapPixels = std::make_unique<gfx::MinimapBuffer>();
+    QPalette NormalBudgetPalette;
     int WheelRemainder = 0;
 };

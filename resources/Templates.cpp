@@ -50,6 +50,8 @@ const DialogTemplate& MapsTemplate() {
                                       {1030, K::PushButton, "Save", 419, 7, 68, 14, true},
                                       {1, K::PushButton, "Done", 419, 23, 68, 14, true},
                                       {2, K::PushButton, "Cancel", 419, 39, 68, 14, true},
+                                      {1031, K::PushButton, "World...", 419, 55, 68, 14, true},
+                                      {1032, K::Static, "", 400, 186, 87, 8, false},
                                   }};
     return t;
 }

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -145,13 +146,22 @@ class StartupTest : public ::testing::Test {
         ASSERT_TRUE(dir.isValid());
         QDir::setCurrent(dir.path());
         RomImage = CRomImage();
-        app::SetMessageBoxFunction(
-            [this](const QString& text) { log.push_back("message " + text.toStdString()); });
+        app::SetMessageBoxFunction([this](const QString& text, const QString& detail) {
+            log.push_back("message " + text.toStdString());
+            details.push_back(detail);
+        });
         app::SetOpenFileFunction([this] { return log.push_back("open"), answer; });
+        app::SetAskFunction([this](const QString& text, const std::vector<app::Answer>& buttons) {
+            log.push_back("ask " + text.toStdString());
+            EXPECT_EQ(buttons,
+                      (std::vector{app::Answer::Save, app::Answer::Discard, app::Answer::Cancel}));
+            return quitAnswer;
+        });
     }
     void TearDown() override {
         app::SetMessageBoxFunction(app::MessageBoxFunction{});
         app::SetOpenFileFunction({});
+        app::SetAskFunction({});
         QDir::setCurrent(oldCwd);
     }
     bool Write(const char* name, const Bytes& bytes) {
@@ -165,7 +175,9 @@ class StartupTest : public ::testing::Test {
     QTemporaryDir dir;
     const QString oldCwd = QDir::currentPath();
     Log log;
+    QStringList details;
     std::optional<QString> answer;
+    app::Answer quitAnswer = app::Answer::Cancel;
 };
 
 // Failed starts end the window inside its own initialisation, so they return without
@@ -183,6 +195,8 @@ TEST_F(StartupTest, StartsInOrderSayWhyAFailedStartEndsAndTheWindowWritesNothing
     answer = dir.filePath("missing.nes");
     EXPECT_FALSE(theApp.InitInstance());
     EXPECT_EQ(log, (Log{"open", "message Error opening ROM"}));
+    EXPECT_EQ(details.back(), QString("Could not open \"%1\": No such file or directory.")
+                                  .arg(dir.filePath("missing.nes")));
     EXPECT_FALSE(TextTableBuilt());
 
     log.clear();
@@ -221,14 +235,83 @@ TEST_F(StartupTest, StartsInOrderSayWhyAFailedStartEndsAndTheWindowWritesNothing
     EXPECT_TRUE(ModalOpens([&] { dlg.OnSysCommand(0x1F); }, aboutBox));
 
     // "Quit" ends the program; a change made in memory only (as the map editor's change of
-    // map does) is not written.
+    // map does) is written only if the user says so.
     RomImage.WriteByte(0x2000, static_cast<uint8_t>(RomImage.ReadByte(0x2000) ^ 0xFF));
+    quitAnswer = app::Answer::Discard;
     QTest::mouseClick(dlg.GetDlgItem(IDOK), Qt::LeftButton);
     EXPECT_EQ(dlg.EndResult(), IDOK);
     Bytes after;
     ASSERT_TRUE(testsupport::ReadFile(answer->toStdString(), after));
     EXPECT_EQ(after, romBytes);
-    EXPECT_EQ(log.size(), 1u);
+    EXPECT_EQ(log, (Log{"open", "ask Save the changes to game.nes before quitting?"}));
+}
+
+// Quit, Enter, Esc and the close box: no question while the file holds everything; with
+// changes, Cancel stays, Save writes (and stays if it cannot), Discard quits unwritten.
+TEST_F(StartupTest, QuittingWithUnwrittenChangesAsksWhetherToSaveThem) {
+    ASSERT_TRUE(Write("palette.pal", Bytes(192)));
+    auto rom = testsupport::RomBuilder().Build();
+    ASSERT_NE(rom, nullptr);
+    const Bytes romBytes(rom->RomBytes, rom->RomBytes + RomFileSize);
+    ASSERT_TRUE(Write("game.nes", romBytes));
+    answer = dir.filePath("game.nes");
+    const std::string question = "ask Save the changes to game.nes before quitting?";
+    auto fileBytes = [this] {
+        Bytes bytes;
+        EXPECT_TRUE(testsupport::ReadFile(answer->toStdString(), bytes));
+        return bytes;
+    };
+    const std::vector<std::function<void(CMainDlg&)>> ways = {
+        [](CMainDlg& d) { QTest::mouseClick(d.GetDlgItem(IDOK), Qt::LeftButton); },
+        [](CMainDlg& d) { QTest::keyClick(&d, Qt::Key_Return); },
+        [](CMainDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); },
+        [](CMainDlg& d) { d.close(); },
+    };
+    for (std::size_t way = 0; way < ways.size(); ++way) {
+        SCOPED_TRACE(way);
+        {
+            CMainDlg dlg;
+            ASSERT_TRUE(dlg.Create());
+            log.clear();
+            ways[way](dlg);
+            EXPECT_TRUE(dlg.Ended());
+            EXPECT_TRUE(log.empty());
+        }
+        CMainDlg dlg;
+        ASSERT_TRUE(dlg.Create());
+        log.clear();
+        RomImage.WriteByte(0x3000, static_cast<uint8_t>(way + 1));
+        quitAnswer = app::Answer::Cancel;
+        ways[way](dlg);
+        EXPECT_FALSE(dlg.Ended());
+        EXPECT_TRUE(dlg.isVisible());
+
+        const std::string path = RomImage.RomPath;
+        RomImage.RomPath = dir.filePath("missing/game.nes").toStdString();
+        quitAnswer = app::Answer::Save;
+        ways[way](dlg);
+        EXPECT_FALSE(dlg.Ended());
+        EXPECT_EQ(log, (Log{question, question, "message Error!\nCould not save changes to ROM"}));
+        EXPECT_EQ(details.back(), QString("Could not write \"%1\": No such file or directory.")
+                                      .arg(dir.filePath("missing/game.nes")));
+        RomImage.RomPath = path;
+        EXPECT_EQ(fileBytes(), romBytes);
+
+        if (way % 2 == 0) {
+            ways[way](dlg);
+            EXPECT_TRUE(dlg.Ended());
+            Bytes want = romBytes;
+            want[0x3000] = static_cast<uint8_t>(way + 1);
+            EXPECT_EQ(fileBytes(), want);
+            ASSERT_TRUE(Write("game.nes", romBytes));
+        } else {
+            quitAnswer = app::Answer::Discard;
+            ways[way](dlg);
+            EXPECT_TRUE(dlg.Ended());
+            EXPECT_EQ(fileBytes(), romBytes);
+        }
+        EXPECT_EQ(log.size(), 4u);
+    }
 }
 
 } // namespace

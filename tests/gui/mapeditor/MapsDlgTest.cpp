@@ -9,6 +9,7 @@
 #include <QToolTip>
 #include <QWheelEvent>
 #include <array>
+#include <functional>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <memory>
@@ -62,9 +63,20 @@ class MapsDlgTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        app::SetMessageBoxFunction([this](const QString& text) { messages << text; });
+        app::SetMessageBoxFunction([this](const QString& text, const QString& detail) {
+            messages << text;
+            details << detail;
+        });
+        app::SetAskFunction([this](const QString& text, const std::vector<app::Answer>& buttons) {
+            questions << text;
+            EXPECT_EQ(buttons, (std::vector{app::Answer::Discard, app::Answer::Cancel}));
+            return answer;
+        });
     }
-    void TearDown() override { app::SetMessageBoxFunction(app::MessageBoxFunction{}); }
+    void TearDown() override {
+        app::SetMessageBoxFunction(app::MessageBoxFunction{});
+        app::SetAskFunction({});
+    }
 
     // Writes the image to a file of its own and opens the editor on it.
     void Open(std::unique_ptr<CRomImage> image) {
@@ -117,8 +129,28 @@ class MapsDlgTest : public ::testing::Test {
         return {dlg->ScrollX, dlg->ScrollY};
     }
 
+    // The minimap as the core computes it for the grid on screen.
+    gfx::MinimapBuffer ExpectedMinimap() const {
+        auto tiles = std::make_unique<gfx::MetatilePixels>();
+        gfx::RenderMetatileSet(*rom, dlg->WorldMapId(), *tiles);
+        auto want = std::make_unique<gfx::MinimapBuffer>();
+        gfx::RenderMinimap(dlg->MapGrid(), gfx::AverageTileColours(*tiles), *want);
+        return *want;
+    }
+    QString BudgetWanted() const {
+        const worldmap::StoreReport r =
+            worldmap::MeasureStore(*rom, dlg->WorldMapId(), dlg->MapGrid());
+        return QString("Needs %1 of %2").arg(r.newSize).arg(r.available);
+    }
+    bool BudgetRed() const {
+        return dlg->BudgetText->palette().color(QPalette::WindowText) == CMapsDlg::OverBudgetColour;
+    }
+
     QTemporaryDir dir;
     QStringList messages;
+    QStringList details;
+    QStringList questions;
+    app::Answer answer = app::Answer::Cancel;
     std::unique_ptr<CRomImage> rom;
     std::unique_ptr<CMapsDlg> dlg;
 };
@@ -390,6 +422,240 @@ TEST_F(MapsDlgTest, AnUneditedMapCanBeLeftWhereNoStoreIsSafe) {
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(dlg->WorldMapId(), 2);
     EXPECT_EQ(dlg->MapGrid(), Decode(*rom, 2));
+}
+
+QPoint MinimapPixel(int mx, int my) {
+    return {458 + mx, 12 + my};
+}
+
+// The minimap, the button and the budget sit in free space: nothing overlaps them.
+TEST_F(MapsDlgTest, TheNewControlsAndTheMinimapLieInFreeSpace) {
+    Open(GraphicsRom());
+    const QRect minimap = CMapsDlg::MinimapArea.ToQRect();
+    EXPECT_EQ(minimap, QRect(458, 12, 128, 128));
+    EXPECT_EQ(dlg->GetDlgItem(CMapsDlg::IdcWorld)->geometry(), QRect(628, 89, 102, 22));
+    EXPECT_EQ(dlg->GetDlgItem(CMapsDlg::IdcBudget)->geometry().topLeft(), QPoint(600, 302));
+    EXPECT_EQ(dlg->GetDlgItemText(CMapsDlg::IdcWorld), "World...");
+    for (QWidget* w : dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        EXPECT_FALSE(w->geometry().intersects(minimap)) << w->metaObject()->className();
+    }
+    EXPECT_FALSE(minimap.intersects(CMapsDlg::MapViewArea.ToQRect()));
+    EXPECT_FALSE(minimap.intersects(CMapsDlg::TileChooserArea.ToQRect()));
+    // The longest budget the region could give still fits its label.
+    dlg->BudgetText->setText("Needs 99999 of 99999");
+    EXPECT_EQ(dlg->BudgetText->sizeHint().boundedTo(dlg->BudgetText->size()),
+              dlg->BudgetText->sizeHint());
+    // The button's stand-in opens nothing and leaves the window as it was.
+    Click(CMapsDlg::IdcWorld);
+    EXPECT_FALSE(dlg->Ended());
+}
+
+TEST_F(MapsDlgTest, TheMinimapShowsTheWholeMapAndFollowsPaintUndoAndAChangeOfMap) {
+    Open(GraphicsRom());
+    const gfx::MinimapBuffer original = ExpectedMinimap();
+    EXPECT_EQ(dlg->Minimap(), original);
+
+    // On screen: the buffer as it is, with the view's 8 by 8 outline over it.
+    dlg->SetScroll(31, 100);
+    const QImage shot = dlg->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect outline(458 + 15, 12 + 50, 8, 8);
+    for (int my = 0; my < 128; ++my) {
+        for (int mx = 0; mx < 128; ++mx) {
+            const QPoint at = MinimapPixel(mx, my);
+            const bool edge = outline.contains(at) && !outline.adjusted(1, 1, -1, -1).contains(at);
+            ASSERT_EQ(shot.pixel(at), edge ? qRgb(255, 0, 0) : original[my * 128 + mx])
+                << mx << "," << my;
+        }
+    }
+
+    Press(ChooserTile(100));
+    PaintAt(ViewCell(3, 3)); // map cell (34, 103): minimap row 51
+    EXPECT_NE(dlg->Minimap()[51 * 128 + 17], original[51 * 128 + 17]);
+    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
+    // While the stroke is held, too.
+    Press(ViewCell(10, 12));
+    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
+    Release(ViewCell(10, 12));
+    Key(Qt::Key_Z);
+    Key(Qt::Key_Z);
+    EXPECT_EQ(dlg->Minimap(), original);
+    Key(Qt::Key_Y);
+    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
+
+    // Another map has other tiles and other colours.
+    PickMap(1);
+    ASSERT_EQ(dlg->WorldMapId(), 1);
+    EXPECT_NE(dlg->Minimap(), original);
+    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
+
+    // Edits made by another window on the same document show after a refresh.
+    dlg->Document().Load(0);
+    dlg->Document().FillRect({{0, 0}, {40, 30}}, 77);
+    dlg->RefreshFromDocument();
+    EXPECT_EQ(dlg->GetCurSel(CMapsDlg::IdcMapList), 0);
+    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
+    EXPECT_EQ(dlg->BudgetText->text(), BudgetWanted());
+    EXPECT_EQ(dlg->FreeBytesText->text(), QString::number(worldmap::CountFreeBytes(*rom)));
+}
+
+// A press centres the view on the spot, clamped as the scroll bars clamp; a drag that
+// began there goes on centring wherever the pointer goes, and never paints.
+TEST_F(MapsDlgTest, PressingAndDraggingOnTheMinimapCentresTheViewAndNeverPaints) {
+    Open(GraphicsRom());
+    const Grid original = dlg->MapGrid();
+    Press(ChooserTile(100));
+    Press(MinimapPixel(40, 30));
+    EXPECT_EQ(View(), QPoint(72, 52));
+    Release(MinimapPixel(40, 30));
+    Press(MinimapPixel(0, 3));
+    EXPECT_EQ(View(), QPoint(0, 0));
+    Release(MinimapPixel(0, 3));
+    Press(MinimapPixel(127, 127));
+    EXPECT_EQ(View(), QPoint(240, 240));
+    Release(MinimapPixel(127, 127));
+
+    Press(MinimapPixel(50, 50));
+    EXPECT_EQ(View(), QPoint(92, 92));
+    Drag(MinimapPixel(60, 70));
+    EXPECT_EQ(View(), QPoint(112, 132));
+    Drag(ViewCell(5, 5)); // over the map view: still centring, far left of the minimap
+    EXPECT_EQ(View(), QPoint(0, 2 * (30 + 16 * 5 + 8 - 12) - 8));
+    Drag({900, -50});
+    EXPECT_EQ(View(), QPoint(240, 0));
+    Release({900, -50});
+    Drag(MinimapPixel(20, 20));
+    EXPECT_EQ(View(), QPoint(240, 0));
+    // A release that never arrived ends the drag at the next move.
+    Press(MinimapPixel(20, 20));
+    Drag(MinimapPixel(64, 64), Qt::NoButton);
+    Drag(MinimapPixel(90, 90));
+    EXPECT_EQ(View(), QPoint(32, 32));
+    EXPECT_EQ(dlg->MapGrid(), original);
+
+    dlg->SetScroll(300, -5);
+    EXPECT_EQ(View(), QPoint(240, 0));
+    dlg->SetScroll(17, 33);
+    EXPECT_EQ(View(), QPoint(17, 33));
+}
+
+TEST_F(MapsDlgTest, TheBudgetIsWhatStoringWouldTakeAndRedWhenItWouldNotFit) {
+    Open(RomBuilder().Map(0, testsupport::StripedGrid(0)).FreeBytes(3).Build());
+    EXPECT_EQ(dlg->BudgetText->text(), BudgetWanted());
+    EXPECT_FALSE(BudgetRed());
+    const QColor normal = dlg->BudgetText->palette().color(QPalette::WindowText);
+
+    // Over during a stroke already, before the button comes up.
+    Press(ChooserTile(100));
+    Press(ViewCell(1, 1));
+    Drag(ViewCell(9, 1));
+    EXPECT_EQ(dlg->BudgetText->text(), BudgetWanted());
+    EXPECT_TRUE(BudgetRed());
+    Release(ViewCell(9, 1));
+    Click(CMapsDlg::IdcSave);
+    const worldmap::StoreReport over = worldmap::MeasureStore(*rom, 0, dlg->MapGrid());
+    ASSERT_EQ(over.status, worldmap::StoreStatus::DoesNotFit);
+    EXPECT_EQ(messages, QStringList{"Store Values failed"});
+    EXPECT_EQ(details.value(0),
+              QString("The map needs %1 bytes but has room for %2 (its %3 bytes plus 3 free). "
+                      "Undo some edits, or paint longer runs of one tile: each row is stored "
+                      "as runs.")
+                  .arg(over.newSize)
+                  .arg(over.oldSize + 3)
+                  .arg(over.oldSize));
+
+    Key(Qt::Key_Z);
+    EXPECT_EQ(dlg->BudgetText->text(), BudgetWanted());
+    EXPECT_FALSE(BudgetRed());
+    EXPECT_EQ(dlg->BudgetText->palette().color(QPalette::WindowText), normal);
+    // Saved, the budget counts from the stored map; redone, the stroke is over again.
+    Click(CMapsDlg::IdcSave);
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(dlg->BudgetText->text(), BudgetWanted());
+    EXPECT_FALSE(BudgetRed());
+    Key(Qt::Key_Y);
+    EXPECT_EQ(dlg->BudgetText->text(), BudgetWanted());
+    EXPECT_TRUE(BudgetRed());
+}
+
+TEST_F(MapsDlgTest, WhereNoStoreIsSafeTheBudgetAndTheMessageSaySo) {
+    Open(RomBuilder().Word(worldmap::TableStart(1), 0).Build());
+    EXPECT_EQ(dlg->BudgetText->text(), "Cannot store");
+    EXPECT_TRUE(BudgetRed());
+    Press(ChooserTile(5));
+    PaintAt(ViewCell(0, 0));
+    Click(IDOK);
+    EXPECT_EQ(messages, QStringList{"Store Values failed"});
+    EXPECT_TRUE(details.value(0).contains("not laid out in a way that can be rewritten safely"));
+}
+
+TEST_F(MapsDlgTest, AFailedWriteSaysWhereAndWhy) {
+    Open(GraphicsRom());
+    rom->RomPath = dir.filePath("missing/map.nes").toStdString();
+    Click(CMapsDlg::IdcSave);
+    EXPECT_EQ(messages, QStringList{"Error!\nCould not save changes to ROM"});
+    EXPECT_EQ(details.value(0),
+              QString("Could not write \"%1\": %2.")
+                  .arg(dir.filePath("missing/map.nes"), QString::fromStdString(rom->LastError)));
+    EXPECT_FALSE(rom->LastError.empty());
+}
+
+// Cancel, Esc and the close box ask before edits that were never stored are lost, and
+// only then.
+TEST_F(MapsDlgTest, LeavingWithoutStoringAsksOnlyWhenEditsWouldBeLost) {
+    const std::vector<std::function<void(CMapsDlg&)>> ways = {
+        [this](CMapsDlg&) { Click(IDCANCEL); },
+        [this](CMapsDlg&) { Key(Qt::Key_Escape, Qt::NoModifier); },
+        [](CMapsDlg& d) { d.close(); },
+    };
+    for (std::size_t way = 0; way < ways.size(); ++way) {
+        SCOPED_TRACE(way);
+        questions.clear();
+        Open(GraphicsRom());
+        const Bytes image = Image(*rom);
+        ways[way](*dlg);
+        EXPECT_TRUE(questions.isEmpty());
+        EXPECT_EQ(dlg->EndResult(), IDCANCEL);
+        EXPECT_TRUE(dlg->Ended());
+
+        Open(GraphicsRom());
+        Press(ChooserTile(100));
+        PaintAt(ViewCell(4, 4));
+        answer = app::Answer::Cancel;
+        ways[way](*dlg);
+        EXPECT_EQ(questions,
+                  QStringList{QString("Discard the edits to %1?").arg(worldmap::MapName(0))});
+        EXPECT_FALSE(dlg->Ended());
+        EXPECT_TRUE(dlg->isVisible());
+        EXPECT_EQ(At(4, 4), 100);
+        answer = app::Answer::Discard;
+        ways[way](*dlg);
+        EXPECT_EQ(questions.size(), 2);
+        EXPECT_TRUE(dlg->Ended());
+        EXPECT_EQ(dlg->EndResult(), IDCANCEL);
+        EXPECT_EQ(Image(*rom), image);
+    }
+
+    // A stroke still held counts; an edit undone or stored does not.
+    Open(GraphicsRom());
+    answer = app::Answer::Cancel;
+    questions.clear();
+    Press(ChooserTile(100));
+    Press(ViewCell(4, 4));
+    Key(Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_EQ(questions.size(), 1);
+    Key(Qt::Key_Z);
+    Click(IDCANCEL);
+    EXPECT_EQ(questions.size(), 1);
+    EXPECT_TRUE(dlg->Ended());
+
+    Open(GraphicsRom());
+    Press(ChooserTile(100));
+    PaintAt(ViewCell(4, 4));
+    PickMap(1); // stores map 0
+    PickMap(0);
+    Click(IDCANCEL);
+    EXPECT_EQ(questions.size(), 1);
+    EXPECT_TRUE(dlg->Ended());
 }
 
 } // namespace

@@ -1,0 +1,5 @@
+#include "mapeditor/MapsDlg.h"
+
+void CMapsDlg::OpenWorldWindow() {
+    // Opened by the World window's own code.
+}
