@@ -43,7 +43,13 @@ Answer ShowQuestion(const QString& text, const std::vector<Answer>& buttons) {
         const auto standard = answer == Answer::Save      ? QMessageBox::Save
                               : answer == Answer::Discard ? QMessageBox::Discard
                                                           : QMessageBox::Cancel;
-        map.emplace_back(box.addButton(standard), answer);
+        QAbstractButton* button = box.addButton(standard);
+        map.emplace_back(button, answer);
+        if (answer == Answer::Cancel) {
+            // Enter should never be what loses work.
+            box.setDefaultButton(static_cast<QPushButton*>(button));
+            box.setEscapeButton(button);
+        }
     }
     box.exec();
     for (const auto& [button, answer] : map) {

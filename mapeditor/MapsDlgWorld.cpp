@@ -1,5 +1,12 @@
 #include "mapeditor/MapsDlg.h"
+#include "mapeditor/WorldDlg.h"
 
 void CMapsDlg::OpenWorldWindow() {
-    // Opened by the World window's own code.
+    StopDragging();
+    CWorldDlg world(Document(), ScrollX, ScrollY, this);
+    world.exec();
+    // Back where the user last looked, with whatever they changed there.
+    const edit::Cell at = world.LastTopLeft();
+    SetScroll(at.x, at.y);
+    RefreshFromDocument();
 }
