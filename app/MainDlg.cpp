@@ -52,7 +52,7 @@ bool CMainDlg::OnInitDialog() {
     setWindowIcon(appIcon);
 
     if (!gfx::LoadColourTable(RomImage)) {
-        app::MessageBox(QStringLiteral("Error opening \"palette.pal\"\nImages will not display."));
+        app::MessageBox(QStringLiteral("Error opening \"palette.pal\"\nThe standard palette is used instead."));
     }
 
     const std::optional<QString> path = app::GetOpenFileName();

@@ -174,7 +174,7 @@ TEST_F(StartupTest, StartsInOrderSayWhyAFailedStartEndsAndTheWindowWritesNothing
     // No palette: its message comes first; a cancel then ends the program without a word.
     EXPECT_FALSE(theApp.InitInstance());
     EXPECT_EQ(log,
-              (Log{"message Error opening \"palette.pal\"\nImages will not display.", "open"}));
+              (Log{"message Error opening \"palette.pal\"\nThe standard palette is used instead.", "open"}));
     EXPECT_TRUE(TextTableBuilt()); // built even after a cancel
 
     RomImage = CRomImage();
