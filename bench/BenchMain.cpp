@@ -16,7 +16,7 @@ constexpr const char* Baseline = "BM_Memcpy64K";
 const std::map<std::string, double> Limits = {
     {"BM_DecodeTypical", 10},   {"BM_DecodeWorstCase", 30},     {"BM_StoreWorstCase", 300},
     {"BM_RenderTiles", 20},     {"BM_MeasureStoreTypical", 40}, {"BM_FloodFillWholeMap", 100},
-    {"BM_FillRectWholeMap", 5},
+    {"BM_FillRectWholeMap", 5}, {"BM_DocumentPaintBudget", 4},
 };
 
 class RatioReporter : public benchmark::ConsoleReporter {
