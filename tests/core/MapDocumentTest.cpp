@@ -427,18 +427,4 @@ TEST(MapDocument, RowVersionsMoveExactlyForChangedRows) {
     EXPECT_EQ(moved(), RowSet().set(9).set(10).set(11));
 }
 
-// Budget works with the costs kept row by row; a grid that holds a tile the row code cannot
-// hold is refused in the budget as in the store, until the tile is gone.
-TEST(MapDocument, ATileAbove127IsRefusedUntilUndone) {
-    auto rom = TwoMapRom();
-    MapDocument doc(*rom);
-    doc.SetCell({3, 3}, 200);
-    ExpectBudgetIsMeasureStore(doc);
-    EXPECT_EQ(doc.Budget().status, worldmap::StoreStatus::BadTile);
-    EXPECT_EQ(doc.Store().status, worldmap::StoreStatus::BadTile);
-    doc.Undo();
-    ExpectBudgetIsMeasureStore(doc);
-    EXPECT_EQ(doc.Budget().status, worldmap::StoreStatus::Stored);
-}
-
 } // namespace

@@ -129,19 +129,4 @@ TEST(RowCosts, SharingStartsAndStopsWithEitherRow) {
     ExpectMatchesFreshCoding(costs, *g);
 }
 
-// An update codes only the rows it is given: a row changed behind its back keeps the size
-// it had.
-TEST(RowCosts, AnUpdateCodesOnlyTheRowsGiven) {
-    auto g = std::make_unique<Grid>(testsupport::Filled(1));
-    RowCosts costs;
-    costs.UpdateAll(*g);
-    for (int x = 0; x < 256; x += 2) {
-        Row(*g, 7)[x] = 2;
-        Row(*g, 8)[x] = 2;
-    }
-    costs.Update(*g, RowSet().set(8));
-    EXPECT_EQ(costs.CodedSize(7), 2);
-    EXPECT_EQ(costs.CodedSize(8), 256);
-}
-
 } // namespace
