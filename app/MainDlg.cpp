@@ -53,7 +53,9 @@ bool CMainDlg::OnInitDialog() {
     setWindowIcon(appIcon);
 
     if (!gfx::LoadColourTable(RomImage)) {
-        app::MessageBox(QStringLiteral("Error opening \"palette.pal\"\nImages will not display."));
+        // The message is the program's own; the details say what happens instead.
+        app::MessageBox(QStringLiteral("Error opening \"palette.pal\"\nImages will not display."),
+                        QStringLiteral("Tiles are drawn with the built-in standard palette."));
     }
 
     const std::optional<QString> path = app::GetOpenFileName();

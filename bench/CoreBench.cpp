@@ -150,6 +150,29 @@ void BM_MeasureStoreTypical(benchmark::State& state) {
     }
 }
 
+// The same figure as the editor keeps it: one cell painted in an open stroke, then the
+// budget, which re-codes only that cell's row. A different row each time.
+void BM_DocumentPaintBudget(benchmark::State& state) {
+    auto rom = RomWith(testsupport::RandomGrid(20));
+    edit::MapDocument doc(*rom);
+    doc.BeginStroke();
+    int y = 0;
+    bool ok = true;
+    for (auto _ : state) {
+        const edit::Cell cell{y % 256, y};
+        doc.SetSelectedTile(doc.At(cell) ^ 1);
+        doc.LiftStroke();
+        ok = doc.PaintTo(cell).any() && ok;
+        ok = doc.Budget().status == worldmap::StoreStatus::Stored && ok;
+        y = (y + 97) % 256;
+    }
+    doc.EndStroke();
+    const worldmap::StoreReport want = worldmap::MeasureStore(*rom, 0, doc.MapGrid());
+    if (!ok || doc.Budget().newSize != want.newSize) {
+        state.SkipWithError("paint refused or budget differs from MeasureStore");
+    }
+}
+
 constexpr edit::Rect WholeMap{{0, 0}, {255, 255}};
 
 // A one-tile map, filled with the other of two tiles each time: the fill always takes
@@ -235,6 +258,7 @@ BENCHMARK(BM_StoreGrow)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StoreShrink)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenderTiles)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MeasureStoreTypical)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DocumentPaintBudget)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FloodFillWholeMap)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FillRectWholeMap)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DocumentFloodFill)->Unit(benchmark::kMicrosecond);

@@ -39,7 +39,8 @@ bool MapDocument::Load(int mapId) {
     mapId_ = mapId;
     worldmap::DecodeWorldMap(*rom_, mapId_, *grid_);
     *shadow_ = *grid_;
-    GridChanged();
+    RowsChanged(RowSet().set());
+    layout_.reset();
     return true;
 }
 
@@ -49,7 +50,7 @@ worldmap::StoreReport MapDocument::Store() {
         worldmap::StoreWorldMapReport(*rom_, mapId_, *grid_, worldmap::CountFreeBytes(*rom_));
     if (report.status == worldmap::StoreStatus::Stored) {
         // The map's old size and the free bytes moved even if the grid did not.
-        GridChanged();
+        layout_.reset();
     }
     return report;
 }
@@ -75,9 +76,7 @@ RowSet MapDocument::PaintTo(Cell cell) {
     lastStrokeCell_ = cell;
     hasLastStrokeCell_ = true;
     strokeRows_ |= rows;
-    if (rows.any()) {
-        GridChanged();
-    }
+    RowsChanged(rows);
     return rows;
 }
 
@@ -94,7 +93,7 @@ void MapDocument::EndStroke() {
 RowSet MapDocument::Edited(const RowSet& rows) {
     if (rows.any()) {
         Commit(rows);
-        GridChanged();
+        RowsChanged(rows);
     }
     return rows;
 }
@@ -165,14 +164,21 @@ RowSet MapDocument::Apply(bool undo) {
     }
     Step step = std::move(from.back());
     from.pop_back();
+    // Over a map loaded afresh a row may already hold what the step gives it: that row
+    // keeps its version.
+    RowSet moved;
     for (const RowChange& change : step) {
         const auto& contents = undo ? change.before : change.after;
-        std::memcpy(RowOf(*grid_, change.row), contents.data(), MapWidth);
+        uint8_t* row = RowOf(*grid_, change.row);
+        if (std::memcmp(row, contents.data(), MapWidth) != 0) {
+            std::memcpy(row, contents.data(), MapWidth);
+            moved.set(change.row);
+        }
         std::memcpy(RowOf(*shadow_, change.row), contents.data(), MapWidth);
         rows.set(change.row);
     }
     to.push_back(std::move(step));
-    GridChanged();
+    RowsChanged(moved);
     return rows;
 }
 
@@ -199,11 +205,46 @@ std::size_t MapDocument::UndoCount(int mapId) const {
                : 0;
 }
 
-const worldmap::StoreReport& MapDocument::Budget() const {
-    if (!budget_) {
-        budget_ = worldmap::MeasureStore(*rom_, mapId_, *grid_);
+void MapDocument::RowsChanged(const RowSet& rows) {
+    if (rows.none()) {
+        return;
     }
-    return *budget_;
+    ++version_;
+    for (std::size_t y = 0; y < worldmap::MapHeight; ++y) {
+        if (rows.test(y)) {
+            rowVersions_[y] = version_;
+        }
+    }
+}
+
+const RowCosts& MapDocument::Costs() const {
+    RowSet stale;
+    for (std::size_t y = 0; y < worldmap::MapHeight; ++y) {
+        if (costVersions_[y] != rowVersions_[y]) {
+            stale.set(y);
+            // The row code holds tiles 0 to 127 only; an OR of the row shows any above.
+            const uint8_t* row = grid_->data() + y * MapWidth;
+            uint8_t bits = 0;
+            for (std::size_t x = 0; x < MapWidth; ++x) {
+                bits = static_cast<uint8_t>(bits | row[x]);
+            }
+            badTileRows_.set(y, bits > worldmap::MaxTile);
+        }
+    }
+    if (stale.any()) {
+        costs_.Update(*grid_, stale);
+        costVersions_ = rowVersions_;
+    }
+    return costs_;
+}
+
+const worldmap::StoreReport& MapDocument::Budget() const {
+    if (!layout_) {
+        layout_ = worldmap::MeasureLayout(*rom_, mapId_);
+    }
+    const RowCosts& costs = Costs();
+    budget_ = worldmap::CompleteReport(*layout_, badTileRows_.any(), costs.Total());
+    return budget_;
 }
 
 bool MapDocument::GridDiffersFromStore() const {

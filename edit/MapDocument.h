@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "edit/GridOps.h"
+#include "edit/RowCosts.h"
 #include "rom/RomImage.h"
 #include "worldmap/WorldMap.h"
 
@@ -77,8 +78,20 @@ class MapDocument {
     std::size_t UndoCount(int mapId) const;
 
     // What storing the grid now would report: newSize, and available = the map's stored
-    // size plus the free bytes. Worked out again only after the grid or the image changed.
+    // size plus the free bytes; always the same as worldmap::MeasureStore. The coded size
+    // comes from Costs(), the rest is worked out again only after the image changed.
     const worldmap::StoreReport& Budget() const;
+    // What each row of the grid adds to the stored map, brought up to date on the rows
+    // whose versions moved since it was last asked for.
+    const RowCosts& Costs() const;
+
+    // Every row the grid changes in (an edit, a stroke's paint, an undo or redo, a Load,
+    // which counts as changing all rows) takes the document's next version, larger than
+    // any before; rows that did not change keep theirs. A view that keeps the versions it
+    // drew needs to redraw only the rows whose versions moved.
+    const std::array<uint64_t, worldmap::MapHeight>& RowVersions() const { return rowVersions_; }
+    // The latest version given out.
+    uint64_t Version() const { return version_; }
     int FreeBytes() const { return worldmap::CountFreeBytes(*rom_); }
 
     // The grid is not what the image holds as the current map.
@@ -104,7 +117,8 @@ class MapDocument {
     void Commit(const RowSet& rows);
     RowSet Apply(bool undo);
     RowSet Edited(const RowSet& rows);
-    void GridChanged() { budget_.reset(); }
+    // Gives `rows` the next version.
+    void RowsChanged(const RowSet& rows);
 
     CRomImage* rom_;
     int mapId_ = 0;
@@ -119,7 +133,17 @@ class MapDocument {
     Cell lastStrokeCell_;
     RowSet strokeRows_;
 
-    mutable std::optional<worldmap::StoreReport> budget_;
+    uint64_t version_ = 0;
+    std::array<uint64_t, worldmap::MapHeight> rowVersions_{};
+
+    // The costs, the row versions they were worked out for, and the rows holding a tile the
+    // row code cannot hold; brought up to date on demand.
+    mutable RowCosts costs_;
+    mutable std::array<uint64_t, worldmap::MapHeight> costVersions_{};
+    mutable RowSet badTileRows_;
+    // The image's part of the budget, dropped when the image or the map changes.
+    mutable std::optional<worldmap::StoreLayout> layout_;
+    mutable worldmap::StoreReport budget_;
 };
 
 } // namespace edit

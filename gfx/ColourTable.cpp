@@ -2,18 +2,19 @@
 
 #include <cstdio>
 
+#include "gfx/StandardPalette.h"
+
 namespace gfx {
 
 void SetColourTable(CRomImage& rom, const uint8_t* bytes, std::size_t size) {
-    // Bytes the source did not supply count as 0, so no colour is left undefined.
-    uint8_t buf[PaletteFileSize] = {};
-    for (std::size_t i = 0; i < size && i < PaletteFileSize; ++i) {
-        buf[i] = bytes[i];
-    }
+    // A colour takes all three of its bytes from one source, so a record the source cuts
+    // short comes whole from the standard palette rather than as a mix of the two.
+    const std::size_t supplied = size < PaletteFileSize ? size / 3 : ColourCount;
+    const uint8_t* standard = StandardPalette().data();
     for (std::size_t i = 0; i < ColourCount; ++i) {
-        rom.ColourTable[i] = static_cast<uint32_t>(buf[3 * i]) |
-                             static_cast<uint32_t>(buf[3 * i + 1]) << 8 |
-                             static_cast<uint32_t>(buf[3 * i + 2]) << 16;
+        const uint8_t* rgb = i < supplied ? bytes + 3 * i : standard + 3 * i;
+        rom.ColourTable[i] = static_cast<uint32_t>(rgb[0]) | static_cast<uint32_t>(rgb[1]) << 8 |
+                             static_cast<uint32_t>(rgb[2]) << 16;
     }
 }
 

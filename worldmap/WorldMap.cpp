@@ -19,16 +19,39 @@ struct PlannedStore {
     uint16_t pointers[MapHeight] = {};
 };
 
-// The checks and the encode of a store, into `coded` (MaxEncodedSize bytes). Writes nothing.
-PlannedStore PlanStore(const CRomImage& rom, int mapId, GridView grid, int freeBytes,
-                       uint8_t* coded) {
-    PlannedStore plan;
-    StoreReport& report = plan.report;
+// The image's side of a store for a free-byte count the caller says is current, with the
+// map's extent that the store itself needs.
+struct LayoutPlan {
+    StoreLayout layout;
+    uint32_t table = 0;
+    uint32_t oldStart = 0;
+    uint32_t oldEnd = 0;
+};
+
+LayoutPlan PlanLayout(const CRomImage& rom, int mapId, int freeBytes) {
+    LayoutPlan plan;
+    StoreLayout& layout = plan.layout;
     if (mapId >= MapCount || mapId < 0) {
         // Ids past the last map are a no-op by contract; negative ones cannot be rewritten.
-        report.status = mapId < 0 ? StoreStatus::BadLayout : StoreStatus::Stored;
+        layout.status = mapId < 0 ? StoreStatus::BadLayout : StoreStatus::Stored;
         return plan;
     }
+    layout.mapInRange = true;
+    // The caller's count must be current: it fixes map 3's end and the zero fill.
+    if (freeBytes != CountFreeBytes(rom) || !CheckLayout(rom, mapId).empty()) {
+        layout.status = StoreStatus::BadLayout;
+        return plan;
+    }
+    plan.table = TableStart(mapId);
+    plan.oldStart = RegionStart + rom.ReadWord(plan.table);
+    plan.oldEnd = mapId < MapCount - 1 ? RegionStart + rom.ReadWord(plan.table + TableSize)
+                                       : RowDataEnd - static_cast<uint32_t>(freeBytes);
+    layout.oldSize = static_cast<int>(plan.oldEnd - plan.oldStart);
+    layout.available = freeBytes + layout.oldSize;
+    return plan;
+}
+
+bool HasBadTile(GridView grid) {
     // A tile above 127 has its top bit set. An OR over the grid vectorises; a search for
     // the largest cell took half the time of a typical store.
     static_assert(MaxTile == 0x7F);
@@ -36,34 +59,51 @@ PlannedStore PlanStore(const CRomImage& rom, int mapId, GridView grid, int freeB
     for (const uint8_t tile : grid) {
         bits = static_cast<uint8_t>(bits | tile);
     }
-    if (bits > MaxTile) {
-        report.status = StoreStatus::BadTile;
-        return plan;
-    }
-    // The caller's count must be current: it fixes map 3's end and the zero fill.
-    if (freeBytes != CountFreeBytes(rom) || !CheckLayout(rom, mapId).empty()) {
-        report.status = StoreStatus::BadLayout;
-        return plan;
-    }
+    return bits > MaxTile;
+}
 
-    plan.table = TableStart(mapId);
-    const uint16_t p0 = rom.ReadWord(plan.table);
-    plan.oldStart = RegionStart + p0;
-    plan.oldEnd = mapId < MapCount - 1 ? RegionStart + rom.ReadWord(plan.table + TableSize)
-                                       : RowDataEnd - static_cast<uint32_t>(freeBytes);
-    const int oldSize = static_cast<int>(plan.oldEnd - plan.oldStart);
+// The checks and the encode of a store, into `coded` (MaxEncodedSize bytes). Writes nothing.
+PlannedStore PlanStore(const CRomImage& rom, int mapId, GridView grid, int freeBytes,
+                       uint8_t* coded) {
+    PlannedStore plan;
+    const LayoutPlan layout = PlanLayout(rom, mapId, freeBytes);
+    const bool badTile = layout.layout.mapInRange && HasBadTile(grid);
+    if (!layout.layout.mapInRange || badTile || layout.layout.status != StoreStatus::Stored) {
+        plan.report = CompleteReport(layout.layout, badTile, 0);
+        return plan;
+    }
+    plan.table = layout.table;
+    plan.oldStart = layout.oldStart;
+    plan.oldEnd = layout.oldEnd;
+    const auto p0 = static_cast<uint16_t>(plan.oldStart - RegionStart);
     plan.length = EncodeWorldMap(grid, p0, coded, plan.pointers);
-
-    report.newSize = plan.length;
-    report.oldSize = oldSize;
-    report.available = freeBytes + oldSize;
-    if (report.available < plan.length) {
-        report.status = StoreStatus::DoesNotFit;
-    }
+    plan.report = CompleteReport(layout.layout, false, plan.length);
     return plan;
 }
 
 } // namespace
+
+StoreLayout MeasureLayout(const CRomImage& rom, int mapId) {
+    return PlanLayout(rom, mapId, CountFreeBytes(rom)).layout;
+}
+
+StoreReport CompleteReport(const StoreLayout& layout, bool badTile, int newSize) {
+    StoreReport report;
+    if (!layout.mapInRange) {
+        report.status = layout.status;
+    } else if (badTile) {
+        // The grid's fault is reported ahead of the image's, as the store checks it first.
+        report.status = StoreStatus::BadTile;
+    } else if (layout.status != StoreStatus::Stored) {
+        report.status = layout.status;
+    } else {
+        report.newSize = newSize;
+        report.oldSize = layout.oldSize;
+        report.available = layout.available;
+        report.status = layout.available < newSize ? StoreStatus::DoesNotFit : StoreStatus::Stored;
+    }
+    return report;
+}
 
 StoreReport MeasureStore(const CRomImage& rom, int mapId, GridView grid) {
     static thread_local uint8_t buffer[MaxEncodedSize];

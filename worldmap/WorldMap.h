@@ -37,4 +37,21 @@ inline bool StoreWorldMap(CRomImage& rom, int mapId, GridView grid, int freeByte
 // nothing written: the same checks and the same encode.
 StoreReport MeasureStore(const CRomImage& rom, int mapId, GridView grid);
 
+// The part of a store's report that depends on the image alone. An editor that keeps the
+// coded size up to date row by row works this out once per image change, and
+// CompleteReport joins the two into what MeasureStore would give.
+struct StoreLayout {
+    bool mapInRange = false; // mapId 0 to 3; for others nothing is coded or checked
+    StoreStatus status = StoreStatus::Stored; // Stored or BadLayout
+    int oldSize = 0;                          // filled in when Stored and mapInRange
+    int available = 0;                        // likewise
+};
+
+// The layout checks of MeasureStore for map `mapId`, with the current free bytes.
+StoreLayout MeasureLayout(const CRomImage& rom, int mapId);
+
+// MeasureStore's report from the layout, whether any cell of the grid is above MaxTile, and
+// the coded size of the grid (EncodeWorldMap's count; not used when the grid is not coded).
+StoreReport CompleteReport(const StoreLayout& layout, bool badTile, int newSize);
+
 } // namespace worldmap

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "gfx/ColourTable.h"
+#include "gfx/StandardPalette.h"
 #include "gfx/TileRenderer.h"
 #include "tests/support/RomBuilder.h"
 #include "text/EnemyData.h"
@@ -12,23 +13,44 @@
 
 namespace {
 
-// Records are red, green, blue; bytes past the 192nd are not used, and records a short file
-// does not supply are 0; a file that cannot be read leaves them all 0.
-TEST(ColourTable, RecordsAreRedGreenBlueAndMissingBytesAreZero) {
+// The table's colour i as the standard palette gives it.
+uint32_t StandardColour(std::size_t i) {
+    const auto& p = gfx::StandardPalette();
+    return static_cast<uint32_t>(p[3 * i]) | static_cast<uint32_t>(p[3 * i + 1]) << 8 |
+           static_cast<uint32_t>(p[3 * i + 2]) << 16;
+}
+
+// Records are red, green, blue and bytes past the 192nd are not used. Colours a short file
+// does not hold in full, the record it cuts in two among them, come from the standard
+// palette, as do all of them when the file cannot be opened or read.
+TEST(ColourTable, RecordsAreRedGreenBlueAndMissingOnesAreStandard) {
     const std::string path = "/tmp/atlasforge-pal-" + std::to_string(::getpid());
     auto rom = std::make_unique<CRomImage>();
     std::vector<uint8_t> bytes(200);
     std::iota(bytes.begin(), bytes.end(), 1);
-    for (std::size_t size : {200, 10}) {
+    auto fromFile = [&](std::size_t i) {
+        return static_cast<uint32_t>(bytes[3 * i]) | static_cast<uint32_t>(bytes[3 * i + 1]) << 8 |
+               static_cast<uint32_t>(bytes[3 * i + 2]) << 16;
+    };
+    ASSERT_NE(fromFile(33), StandardColour(33));
+    for (std::size_t size : {200, 192, 100, 2, 0}) {
+        std::fill_n(rom->ColourTable, ColourCount, 0xDEADBEEFu);
         ASSERT_TRUE(testsupport::WriteFile(path, bytes.data(), size));
-        EXPECT_TRUE(gfx::LoadColourTable(*rom, path));
-        EXPECT_EQ(rom->ColourTable[3], size > 10 ? 0x0C0B0Au : 0x00000Au);
-        EXPECT_EQ(rom->ColourTable[63], size > 10 ? 0xC0BFBEu : 0u);
+        EXPECT_TRUE(gfx::LoadColourTable(*rom, path)) << size;
+        for (std::size_t i = 0; i < ColourCount; ++i) {
+            const bool supplied = 3 * i + 3 <= size;
+            ASSERT_EQ(rom->ColourTable[i], supplied ? fromFile(i) : StandardColour(i))
+                << size << " " << i;
+        }
     }
     ::unlink(path.c_str());
-    EXPECT_FALSE(gfx::LoadColourTable(*rom, path));
-    EXPECT_FALSE(gfx::LoadColourTable(*rom, "/tmp"));
-    EXPECT_EQ(std::count(rom->ColourTable, rom->ColourTable + ColourCount, 0u), 64);
+    for (const std::string& unreadable : {path, std::string("/tmp")}) {
+        std::fill_n(rom->ColourTable, ColourCount, 0xDEADBEEFu);
+        EXPECT_FALSE(gfx::LoadColourTable(*rom, unreadable));
+        for (std::size_t i = 0; i < ColourCount; ++i) {
+            ASSERT_EQ(rom->ColourTable[i], StandardColour(i)) << unreadable << " " << i;
+        }
+    }
 }
 
 // One pattern's 16 bytes: eight rows of the low plane, then eight of the high plane.
