@@ -132,12 +132,27 @@ void CMapsDlg::UpdateBudget() {
 
 void CMapsDlg::RenderMinimap() {
     gfx::RenderMinimap(MapGrid(), TileColours, *MinimapPixels);
+    MinimapVersions = Doc->RowVersions();
+    MinimapMapId = WorldMapId();
     InvalidateRect(MinimapRect.ToQRect(), false);
 }
 
-void CMapsDlg::GridRowsChanged(const edit::RowSet& rows) {
+void CMapsDlg::SyncMinimap() {
+    const auto& versions = Doc->RowVersions();
+    edit::RowSet rows;
+    for (std::size_t y = 0; y < versions.size(); ++y) {
+        rows.set(y, versions[y] != MinimapVersions[y]);
+    }
+    if (rows.none()) {
+        return;
+    }
     gfx::UpdateMinimapRows(MapGrid(), TileColours, rows, *MinimapPixels);
+    MinimapVersions = versions;
     InvalidateRect(MinimapRect.ToQRect(), false);
+}
+
+void CMapsDlg::GridChanged() {
+    SyncMinimap();
     InvalidateRect(MapViewRect.ToQRect(), false);
     UpdateBudget();
 }
@@ -147,10 +162,14 @@ void CMapsDlg::RefreshFromDocument() {
     if (GetCurSel(IdcMapList) != WorldMapId()) {
         SetCurSel(IdcMapList, WorldMapId());
     }
-    // The other window may have changed the map, whose tiles look different.
     UpdateFreeBytes();
-    BuildMetatileSet();
-    RenderMinimap();
+    if (MinimapMapId != WorldMapId()) {
+        // Another map: other tiles, and every row new.
+        BuildMetatileSet();
+        RenderMinimap();
+    } else {
+        SyncMinimap();
+    }
     UpdateBudget();
     InvalidateRect(MapViewRect.ToQRect(), false);
     InvalidateRect(TileChooserRect.ToQRect(), false);
@@ -275,7 +294,7 @@ void CMapsDlg::PaintCell(int vx, int vy) {
     }
     // A jump paints a line whose cells lie between the two view cells, unless the view
     // scrolled in between: then the whole view may show painted cells.
-    GridRowsChanged(rows);
+    GridChanged();
 }
 
 void CMapsDlg::StopDragging() {
@@ -435,7 +454,7 @@ void CMapsDlg::Undo() {
     StopDragging();
     const edit::RowSet rows = Doc->Undo();
     if (rows.any()) {
-        GridRowsChanged(rows);
+        GridChanged();
     }
 }
 
@@ -443,7 +462,7 @@ void CMapsDlg::Redo() {
     StopDragging();
     const edit::RowSet rows = Doc->Redo();
     if (rows.any()) {
-        GridRowsChanged(rows);
+        GridChanged();
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -165,10 +166,13 @@ class CMapsDlg : public CDialog {
     void StopDragging();
     // Centres the view on the map cells under minimap point `p`, clamped into the minimap.
     void CentreOnMinimap(const QPoint& p);
-    // After the document changed `rows` of the grid: minimap, budget, view.
-    void GridRowsChanged(const edit::RowSet& rows);
+    // After the document changed the grid: minimap (its changed rows), budget, view.
+    void GridChanged();
     // The whole minimap again, for a new map or new tile colours.
     void RenderMinimap();
+    // Only the minimap rows whose grid rows changed since it was last drawn, by whichever
+    // window changed them.
+    void SyncMinimap();
     // "Store Values failed", with the numbers behind the refusal and what to do about it.
     void ExplainRefusedStore(const worldmap::StoreReport& report);
     void Undo();
@@ -177,6 +181,9 @@ class CMapsDlg : public CDialog {
     std::unique_ptr<edit::MapDocument> Doc;
     gfx::TileColours TileColours{};
     std::unique_ptr<gfx::MinimapBuffer> MinimapPixels = std::make_unique<gfx::MinimapBuffer>();
+    // The document's row versions and map as the minimap last showed them.
+    std::array<uint64_t, worldmap::MapHeight> MinimapVersions{};
+    int MinimapMapId = -1;
     QPalette NormalBudgetPalette;
     int WheelRemainder = 0;
 };

@@ -19,6 +19,8 @@
 #include "app/Platform.h"
 #include "gfx/TileRenderer.h"
 #include "mapeditor/MapsDlg.h"
+#include "mapeditor/WorldDlg.h"
+#include "tests/gui/GuiTest.h"
 #include "tests/support/MapGrids.h"
 #include "tests/support/RomBuilder.h"
 #include "worldmap/WorldMap.h"
@@ -445,9 +447,50 @@ TEST_F(MapsDlgTest, TheNewControlsAndTheMinimapLieInFreeSpace) {
     dlg->BudgetText->setText("Needs 99999 of 99999");
     EXPECT_EQ(dlg->BudgetText->sizeHint().boundedTo(dlg->BudgetText->size()),
               dlg->BudgetText->sizeHint());
-    // The button's stand-in opens nothing and leaves the window as it was.
-    Click(CMapsDlg::IdcWorld);
-    EXPECT_FALSE(dlg->Ended());
+}
+
+TEST_F(MapsDlgTest, WorldWindowEditsTheSameDocumentAndTheEditorFollows) {
+    Open(GraphicsRom());
+    dlg->SetScroll(20, 30);
+    Press(ChooserTile(100));
+    const worldmap::Grid before = dlg->MapGrid();
+    QPoint lookedAt;
+    const bool opened = ModalOpens([&] { Click(CMapsDlg::IdcWorld); }, [&](QWidget* window) {
+        auto* world = qobject_cast<CWorldDlg*>(window);
+        ASSERT_NE(world, nullptr);
+        EXPECT_EQ(world->windowTitle(), "World");
+        WorldCanvas* canvas = world->Canvas();
+        EXPECT_EQ(canvas->CellAt(QPoint(0, 0)), (edit::Cell{20, 30}));
+        // A rectangle from cell (22, 31) to (40, 35), by the mouse.
+        canvas->SetTool(WorldCanvas::Tool::Rectangle);
+        const auto send = [&](QEvent::Type type, edit::Cell cell, Qt::MouseButton button,
+                              Qt::MouseButtons held) {
+            const QPoint p = canvas->CellPosition(cell) + QPoint(3, 3);
+            QMouseEvent event(type, QPointF(p), QPointF(canvas->viewport()->mapToGlobal(p)),
+                              button, held, Qt::NoModifier);
+            QApplication::sendEvent(canvas->viewport(), &event);
+        };
+        send(QEvent::MouseButtonPress, {22, 31}, Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseMove, {40, 35}, Qt::NoButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, {40, 35}, Qt::LeftButton, Qt::NoButton);
+        canvas->ScrollToCell({70, 90});
+    });
+    ASSERT_TRUE(opened);
+    worldmap::Grid expected = before;
+    edit::FillRect(expected, {{22, 31}, {40, 35}}, 100);
+    EXPECT_EQ(dlg->MapGrid(), expected);
+    EXPECT_EQ(View(), QPoint(70, 90)) << "back where the World window last looked";
+    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
+    EXPECT_EQ(dlg->GetDlgItemText(CMapsDlg::IdcBudget), BudgetWanted());
+    EXPECT_TRUE(dlg->Document().GridDiffersFromStore()) << "closing stores nothing";
+
+    // One history: the editor undoes the World window's rectangle, and redoes it.
+    Key(Qt::Key_Z);
+    EXPECT_EQ(dlg->MapGrid(), before);
+    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
+    Key(Qt::Key_Y);
+    EXPECT_EQ(dlg->MapGrid(), expected);
+    EXPECT_EQ(dlg->GetDlgItemText(CMapsDlg::IdcBudget), BudgetWanted());
 }
 
 TEST_F(MapsDlgTest, TheMinimapShowsTheWholeMapAndFollowsPaintUndoAndAChangeOfMap) {
