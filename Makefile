@@ -51,6 +51,7 @@ fuzz: build-san
 # Speed of the core beside a 64 KiB memcpy, with the ratios at the end.
 bench: build
 	$(BUILD)/atlasforge-bench
+	$(BUILD)/atlasforge-bench-gui
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)

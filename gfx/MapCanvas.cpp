@@ -24,62 +24,71 @@ void Fill(uint32_t* out, int count, uint32_t colour) {
     std::fill(out, out + count, colour);
 }
 
-// One output row of the map, `CP` pixels a cell; the constant size lets the copy of a
-// whole cell row compile to a few moves.
-template <int CP>
-void ComposeRow(const uint8_t* gridRow, int cellY, int inY, const ScaledTiles& tiles, int mapX,
-                int width, uint32_t* out, const ComposeOptions& options) {
-    constexpr int MapPixels = worldmap::MapWidth * CP;
-    int x = 0;
-    if (mapX < 0) {
-        const int n = std::min(width, -mapX);
-        Fill(out, n, options.background);
-        x = n;
-    }
-    const int end = std::min(width, MapPixels - mapX);
+// The source tile of every cell of one map row, overlay and highlight resolved, so the
+// pixel rows of that cell row only copy.
+void ResolveRow(const uint8_t* gridRow, int cellY, const ScaledTiles& tiles,
+                const ComposeOptions& options, int firstCell, int lastCell,
+                const uint32_t** sources) {
     const CellOverlay* overlay = options.overlay;
     const bool overlayRow =
         overlay != nullptr && cellY >= overlay->top && cellY < overlay->top + overlay->height;
-    const int highlight = options.highlightTile;
-    while (x < end) {
-        const int mx = mapX + x;
-        const int cellX = mx / CP;
-        const int inX = mx % CP;
-        int tile = gridRow[cellX];
-        if (overlayRow && overlay->Covers(cellX, cellY)) {
-            tile = overlay->At(cellX, cellY);
+    for (int x = firstCell; x <= lastCell; ++x) {
+        int tile = gridRow[x];
+        if (overlayRow && overlay->Covers(x, cellY)) {
+            tile = overlay->At(x, cellY);
         }
-        const uint32_t* src =
-            (tile == highlight ? tiles.Tinted(tile) : tiles.Tile(tile)) + inY * CP + inX;
-        if (inX == 0 && end - x >= CP) {
-            std::memcpy(out + x, src, CP * sizeof(uint32_t));
-            x += CP;
-        } else {
-            const int n = std::min(CP - inX, end - x);
-            std::memcpy(out + x, src, static_cast<std::size_t>(n) * sizeof(uint32_t));
-            x += n;
-        }
-    }
-    if (x < width) {
-        Fill(out + x, width - x, options.background);
+        sources[x] = tile == options.highlightTile ? tiles.Tinted(tile) : tiles.Tile(tile);
     }
 }
 
+// The map's part of the region, `CP` pixels a cell; the constant size lets the copy of a
+// whole cell row compile to a few moves.
 template <int CP>
 void ComposeRows(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, int mapY,
                  int width, int height, uint32_t* out, int stride,
                  const ComposeOptions& options) {
-    constexpr int MapPixels = worldmap::MapHeight * CP;
+    constexpr int MapPixels = worldmap::MapWidth * CP;
+    // Columns of the region that show the map: [left, right).
+    const int left = std::clamp(-mapX, 0, width);
+    const int right = std::clamp(MapPixels - mapX, left, width);
+    const int firstCell = right > left ? (mapX + left) / CP : 0;
+    const int lastCell = right > left ? (mapX + right - 1) / CP : -1;
+    const uint32_t* sources[worldmap::MapWidth];
+    int resolvedRow = -1;
     for (int y = 0; y < height; ++y) {
         uint32_t* row = out + static_cast<std::ptrdiff_t>(y) * stride;
         const int my = mapY + y;
-        if (my < 0 || my >= MapPixels) {
+        if (my < 0 || my >= MapPixels || right <= left) {
             Fill(row, width, options.background);
             continue;
         }
         const int cellY = my / CP;
-        ComposeRow<CP>(grid.data() + cellY * worldmap::MapWidth, cellY, my % CP, tiles, mapX,
-                       width, row, options);
+        const int inY = my % CP;
+        if (cellY != resolvedRow) {
+            ResolveRow(grid.data() + cellY * worldmap::MapWidth, cellY, tiles, options, firstCell,
+                       lastCell, sources);
+            resolvedRow = cellY;
+        }
+        Fill(row, left, options.background);
+        int x = left;
+        int cell = firstCell;
+        // A first cell cut by the region's left edge.
+        const int inX = (mapX + x) % CP;
+        if (inX != 0) {
+            const int n = std::min(CP - inX, right - x);
+            std::memcpy(row + x, sources[cell] + inY * CP + inX,
+                        static_cast<std::size_t>(n) * sizeof(uint32_t));
+            x += n;
+            ++cell;
+        }
+        for (; right - x >= CP; x += CP, ++cell) {
+            std::memcpy(row + x, sources[cell] + inY * CP, CP * sizeof(uint32_t));
+        }
+        if (x < right) {
+            std::memcpy(row + x, sources[cell] + inY * CP,
+                        static_cast<std::size_t>(right - x) * sizeof(uint32_t));
+        }
+        Fill(row + right, width - right, options.background);
     }
 }
 

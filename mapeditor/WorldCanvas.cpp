@@ -117,7 +117,7 @@ WorldCanvas::~WorldCanvas() = default;
 
 void WorldCanvas::SetTiles(const gfx::MetatilePixels& tiles) {
     *metatiles = tiles;
-    scaled.Build(*metatiles, CellPixels(), showGrid);
+    RebuildTiles();
     viewport()->update();
 }
 
@@ -214,7 +214,7 @@ void WorldCanvas::SetZoom(int step, QPoint anchor) {
     const long long my = o.y() + anchor.y();
     zoom = step;
     const int newCp = CellPixels();
-    scaled.Build(*metatiles, newCp, showGrid);
+    RebuildTiles();
     LayOutGutter();
     UpdateRanges();
     const auto target = [&](long long m, int a) {
@@ -223,7 +223,18 @@ void WorldCanvas::SetZoom(int step, QPoint anchor) {
     SetOrigin(QPoint(target(mx, anchor.x()), target(my, anchor.y())));
     viewport()->update();
     gutter->update();
+    RefreshHover();
     emit ViewChanged();
+}
+
+void WorldCanvas::RefreshHover() {
+    const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
+    const edit::Cell cell = CellAt(p);
+    if (viewport()->rect().contains(p) && edit::InMap(cell)) {
+        emit HoverChanged(cell.x, cell.y);
+    } else {
+        emit HoverChanged(-1, -1);
+    }
 }
 
 void WorldCanvas::FitWholeMap() {
@@ -251,7 +262,7 @@ void WorldCanvas::SetTool(Tool t) {
 
 void WorldCanvas::SetGridVisible(bool on) {
     showGrid = on;
-    scaled.Build(*metatiles, CellPixels(), showGrid);
+    RebuildTiles();
     viewport()->update();
 }
 
@@ -342,6 +353,47 @@ void WorldCanvas::DidEdit(const edit::RowSet& rows) {
     emit Edited(rows);
 }
 
+void WorldCanvas::RebuildTiles() {
+    scaled.Build(*metatiles, CellPixels(), showGrid);
+    ++tilesGeneration;
+}
+
+bool WorldCanvas::SyncMapImage(int highlightTile) {
+    const int cp = CellPixels();
+    if (cp > MaxCachedCellPixels) {
+        mapImage = QImage();
+        return false;
+    }
+    const int side = worldmap::MapWidth * cp;
+    const auto stride = [&] { return static_cast<int>(mapImage.bytesPerLine() / 4); };
+    const auto bits = [&](int y) {
+        return reinterpret_cast<uint32_t*>(mapImage.bits()) + static_cast<std::ptrdiff_t>(y) * stride();
+    };
+    gfx::ComposeOptions options;
+    options.highlightTile = highlightTile;
+    const auto& now = doc.RowVersions();
+    if (mapImage.width() != side || mapImageGeneration != tilesGeneration ||
+        mapImageHighlight != highlightTile) {
+        if (mapImage.width() != side) {
+            mapImage = QImage(side, side, QImage::Format_RGB32);
+        }
+        gfx::ComposeMap(doc.MapGrid(), scaled, 0, 0, side, side, bits(0), stride(), options);
+        mapImageGeneration = tilesGeneration;
+        mapImageHighlight = highlightTile;
+        mapImageVersions = now;
+        return true;
+    }
+    // Only the rows that changed since, whoever changed them.
+    for (int y = 0; y < worldmap::MapHeight; ++y) {
+        if (now[static_cast<std::size_t>(y)] != mapImageVersions[static_cast<std::size_t>(y)]) {
+            gfx::ComposeMap(doc.MapGrid(), scaled, 0, y * cp, side, cp, bits(y * cp), stride(),
+                            options);
+        }
+    }
+    mapImageVersions = now;
+    return true;
+}
+
 void WorldCanvas::paintEvent(QPaintEvent* event) {
     QWidget* vp = viewport();
     if (buffer.size() != vp->size()) {
@@ -370,7 +422,22 @@ void WorldCanvas::paintEvent(QPaintEvent* event) {
     for (const QRect& r : around) {
         p.fillRect(r, QColor::fromRgb(options.background));
     }
-    for (const QRect& r : event->region().intersected(map)) {
+    QRegion composed = event->region().intersected(map);
+    if (SyncMapImage(options.highlightTile)) {
+        // Zoomed out: the whole map is kept drawn, so a repaint is one copy out of it. Only
+        // the overlay's cells are composed afresh.
+        QRegion fresh;
+        if (options.overlay != nullptr) {
+            fresh = composed.intersected(CellsRect({{overlay.left, overlay.top},
+                                                    {overlay.left + overlay.width - 1,
+                                                     overlay.top + overlay.height - 1}}));
+        }
+        for (const QRect& r : composed.subtracted(fresh)) {
+            p.drawImage(r.topLeft(), mapImage, r.translated(o));
+        }
+        composed = fresh;
+    }
+    for (const QRect& r : composed) {
         const QRect area = r.intersected(buffer.rect());
         if (area.isEmpty()) {
             continue;
@@ -597,5 +664,6 @@ void WorldCanvas::resizeEvent(QResizeEvent* event) {
 void WorldCanvas::scrollContentsBy(int /*dx*/, int /*dy*/) {
     viewport()->update();
     gutter->update();
+    RefreshHover();
     emit ViewChanged();
 }

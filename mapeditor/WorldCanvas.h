@@ -124,11 +124,24 @@ class WorldCanvas : public QAbstractScrollArea {
     void UpdateCells(const edit::Rect& cells);
     void Pick(QPoint p);
     void DidEdit(const edit::RowSet& rows);
+    // The cell under a pointer that stood still while the view moved beneath it.
+    void RefreshHover();
+    void RebuildTiles();
+    // Brings the drawn whole map up to date (its changed rows only, when it can); false at
+    // zooms that draw straight from the grid instead.
+    bool SyncMapImage(int highlightTile);
 
     edit::MapDocument& doc;
     std::unique_ptr<gfx::MetatilePixels> metatiles;
     gfx::ScaledTiles scaled;
+    int tilesGeneration = 0;
     QImage buffer;
+    // Up to 1/2 (2048 pixels square) the whole map is kept drawn: a repaint copies out of it.
+    static constexpr int MaxCachedCellPixels = 8;
+    QImage mapImage;
+    int mapImageGeneration = -1;
+    int mapImageHighlight = -2;
+    std::array<uint64_t, worldmap::MapHeight> mapImageVersions{};
     RowGutter* gutter;
     int zoom = gfx::NativeZoom;
     Tool tool = Tool::Brush;

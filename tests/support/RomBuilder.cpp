@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 
+#include "gfx/TileRenderer.h"
 #include "text/TextTable.h"
 
 namespace testsupport {
@@ -158,6 +159,23 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
     std::ifstream in(path, std::ios::binary);
     out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return static_cast<bool>(in);
+}
+
+RomBuilder& RomBuilder::NoiseGraphics(uint32_t seed) {
+    std::minstd_rand engine(seed);
+    std::vector<uint8_t> noise(0x2530); // patterns, then quarter tables, then palettes
+    for (std::size_t i = 0; i < noise.size(); ++i) {
+        // Pixel value 0 shows colour 0, the mask colour, which stays opaque.
+        noise[i] = i >= 0x2500 && i % 4 == 0 ? 0 : static_cast<uint8_t>(engine() >> 8);
+    }
+    Poke(gfx::Patterns, {noise.begin(), noise.begin() + 0x2000});
+    Poke(gfx::QuarterTables, {noise.begin() + 0x2000, noise.begin() + 0x2500});
+    Poke(gfx::MapPalettes, {noise.begin() + 0x2500, noise.end()});
+    Colour(0, gfx::MaskColour);
+    for (int i = 1; i < 64; ++i) {
+        Colour(i, static_cast<uint32_t>(i * 4 | (255 - i * 4) << 8 | (i * 37 % 256) << 16));
+    }
+    return *this;
 }
 
 } // namespace testsupport

@@ -60,6 +60,9 @@ class RomBuilder {
         pokes_.push_back({offset, bytes});
         return *this;
     }
+    // Random tile graphics (patterns, quarter tables, attributes, map palettes) over 64
+    // distinct colours, colour 0 being the mask colour: tiles that all look apart.
+    RomBuilder& NoiseGraphics(uint32_t seed);
     RomBuilder& Word(uint32_t offset, uint16_t value) {
         return Poke(offset, {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)});
     }

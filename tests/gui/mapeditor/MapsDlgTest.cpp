@@ -35,23 +35,11 @@ using Grid = std::array<uint8_t, worldmap::GridSize>;
 
 // Varied maps and random tile graphics over 64 distinct colours, so that tiles look apart.
 std::unique_ptr<CRomImage> GraphicsRom() {
-    std::minstd_rand engine(12345);
-    Bytes noise(0x2530); // patterns, then quarter tables, then palettes
-    for (std::size_t i = 0; i < noise.size(); ++i) {
-        // Pixel value 0 shows colour 0, the mask colour, which stays opaque.
-        noise[i] = i >= 0x2500 && i % 4 == 0 ? 0 : static_cast<uint8_t>(engine() >> 8);
-    }
-    RomBuilder builder;
-    builder.Map(0, testsupport::RandomGrid(7))
+    return RomBuilder()
+        .Map(0, testsupport::RandomGrid(7))
         .Map(1, testsupport::StripedGrid(3))
-        .Poke(gfx::Patterns, Bytes(noise.begin(), noise.begin() + 0x2000))
-        .Poke(gfx::QuarterTables, Bytes(noise.begin() + 0x2000, noise.begin() + 0x2500))
-        .Poke(gfx::MapPalettes, Bytes(noise.begin() + 0x2500, noise.end()))
-        .Colour(0, gfx::MaskColour);
-    for (int i = 1; i < 64; ++i) {
-        builder.Colour(i, static_cast<uint32_t>(i * 4 | (255 - i * 4) << 8 | (i * 37 % 256) << 16));
-    }
-    return builder.Build();
+        .NoiseGraphics(12345)
+        .Build();
 }
 
 QPoint ViewCell(int vx, int vy) {

@@ -13,6 +13,8 @@
 
 #include "edit/GridOps.h"
 #include "edit/MapDocument.h"
+#include "gfx/MapCanvas.h"
+#include "gfx/TileRenderer.h"
 #include "mapeditor/WorldDlg.h"
 #include "tests/support/MapGrids.h"
 #include "tests/support/RomBuilder.h"
@@ -27,12 +29,11 @@ using Tool = WorldCanvas::Tool;
 // few distinct colours so the window has something to show.
 std::unique_ptr<CRomImage> VariedRom(int freeBytes = -1) {
     RomBuilder builder;
-    builder.Map(0, testsupport::RandomGrid(11, 30, 40, 6)).Map(1, testsupport::StripedGrid(2));
+    builder.Map(0, testsupport::RandomGrid(11, 30, 40, 6))
+        .Map(1, testsupport::StripedGrid(2))
+        .NoiseGraphics(777);
     if (freeBytes >= 0) {
         builder.FreeBytes(freeBytes);
-    }
-    for (int i = 0; i < 64; ++i) {
-        builder.Colour(i, static_cast<uint32_t>(i * 4 | (255 - i * 4) << 8 | (i * 37 % 256) << 16));
     }
     return builder.Build();
 }
@@ -255,6 +256,64 @@ TEST_F(WorldDlgTest, ZoomKeepsThePointersCellAndFitShowsTheWholeMap) {
     const QPoint scrolled = canvas->Origin();
     Key(Qt::Key_Left);
     EXPECT_LT(canvas->Origin().x(), scrolled.x());
+}
+
+// What the canvas must show over the map: the grid composed afresh, with the overlay given.
+void ExpectCanvasShows(WorldCanvas* canvas, const CRomImage& rom, const worldmap::Grid& grid,
+                       const gfx::CellOverlay* overlay, const char* when) {
+    auto tiles = std::make_unique<gfx::MetatilePixels>();
+    gfx::RenderMetatileSet(rom, 0, *tiles);
+    gfx::ScaledTiles scaled;
+    scaled.Build(*tiles, canvas->CellPixels(), canvas->GridVisible());
+    const QImage shot = canvas->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QPoint o = canvas->Origin();
+    std::vector<uint32_t> want(static_cast<std::size_t>(shot.width() * shot.height()));
+    gfx::ComposeOptions options;
+    options.overlay = overlay;
+    gfx::ComposeMap(grid, scaled, o.x(), o.y(), shot.width(), shot.height(), want.data(),
+                    shot.width(), options);
+    const int side = 256 * canvas->CellPixels();
+    QRect frame;
+    if (overlay != nullptr) {
+        frame = QRect(canvas->CellPosition({overlay->left, overlay->top}),
+                      QSize(overlay->width, overlay->height) * canvas->CellPixels());
+    }
+    int wrong = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            const bool onMap = o.x() + x >= 0 && o.y() + y >= 0 && o.x() + x < side && o.y() + y < side;
+            // The overlay's dashed outline is drawn over its edge cells' border pixels.
+            const bool outline = overlay != nullptr && frame.contains(x, y) &&
+                                 !frame.adjusted(1, 1, -1, -1).contains(x, y);
+            if (onMap && !outline &&
+                shot.pixel(x, y) != want[static_cast<std::size_t>(y * shot.width() + x)]) {
+                ++wrong;
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0) << when;
+}
+
+TEST_F(WorldDlgTest, ZoomedOutTheCanvasShowsEveryEditPreviewAndUndo) {
+    Open(0, 0);
+    WorldCanvas* canvas = dlg->Canvas();
+    for (int zoom : {1, 3}) { // the whole map kept drawn, and drawn from the grid each time
+        canvas->SetZoom(zoom);
+        canvas->SetOrigin(QPoint(0, 0));
+        const worldmap::Grid start = doc->MapGrid();
+        ExpectCanvasShows(canvas, *rom, start, nullptr, "as opened");
+        Key(Qt::Key_R);
+        Choose(64 + zoom);
+        Press(At(2, 3));
+        Move(At(9, 12));
+        const gfx::CellOverlay preview{2, 3, 8, 10, nullptr, static_cast<uint8_t>(64 + zoom)};
+        ExpectCanvasShows(canvas, *rom, start, &preview, "while dragging");
+        Release(At(9, 12));
+        ExpectCanvasShows(canvas, *rom, doc->MapGrid(), nullptr, "after the rectangle");
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(doc->MapGrid(), start);
+        ExpectCanvasShows(canvas, *rom, start, nullptr, "after undo");
+    }
 }
 
 TEST_F(WorldDlgTest, MiddleDragPans) {
