@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -370,6 +371,40 @@ TEST_F(WorldDlgTest, GutterTellsWhatEachRowCostsOrWhichRowItShares) {
     // Below 1/2 the rows are too thin to read: no gutter.
     dlg->Canvas()->SetZoom(1);
     EXPECT_FALSE(gutter->isVisible());
+}
+
+TEST_F(WorldDlgTest, StatusBarNamesTheCellItsTileAndTheHighlightedTilesCount) {
+    Open(0, 0);
+    Move(At(7, 9), Qt::NoButton);
+    const int tile = doc->At({7, 9});
+    EXPECT_EQ(dlg->CellText(), "x 7, y 9");
+    EXPECT_EQ(dlg->TileText(), QString::asprintf("tile %d (0x%02x)", tile, tile));
+    EXPECT_EQ(dlg->HighlightText(), "");
+    Click(At(7, 9), Qt::RightButton);
+    Key(Qt::Key_H);
+    const auto count = std::count(doc->MapGrid().begin(), doc->MapGrid().end(), tile);
+    EXPECT_EQ(dlg->HighlightText(), QStringLiteral("tile %1: %2 cells").arg(tile).arg(count));
+    // The highlight follows the chosen tile, and its count every edit.
+    const int other = tile == 127 ? 126 : 127;
+    const auto others = std::count(doc->MapGrid().begin(), doc->MapGrid().end(), other);
+    Key(Qt::Key_B);
+    Choose(other);
+    EXPECT_EQ(dlg->HighlightText(), QStringLiteral("tile %1: %2 cells").arg(other).arg(others));
+    Click(At(7, 9));
+    EXPECT_EQ(dlg->HighlightText(), QStringLiteral("tile %1: %2 cells").arg(other).arg(others + 1));
+    EXPECT_EQ(dlg->TileText(), QString::asprintf("tile %d (0x%02x)", doc->At({7, 9}), doc->At({7, 9})));
+}
+
+TEST_F(WorldDlgTest, EnterAndTheCloseButtonCloseItToo) {
+    Open(0, 0);
+    Key(Qt::Key_Return);
+    EXPECT_FALSE(dlg->isVisible());
+    dlg->show();
+    auto* close = dlg->findChild<QPushButton*>();
+    ASSERT_NE(close, nullptr);
+    ASSERT_EQ(close->text(), "Close");
+    QTest::mouseClick(close, Qt::LeftButton);
+    EXPECT_FALSE(dlg->isVisible());
 }
 
 TEST_F(WorldDlgTest, ClosingKeepsTheEditsUnstoredAndReportsWhereTheUserLooked) {
