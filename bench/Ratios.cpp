@@ -40,12 +40,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
             const double ratio = time / base;
             auto limit = limits_.find(name);
             if (limit == limits_.end()) {
-                std::printf("  %-26s %8.1fx\n", name.c_str(), ratio);
+                std::printf("  %-26s %8.2fx\n", name.c_str(), ratio);
                 continue;
             }
             const bool ok = ratio <= limit->second;
             within = within && ok;
-            std::printf("  %-26s %8.1fx  (limit %gx: %s)\n", name.c_str(), ratio, limit->second,
+            std::printf("  %-26s %8.2fx  (limit %gx: %s)\n", name.c_str(), ratio, limit->second,
                         ok ? "within" : "OVER");
         }
         return within;
