@@ -317,7 +317,7 @@ QString CWorldDlg::BudgetText() const {
     const worldmap::StoreReport& budget = doc.Budget();
     if (budget.status == worldmap::StoreStatus::BadLayout ||
         budget.status == worldmap::StoreStatus::BadTile) {
-        return QStringLiteral("Cannot be stored");
+        return QStringLiteral("Cannot store");
     }
     return QStringLiteral("Needs %1 of %2 bytes").arg(budget.newSize).arg(budget.available);
 }

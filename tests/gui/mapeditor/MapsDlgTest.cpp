@@ -442,7 +442,6 @@ TEST_F(MapsDlgTest, WorldWindowEditsTheSameDocumentAndTheEditorFollows) {
     dlg->SetScroll(20, 30);
     Press(ChooserTile(100));
     const worldmap::Grid before = dlg->MapGrid();
-    QPoint lookedAt;
     const bool opened = ModalOpens([&] { Click(CMapsDlg::IdcWorld); }, [&](QWidget* window) {
         auto* world = qobject_cast<CWorldDlg*>(window);
         ASSERT_NE(world, nullptr);
