@@ -70,8 +70,14 @@ void RowGutter::paintEvent(QPaintEvent* event) {
         const int y = row * cp - originY;
         const int h = std::max(cp - 1, 1);
         if (costs.SharesWith(row) >= 0) {
-            // Costs nothing: a short grey tick says so.
+            // Costs nothing: a short grey tick says so, and the row it shares where there is
+            // room to write it.
             p.fillRect(QRect(2, y + h / 2, 6, std::max(h / 4, 1)), shared);
+            if (numbers) {
+                p.setPen(shared.darker(150));
+                p.drawText(QRect(10, y, width() - 12, h), Qt::AlignVCenter | Qt::AlignRight,
+                           QStringLiteral("=%1").arg(costs.SharesWith(row)));
+            }
             continue;
         }
         const int w = std::max(1, costs.Cost(row) * barRoom / scale);
@@ -177,7 +183,10 @@ edit::Cell WorldCanvas::CellAt(QPoint p) const {
 }
 
 edit::Cell WorldCanvas::ClampedCellAt(QPoint p) const {
-    const edit::Cell c = CellAt(p);
+    // A drag past the canvas's edge stops at the last cell in view.
+    const QRect view = viewport()->rect();
+    const edit::Cell c = CellAt(QPoint(std::clamp(p.x(), view.left(), view.right()),
+                                       std::clamp(p.y(), view.top(), view.bottom())));
     return {std::clamp(c.x, 0, worldmap::MapWidth - 1), std::clamp(c.y, 0, worldmap::MapHeight - 1)};
 }
 
@@ -212,15 +221,19 @@ void WorldCanvas::SetZoom(int step, QPoint anchor) {
     const QPoint o = Origin();
     const long long mx = o.x() + anchor.x();
     const long long my = o.y() + anchor.y();
+    // The gutter comes or goes at 1/2 and moves the viewport: the anchor is a point on the
+    // screen, so it is held where the canvas as a whole has it.
+    const QPoint onCanvas = anchor + viewport()->geometry().topLeft();
     zoom = step;
     const int newCp = CellPixels();
     RebuildTiles();
     LayOutGutter();
     UpdateRanges();
+    const QPoint at = onCanvas - viewport()->geometry().topLeft();
     const auto target = [&](long long m, int a) {
         return static_cast<int>(m >= 0 ? m * newCp / oldCp : -((-m * newCp + oldCp - 1) / oldCp)) - a;
     };
-    SetOrigin(QPoint(target(mx, anchor.x()), target(my, anchor.y())));
+    SetOrigin(QPoint(target(mx, at.x()), target(my, at.y())));
     viewport()->update();
     gutter->update();
     RefreshHover();
@@ -559,6 +572,10 @@ void WorldCanvas::mouseMoveEvent(QMouseEvent* event) {
     }
     // A drag whose release went elsewhere ends with the first move that sees the button up.
     const bool leftHeld = (event->buttons() & Qt::LeftButton) != 0;
+    if (drag == Drag::Pan && !(event->buttons() & Qt::MiddleButton)) {
+        drag = Drag::None;
+        viewport()->setCursor(Qt::CrossCursor);
+    }
     if (drag != Drag::None && drag != Drag::Pan && !leftHeld) {
         if (drag == Drag::Rectangle) {
             preview.reset();
@@ -575,10 +592,11 @@ void WorldCanvas::mouseMoveEvent(QMouseEvent* event) {
             break;
         }
         lastCell = cell;
-        if (edit::InMap(cell)) {
+        if (edit::InMap(cell) && viewport()->rect().contains(p)) {
             DidEdit(doc.PaintTo(cell));
         } else {
-            // Coming back onto the map starts afresh, with no line along the outside.
+            // Nothing is painted where it cannot be seen; coming back onto the visible map
+            // starts afresh, with no line along the outside.
             doc.LiftStroke();
         }
         break;

@@ -118,7 +118,7 @@ class WorldCanvas : public QAbstractScrollArea {
     friend class RowGutter;
     void UpdateRanges();
     void LayOutGutter();
-    // The map cell at `p`, moved onto the map's nearest edge.
+    // The map cell at `p`, moved into the view and onto the map.
     edit::Cell ClampedCellAt(QPoint p) const;
     QRect CellsRect(const edit::Rect& cells) const;
     void UpdateCells(const edit::Rect& cells);

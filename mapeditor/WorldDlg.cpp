@@ -260,7 +260,10 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
         UpdateStatus();
         UpdateHighlightCount();
     });
-    connect(canvas, &WorldCanvas::ViewChanged, this, &CWorldDlg::UpdateStatus);
+    connect(canvas, &WorldCanvas::ViewChanged, this, [this] {
+        viewMoved = true;
+        UpdateStatus();
+    });
     connect(canvas, &WorldCanvas::TilePicked, this, [this] {
         palette->update();
         UpdateHighlightCount();
@@ -277,6 +280,7 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
 
     resize(1024, 768);
     openAt = edit::Cell{scrollX, scrollY};
+    openedAt = *openAt;
     canvas->setFocus();
     UpdateStatus();
     UpdateHighlightCount();
@@ -291,6 +295,17 @@ QAction* CWorldDlg::AddAction(const QString& text, const QKeySequence& key, cons
         action->setToolTip(QStringLiteral("%1 (%2)").arg(tip, key.toString(QKeySequence::NativeText)));
     }
     return action;
+}
+
+edit::Cell CWorldDlg::LastTopLeft() const {
+    if (!viewMoved) {
+        return openedAt;
+    }
+    constexpr int half = 8; // of the map editor's 16 by 16-cell view
+    constexpr int last = worldmap::MapWidth - 2 * half;
+    const QWidget* view = canvas->viewport();
+    const edit::Cell middle = canvas->CellAt(QPoint(view->width() / 2, view->height() / 2));
+    return {std::clamp(middle.x - half, 0, last), std::clamp(middle.y - half, 0, last)};
 }
 
 QAction* CWorldDlg::ToolAction(WorldCanvas::Tool tool) const {
@@ -434,6 +449,7 @@ void CWorldDlg::showEvent(QShowEvent* event) {
         QApplication::sendPostedEvents(canvas, QEvent::Resize);
         canvas->ScrollToCell(*openAt);
         openAt.reset();
+        viewMoved = false;
         UpdateStatus();
     }
 }

@@ -56,8 +56,10 @@ class CWorldDlg : public QDialog {
     WorldCanvas* Canvas() const { return canvas; }
     TilePalette* Palette() const { return palette; }
     QAction* ToolAction(WorldCanvas::Tool tool) const;
-    // The cell the map editor should show at its top-left when this window closes.
-    edit::Cell LastTopLeft() const { return canvas->TopLeftCell(); }
+    // The cell the map editor should show at its top-left when this window closes: where
+    // it was if the view never moved, else its 16 by 16 cells around the middle of what was
+    // last in view here.
+    edit::Cell LastTopLeft() const;
 
     QString CellText() const;
     QString TileText() const;
@@ -106,6 +108,8 @@ class CWorldDlg : public QDialog {
     QPushButton* closeButton;
     // Where the canvas opens, applied once it has its size.
     std::optional<edit::Cell> openAt;
+    edit::Cell openedAt;
+    bool viewMoved = false;
     int hoverX = -1;
     int hoverY = -1;
 };

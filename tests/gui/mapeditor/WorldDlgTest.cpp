@@ -131,6 +131,20 @@ TEST_F(WorldDlgTest, BrushPaintsGaplessLinesAsOneUndoStep) {
     Key(Qt::Key_Z, Qt::ControlModifier);
     Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(doc->MapGrid(), expected);
+
+    // Past the canvas's edge (over the tile palette) nothing is painted where it cannot be
+    // seen, and coming back draws no line along the outside.
+    const int width = View()->width();
+    const edit::Cell edge = dlg->Canvas()->CellAt(QPoint(width - 1, 100));
+    Press(At(edge.x - 2, edge.y));
+    Move(QPoint(width + 60, 100));
+    Move(QPoint(width + 60, 400));
+    Move(At(edge.x - 1, dlg->Canvas()->CellAt(QPoint(0, 400)).y));
+    Release(At(edge.x - 1, dlg->Canvas()->CellAt(QPoint(0, 400)).y));
+    worldmap::Grid lifted = expected;
+    edit::SetCell(lifted, {edge.x - 2, edge.y}, 99);
+    edit::SetCell(lifted, {edge.x - 1, dlg->Canvas()->CellAt(QPoint(0, 400)).y}, 99);
+    EXPECT_EQ(doc->MapGrid(), lifted);
 }
 
 TEST_F(WorldDlgTest, RectangleIsPreviewedThenFilledOnRelease) {
@@ -226,33 +240,40 @@ TEST_F(WorldDlgTest, ReplaceInTheSelectionOrTheWholeMap) {
 TEST_F(WorldDlgTest, ZoomKeepsThePointersCellAndFitShowsTheWholeMap) {
     Open(100, 100);
     WorldCanvas* canvas = dlg->Canvas();
-    const QPoint pointer(301, 207);
-    const edit::Cell cell = canvas->CellAt(pointer);
+    // The pointer stays at one place on the screen; the viewport moves when the row gutter
+    // comes and goes at 1/2, so its own coordinates are worked out at every step.
+    const QPoint onScreen = canvas->viewport()->mapTo(dlg.get(), QPoint(301, 207));
+    const auto pointer = [&] { return canvas->viewport()->mapFrom(dlg.get(), onScreen); };
+    const edit::Cell cell = canvas->CellAt(pointer());
     for (int step = 0; step < 2; ++step) { // in to 4
-        Wheel(pointer, 120, Qt::ControlModifier);
-        EXPECT_EQ(canvas->CellAt(pointer), cell) << "zoom " << canvas->Zoom();
+        Wheel(pointer(), 120, Qt::ControlModifier);
+        EXPECT_EQ(canvas->CellAt(pointer()), cell) << "zoom " << canvas->Zoom();
     }
     EXPECT_EQ(canvas->CellPixels(), 64);
-    Wheel(pointer, 120, Qt::ControlModifier); // no step beyond 4
+    Wheel(pointer(), 120, Qt::ControlModifier); // no step beyond 4
     EXPECT_EQ(canvas->CellPixels(), 64);
-    for (int step = 0; step < 4; ++step) { // out to 1/4: the map still fills the view
-        Wheel(pointer, -120, Qt::ControlModifier);
-        EXPECT_EQ(canvas->CellAt(pointer), cell) << "zoom " << canvas->Zoom();
+    for (int step = 0; step < 4; ++step) { // out to 1/4, past the gutter: the map still fills the view
+        Wheel(pointer(), -120, Qt::ControlModifier);
+        EXPECT_EQ(canvas->CellAt(pointer()), cell) << "zoom " << canvas->Zoom();
     }
     EXPECT_EQ(canvas->CellPixels(), 4);
+    Wheel(pointer(), 120, Qt::ControlModifier); // and back in across it
+    EXPECT_EQ(canvas->CellAt(pointer()), cell) << "zoom " << canvas->Zoom();
 
+    // The whole map fits at the zoom Ctrl+0 chooses, and would not at the next one.
     Key(Qt::Key_0, Qt::ControlModifier);
     const QSize view = canvas->viewport()->size();
-    EXPECT_LE(256 * canvas->CellPixels(), std::max(view.width(), view.height()));
+    EXPECT_LE(256 * canvas->CellPixels(), std::min(view.width(), view.height()));
+    EXPECT_GT(512 * canvas->CellPixels(), std::min(view.width(), view.height()));
     EXPECT_TRUE(edit::InMap(canvas->CellAt(QPoint(view.width() / 2, view.height() / 2))));
     Key(Qt::Key_1, Qt::ControlModifier);
     EXPECT_EQ(canvas->CellPixels(), 16);
 
     // The wheel scrolls, Shift sideways; the arrow keys scroll too.
     const QPoint start = canvas->Origin();
-    Wheel(pointer, -120, Qt::NoModifier);
+    Wheel(pointer(), -120, Qt::NoModifier);
     EXPECT_GT(canvas->Origin().y(), start.y());
-    Wheel(pointer, -120, Qt::ShiftModifier);
+    Wheel(pointer(), -120, Qt::ShiftModifier);
     EXPECT_GT(canvas->Origin().x(), start.x());
     const QPoint scrolled = canvas->Origin();
     Key(Qt::Key_Left);
@@ -412,13 +433,26 @@ TEST_F(WorldDlgTest, ClosingKeepsTheEditsUnstoredAndReportsWhereTheUserLooked) {
     Choose(3);
     Click(At(4, 4));
     dlg->Canvas()->ScrollToCell({120, 60});
+    const QSize view = dlg->Canvas()->viewport()->size();
+    const edit::Cell middle = dlg->Canvas()->CellAt(QPoint(view.width() / 2, view.height() / 2));
     const std::vector<uint8_t> stored(rom->RomBytes, rom->RomBytes + RomFileSize);
     Key(Qt::Key_Escape);
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(doc->At({4, 4}), 3);
     EXPECT_TRUE(doc->GridDiffersFromStore());
     EXPECT_TRUE(std::equal(stored.begin(), stored.end(), rom->RomBytes));
-    EXPECT_EQ(dlg->LastTopLeft(), (edit::Cell{120, 60}));
+    // The editor's 16 by 16 cells then lie around the middle of what was in view.
+    EXPECT_EQ(dlg->LastTopLeft(), (edit::Cell{middle.x - 8, middle.y - 8}));
+}
+
+TEST_F(WorldDlgTest, AViewNeverMovedSendsTheEditorBackWhereItWas) {
+    // At the far corner the canvas cannot put cell (240, 240) at its top left.
+    Open(240, 240);
+    EXPECT_NE(dlg->Canvas()->CellAt(QPoint(0, 0)), (edit::Cell{240, 240}));
+    Key(Qt::Key_F);
+    Click(At(250, 250));
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(dlg->LastTopLeft(), (edit::Cell{240, 240}));
 }
 
 } // namespace
