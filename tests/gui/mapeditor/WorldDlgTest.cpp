@@ -1,16 +1,13 @@
-#include <QAction>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
-#include <random>
 #include <vector>
-#include <algorithm>
 
 #include "edit/GridOps.h"
 #include "edit/MapDocument.h"
@@ -41,10 +38,11 @@ std::unique_ptr<CRomImage> VariedRom(int freeBytes = -1) {
 
 class WorldDlgTest : public ::testing::Test {
   protected:
-    void Open(int scrollX = 0, int scrollY = 0, int freeBytes = -1) {
+    void Open(int scrollX = 0, int scrollY = 0, int freeBytes = -1, int selected = 0) {
         rom = VariedRom(freeBytes);
         ASSERT_NE(rom, nullptr);
         doc = std::make_unique<edit::MapDocument>(*rom, 0);
+        doc->SetSelectedTile(selected);
         dlg = std::make_unique<CWorldDlg>(*doc, scrollX, scrollY);
         dlg->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
@@ -93,18 +91,11 @@ class WorldDlgTest : public ::testing::Test {
 };
 
 TEST_F(WorldDlgTest, OpensAtZoomOneOnTheEditorsCellWithItsTile) {
-    rom = VariedRom();
-    doc = std::make_unique<edit::MapDocument>(*rom, 0);
-    doc->SetSelectedTile(37);
-    dlg = std::make_unique<CWorldDlg>(*doc, 40, 100);
-    dlg->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    Open(40, 100, -1, 37);
     EXPECT_EQ(dlg->windowTitle(), "World");
     EXPECT_EQ(dlg->size(), QSize(1024, 768));
-    EXPECT_EQ(dlg->Canvas()->CellPixels(), 16);
-    EXPECT_EQ(dlg->Canvas()->CellAt(QPoint(0, 0)), (edit::Cell{40, 100}));
-    EXPECT_EQ(dlg->LastTopLeft(), (edit::Cell{40, 100}));
     EXPECT_EQ(dlg->ZoomText(), "Zoom 1");
+    EXPECT_EQ(dlg->Canvas()->CellAt(QPoint(0, 0)), (edit::Cell{40, 100}));
     // The palette starts on the editor's tile, and choosing there is choosing for both.
     Choose(5);
     EXPECT_EQ(doc->SelectedTile(), 5);
@@ -278,6 +269,12 @@ TEST_F(WorldDlgTest, ZoomKeepsThePointersCellAndFitShowsTheWholeMap) {
     const QPoint scrolled = canvas->Origin();
     Key(Qt::Key_Left);
     EXPECT_LT(canvas->Origin().x(), scrolled.x());
+    const QPoint panned = canvas->Origin() + QPoint(100, 50);
+    Press(QPoint(400, 300), Qt::MiddleButton);
+    Move(QPoint(300, 250), Qt::MiddleButton);
+    Release(QPoint(300, 250), Qt::MiddleButton);
+    EXPECT_EQ(canvas->Origin(), panned);
+    EXPECT_EQ(doc->MapGrid(), before);
 }
 
 // What the canvas must show over the map: the grid composed afresh, with the overlay given.
@@ -336,17 +333,6 @@ TEST_F(WorldDlgTest, ZoomedOutTheCanvasShowsEveryEditPreviewAndUndo) {
         EXPECT_EQ(doc->MapGrid(), start);
         ExpectCanvasShows(canvas, *rom, start, nullptr, "after undo");
     }
-}
-
-TEST_F(WorldDlgTest, MiddleDragPans) {
-    Open(50, 50);
-    WorldCanvas* canvas = dlg->Canvas();
-    const QPoint start = canvas->Origin();
-    Press(QPoint(400, 300), Qt::MiddleButton);
-    Move(QPoint(300, 250), Qt::MiddleButton);
-    Release(QPoint(300, 250), Qt::MiddleButton);
-    EXPECT_EQ(canvas->Origin(), start + QPoint(100, 50));
-    EXPECT_EQ(doc->MapGrid(), before);
 }
 
 TEST_F(WorldDlgTest, BudgetFollowsEveryEditAndTurnsRedAboveTheRoom) {
@@ -416,43 +402,32 @@ TEST_F(WorldDlgTest, StatusBarNamesTheCellItsTileAndTheHighlightedTilesCount) {
     EXPECT_EQ(dlg->TileText(), QString::asprintf("tile %d (0x%02x)", doc->At({7, 9}), doc->At({7, 9})));
 }
 
-TEST_F(WorldDlgTest, EnterAndTheCloseButtonCloseItToo) {
-    Open(0, 0);
-    Key(Qt::Key_Return);
-    EXPECT_FALSE(dlg->isVisible());
-    dlg->show();
-    auto* close = dlg->findChild<QPushButton*>();
-    ASSERT_NE(close, nullptr);
-    ASSERT_EQ(close->text(), "Close");
-    QTest::mouseClick(close, Qt::LeftButton);
-    EXPECT_FALSE(dlg->isVisible());
-}
-
-TEST_F(WorldDlgTest, ClosingKeepsTheEditsUnstoredAndReportsWhereTheUserLooked) {
-    Open(0, 0);
-    Choose(3);
-    Click(At(4, 4));
-    dlg->Canvas()->ScrollToCell({120, 60});
-    const QSize view = dlg->Canvas()->viewport()->size();
-    const edit::Cell middle = dlg->Canvas()->CellAt(QPoint(view.width() / 2, view.height() / 2));
-    const std::vector<uint8_t> stored(rom->RomBytes, rom->RomBytes + RomFileSize);
-    Key(Qt::Key_Escape);
-    EXPECT_FALSE(dlg->isVisible());
-    EXPECT_EQ(doc->At({4, 4}), 3);
-    EXPECT_TRUE(doc->GridDiffersFromStore());
-    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), rom->RomBytes));
-    // The editor's 16 by 16 cells then lie around the middle of what was in view.
-    EXPECT_EQ(dlg->LastTopLeft(), (edit::Cell{middle.x - 8, middle.y - 8}));
-}
-
-TEST_F(WorldDlgTest, AViewNeverMovedSendsTheEditorBackWhereItWas) {
-    // At the far corner the canvas cannot put cell (240, 240) at its top left.
+TEST_F(WorldDlgTest, ClosingKeepsTheEditsUnstoredAndTellsTheEditorWhereToLook) {
+    // At the far corner the canvas cannot put cell (240, 240) at its top left; a view that
+    // never moved still sends the editor back there.
     Open(240, 240);
     EXPECT_NE(dlg->Canvas()->CellAt(QPoint(0, 0)), (edit::Cell{240, 240}));
-    Key(Qt::Key_F);
+    Choose(3);
     Click(At(250, 250));
-    Key(Qt::Key_Escape);
+    const std::vector<uint8_t> stored(rom->RomBytes, rom->RomBytes + RomFileSize);
+    Key(Qt::Key_Return);
+    EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(dlg->LastTopLeft(), (edit::Cell{240, 240}));
+    EXPECT_EQ(doc->At({250, 250}), 3);
+    EXPECT_TRUE(doc->GridDiffersFromStore());
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), rom->RomBytes));
+
+    // Once it moved, the editor's 16 by 16 cells lie around the middle of what was in view.
+    dlg->show();
+    dlg->Canvas()->ScrollToCell({120, 60});
+    const QSize view = View()->size();
+    const edit::Cell middle = dlg->Canvas()->CellAt(QPoint(view.width() / 2, view.height() / 2));
+    QTest::mouseClick(dlg->findChild<QPushButton*>(), Qt::LeftButton); // "Close"
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->LastTopLeft(), (edit::Cell{middle.x - 8, middle.y - 8}));
+    dlg->show();
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(dlg->isVisible());
 }
 
 } // namespace
