@@ -373,24 +373,25 @@ void CWorldDlg::UpdateStatus() {
     budgetBar->setStyleSheet(over ? QStringLiteral("QProgressBar::chunk { background: #d02020; }")
                                   : QString());
     QPalette pal = budgetLabel->palette();
-    pal.setColor(QPalette::WindowText, over ? QColor(0xd0, 0x20, 0x20) : palette->palette().color(QPalette::WindowText));
+    pal.setColor(QPalette::WindowText,
+                 over ? QColor(0xd0, 0x20, 0x20) : QDialog::palette().color(QPalette::WindowText));
     budgetLabel->setPalette(pal);
+}
+
+void CWorldDlg::GridChanged(const edit::RowSet& rows) {
+    canvas->RowsChanged(rows);
+    UpdateStatus();
+    UpdateHighlightCount();
 }
 
 void CWorldDlg::Undo() {
     canvas->EndDrag();
-    const edit::RowSet rows = doc.Undo();
-    canvas->RowsChanged(rows);
-    UpdateStatus();
-    UpdateHighlightCount();
+    GridChanged(doc.Undo());
 }
 
 void CWorldDlg::Redo() {
     canvas->EndDrag();
-    const edit::RowSet rows = doc.Redo();
-    canvas->RowsChanged(rows);
-    UpdateStatus();
-    UpdateHighlightCount();
+    GridChanged(doc.Redo());
 }
 
 void CWorldDlg::Replace() {
@@ -406,11 +407,8 @@ void CWorldDlg::Replace() {
     if (choice->inSelection && hasSelection) {
         within = canvas->Selection();
     }
-    const edit::RowSet rows = doc.ReplaceTile(static_cast<uint8_t>(choice->from),
-                                              static_cast<uint8_t>(choice->to), within);
-    canvas->RowsChanged(rows);
-    UpdateStatus();
-    UpdateHighlightCount();
+    GridChanged(doc.ReplaceTile(static_cast<uint8_t>(choice->from),
+                                static_cast<uint8_t>(choice->to), within));
 }
 
 void CWorldDlg::keyPressEvent(QKeyEvent* event) {

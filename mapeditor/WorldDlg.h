@@ -90,6 +90,8 @@ class CWorldDlg : public QDialog {
 
   private:
     QAction* AddAction(const QString& text, const QKeySequence& key, const QString& tip);
+    // After the document changed `rows` other than through the canvas's own tools.
+    void GridChanged(const edit::RowSet& rows);
     void UpdateStatus();
     void UpdateHover(int x, int y);
     void UpdateHighlightCount();

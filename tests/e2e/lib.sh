@@ -83,6 +83,20 @@ expect_closed() {
     fail "$2"
 }
 
+# MAPS_WINDOW: clicks "Save" (419, 7, 68 by 14 dialog units) in the map editor and waits
+# for the ROM to differ from $work/original.nes; then "Cancel" (419, 39, 68 by 14) closes
+# the editor.
+save_and_close_editor() {
+    xdotool mousemove --window "$1" 679 22 click 1
+    for _ in $(seq 100); do
+        cmp -s "$rom" "$work/original.nes" || break
+        sleep 0.1
+    done
+    cmp -s "$rom" "$work/original.nes" && fail "Save did not change the file"
+    xdotool mousemove --window "$1" 679 74 click 1
+    expect_closed Maps "Cancel left the editor open"
+}
+
 # Esc in the main window ends the program.
 quit_program() {
     xdotool windowfocus --sync "$main"

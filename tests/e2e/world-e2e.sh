@@ -52,14 +52,7 @@ xdotool mousemove --window "$world" $(at_cell $fill_x $fill_y) click 1
 # Esc closes the World window; the edits stay in the editor's grid until "Save".
 xdotool key Escape
 expect_closed World "Esc left the World window open"
-xdotool mousemove --window "$maps" 679 22 click 1
-for _ in $(seq 100); do
-    cmp -s "$rom" "$work/original.nes" || break
-    sleep 0.1
-done
-cmp -s "$rom" "$work/original.nes" && fail "Save did not change the file"
-xdotool mousemove --window "$maps" 679 74 click 1
-expect_closed Maps "Cancel left the editor open"
+save_and_close_editor "$maps"
 quit_program
 
 "$bindir/atlasforge-cli" edit "$work/original.nes" 0 rect 3,4,12,9,$rect_tile \
