@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 #include <unistd.h>
+#include <utility>
 
 #include "gfx/ColourTable.h"
 #include "gfx/StandardPalette.h"
@@ -13,44 +14,36 @@
 
 namespace {
 
-// The table's colour i as the standard palette gives it.
-uint32_t StandardColour(std::size_t i) {
-    const auto& p = gfx::StandardPalette();
-    return static_cast<uint32_t>(p[3 * i]) | static_cast<uint32_t>(p[3 * i + 1]) << 8 |
-           static_cast<uint32_t>(p[3 * i + 2]) << 16;
+// Three bytes red, green, blue as the table holds them.
+uint32_t Rgb(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16;
 }
 
 // Records are red, green, blue and bytes past the 192nd are not used. Colours a short file
 // does not hold in full, the record it cuts in two among them, come from the standard
-// palette, as do all of them when the file cannot be opened or read.
+// palette, as do all of them when the file cannot be opened (size -1) or read.
 TEST(ColourTable, RecordsAreRedGreenBlueAndMissingOnesAreStandard) {
     const std::string path = "/tmp/atlasforge-pal-" + std::to_string(::getpid());
     auto rom = std::make_unique<CRomImage>();
     std::vector<uint8_t> bytes(200);
     std::iota(bytes.begin(), bytes.end(), 1);
-    auto fromFile = [&](std::size_t i) {
-        return static_cast<uint32_t>(bytes[3 * i]) | static_cast<uint32_t>(bytes[3 * i + 1]) << 8 |
-               static_cast<uint32_t>(bytes[3 * i + 2]) << 16;
-    };
-    ASSERT_NE(fromFile(33), StandardColour(33));
-    for (std::size_t size : {200, 192, 100, 2, 0}) {
+    const uint8_t* standard = gfx::StandardPalette().data();
+    ASSERT_NE(Rgb(&bytes[99]), Rgb(standard + 99));
+    const std::pair<std::string, int> cases[] = {
+        {path, 200}, {path, 100}, {path, 2}, {path + "-missing", -1}, {"/tmp", -1}};
+    for (const auto& [file, size] : cases) {
         std::fill_n(rom->ColourTable, ColourCount, 0xDEADBEEFu);
-        ASSERT_TRUE(testsupport::WriteFile(path, bytes.data(), size));
-        EXPECT_TRUE(gfx::LoadColourTable(*rom, path)) << size;
-        for (std::size_t i = 0; i < ColourCount; ++i) {
-            const bool supplied = 3 * i + 3 <= size;
-            ASSERT_EQ(rom->ColourTable[i], supplied ? fromFile(i) : StandardColour(i))
-                << size << " " << i;
+        if (size >= 0) {
+            ASSERT_TRUE(testsupport::WriteFile(path, bytes.data(), static_cast<std::size_t>(size)));
+        }
+        EXPECT_EQ(gfx::LoadColourTable(*rom, file), size >= 0) << file << " " << size;
+        for (int i = 0; i < static_cast<int>(ColourCount); ++i) {
+            const uint8_t* want = 3 * i + 3 <= size ? &bytes[3 * i] : standard + 3 * i;
+            ASSERT_EQ(rom->ColourTable[i], Rgb(want)) << file << " " << size << " " << i;
         }
     }
     ::unlink(path.c_str());
-    for (const std::string& unreadable : {path, std::string("/tmp")}) {
-        std::fill_n(rom->ColourTable, ColourCount, 0xDEADBEEFu);
-        EXPECT_FALSE(gfx::LoadColourTable(*rom, unreadable));
-        for (std::size_t i = 0; i < ColourCount; ++i) {
-            ASSERT_EQ(rom->ColourTable[i], StandardColour(i)) << unreadable << " " << i;
-        }
-    }
 }
 
 // One pattern's 16 bytes: eight rows of the low plane, then eight of the high plane.

@@ -246,71 +246,50 @@ TEST_F(StartupTest, StartsInOrderSayWhyAFailedStartEndsAndTheWindowWritesNothing
     EXPECT_EQ(log, (Log{"open", "ask Save the changes to game.nes before quitting?"}));
 }
 
-// Quit, Enter, Esc and the close box: no question while the file holds everything; with
-// changes, Cancel stays, Save writes (and stays if it cannot), Discard quits unwritten.
+// Enter and Esc (the Quit button and the close box reach the same handlers): no question
+// while the file holds everything; with changes, Cancel stays, Save writes, and stays with
+// the reason when it cannot. Discard: the test above.
 TEST_F(StartupTest, QuittingWithUnwrittenChangesAsksWhetherToSaveThem) {
     ASSERT_TRUE(Write("palette.pal", Bytes(192)));
-    auto rom = testsupport::RomBuilder().Build();
-    ASSERT_NE(rom, nullptr);
-    const Bytes romBytes(rom->RomBytes, rom->RomBytes + RomFileSize);
+    const Bytes romBytes = testsupport::Image(*testsupport::RomBuilder().Build());
     ASSERT_TRUE(Write("game.nes", romBytes));
     answer = dir.filePath("game.nes");
+    const std::string path = answer->toStdString();
     const std::string question = "ask Save the changes to game.nes before quitting?";
-    auto fileBytes = [this] {
-        Bytes bytes;
-        EXPECT_TRUE(testsupport::ReadFile(answer->toStdString(), bytes));
-        return bytes;
-    };
-    const std::vector<std::function<void(CMainDlg&)>> ways = {
-        [](CMainDlg& d) { QTest::mouseClick(d.GetDlgItem(IDOK), Qt::LeftButton); },
-        [](CMainDlg& d) { QTest::keyClick(&d, Qt::Key_Return); },
-        [](CMainDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); },
-        [](CMainDlg& d) { d.close(); },
-    };
-    for (std::size_t way = 0; way < ways.size(); ++way) {
-        SCOPED_TRACE(way);
+    const QString missing = dir.filePath("missing/game.nes");
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        SCOPED_TRACE(key);
         {
             CMainDlg dlg;
             ASSERT_TRUE(dlg.Create());
             log.clear();
-            ways[way](dlg);
+            QTest::keyClick(&dlg, key);
             EXPECT_TRUE(dlg.Ended());
             EXPECT_TRUE(log.empty());
         }
         CMainDlg dlg;
         ASSERT_TRUE(dlg.Create());
         log.clear();
-        RomImage.WriteByte(0x3000, static_cast<uint8_t>(way + 1));
-        quitAnswer = app::Answer::Cancel;
-        ways[way](dlg);
-        EXPECT_FALSE(dlg.Ended());
-        EXPECT_TRUE(dlg.isVisible());
-
-        const std::string path = RomImage.RomPath;
-        RomImage.RomPath = dir.filePath("missing/game.nes").toStdString();
-        quitAnswer = app::Answer::Save;
-        ways[way](dlg);
-        EXPECT_FALSE(dlg.Ended());
-        EXPECT_EQ(log, (Log{question, question, "message Error!\nCould not save changes to ROM"}));
-        EXPECT_EQ(details.back(), QString("Could not write \"%1\": No such file or directory.")
-                                      .arg(dir.filePath("missing/game.nes")));
-        RomImage.RomPath = path;
-        EXPECT_EQ(fileBytes(), romBytes);
-
-        if (way % 2 == 0) {
-            ways[way](dlg);
-            EXPECT_TRUE(dlg.Ended());
-            Bytes want = romBytes;
-            want[0x3000] = static_cast<uint8_t>(way + 1);
-            EXPECT_EQ(fileBytes(), want);
-            ASSERT_TRUE(Write("game.nes", romBytes));
-        } else {
-            quitAnswer = app::Answer::Discard;
-            ways[way](dlg);
-            EXPECT_TRUE(dlg.Ended());
-            EXPECT_EQ(fileBytes(), romBytes);
+        const uint8_t mark = key == Qt::Key_Return ? 1 : 2;
+        RomImage.WriteByte(0x3000, mark);
+        for (const auto& [reply, romPath] : {std::pair{app::Answer::Cancel, path},
+                                             {app::Answer::Save, missing.toStdString()},
+                                             {app::Answer::Save, path}}) {
+            EXPECT_FALSE(dlg.Ended());
+            quitAnswer = reply;
+            RomImage.RomPath = romPath;
+            QTest::keyClick(&dlg, key);
         }
-        EXPECT_EQ(log.size(), 4u);
+        EXPECT_TRUE(dlg.Ended());
+        EXPECT_EQ(log, (Log{question, question, "message Error!\nCould not save changes to ROM",
+                            question}));
+        EXPECT_EQ(details.back(),
+                  QString("Could not write \"%1\": No such file or directory.").arg(missing));
+        Bytes written, want = romBytes;
+        want[0x3000] = mark;
+        ASSERT_TRUE(testsupport::ReadFile(path, written));
+        EXPECT_EQ(written, want);
+        ASSERT_TRUE(Write("game.nes", romBytes));
     }
 }
 
