@@ -152,32 +152,23 @@ void ComposeMap(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, int
     if (width <= 0 || height <= 0) {
         return;
     }
-    switch (tiles.CellPixels()) {
-    case 2:
-        ComposeRows<2>(grid, tiles, mapX, mapY, width, height, out, stride, options);
-        break;
-    case 4:
-        ComposeRows<4>(grid, tiles, mapX, mapY, width, height, out, stride, options);
-        break;
-    case 8:
-        ComposeRows<8>(grid, tiles, mapX, mapY, width, height, out, stride, options);
-        break;
-    case 16:
-        ComposeRows<16>(grid, tiles, mapX, mapY, width, height, out, stride, options);
-        break;
-    case 32:
-        ComposeRows<32>(grid, tiles, mapX, mapY, width, height, out, stride, options);
-        break;
-    case 64:
-        ComposeRows<64>(grid, tiles, mapX, mapY, width, height, out, stride, options);
-        break;
-    default:
+    // One instance per zoom step, in the order of ZoomCellPixels.
+    using Composer = void (*)(worldmap::GridView, const ScaledTiles&, int, int, int, int,
+                              uint32_t*, int, const ComposeOptions&);
+    static constexpr std::array<Composer, ZoomSteps> composers = {
+        &ComposeRows<2>, &ComposeRows<4>, &ComposeRows<8>,
+        &ComposeRows<16>, &ComposeRows<32>, &ComposeRows<64>};
+    static_assert(ZoomCellPixels == std::array<int, ZoomSteps>{2, 4, 8, 16, 32, 64});
+    const auto* step = std::find(ZoomCellPixels.begin(), ZoomCellPixels.end(), tiles.CellPixels());
+    if (step == ZoomCellPixels.end()) {
         // Tiles never built: nothing to draw them with.
         for (int y = 0; y < height; ++y) {
             Fill(out + static_cast<std::ptrdiff_t>(y) * stride, width, options.background);
         }
-        break;
+        return;
     }
+    composers[static_cast<std::size_t>(step - ZoomCellPixels.begin())](
+        grid, tiles, mapX, mapY, width, height, out, stride, options);
 }
 
 } // namespace gfx

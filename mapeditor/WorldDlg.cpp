@@ -279,8 +279,7 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
     palette->SetTiles(*tiles);
 
     resize(1024, 768);
-    openAt = edit::Cell{scrollX, scrollY};
-    openedAt = *openAt;
+    openedAt = edit::Cell{scrollX, scrollY};
     canvas->setFocus();
     UpdateStatus();
     UpdateHighlightCount();
@@ -442,11 +441,11 @@ void CWorldDlg::keyPressEvent(QKeyEvent* event) {
 
 void CWorldDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (openAt) {
+    if (!placed) {
         // The scroll ranges depend on the canvas's size, known only now.
         QApplication::sendPostedEvents(canvas, QEvent::Resize);
-        canvas->ScrollToCell(*openAt);
-        openAt.reset();
+        canvas->ScrollToCell(openedAt);
+        placed = true;
         viewMoved = false;
         UpdateStatus();
     }

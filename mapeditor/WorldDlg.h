@@ -109,8 +109,8 @@ class CWorldDlg : public QDialog {
     QProgressBar* budgetBar;
     QPushButton* closeButton;
     // Where the canvas opens, applied once it has its size.
-    std::optional<edit::Cell> openAt;
     edit::Cell openedAt;
+    bool placed = false;
     bool viewMoved = false;
     int hoverX = -1;
     int hoverY = -1;
