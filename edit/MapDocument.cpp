@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <memory>
 
 namespace edit {
 
@@ -51,6 +53,17 @@ worldmap::StoreReport MapDocument::Store() {
     if (report.status == worldmap::StoreStatus::Stored) {
         // The map's old size and the free bytes moved even if the grid did not.
         layout_.reset();
+    }
+    return report;
+}
+
+worldmap::StoreReport MapDocument::StoredCopy(std::vector<uint8_t>& bytes) const {
+    auto copy = std::make_unique<CRomImage>(*rom_);
+    const worldmap::StoreReport report =
+        worldmap::StoreWorldMapReport(*copy, mapId_, *grid_, worldmap::CountFreeBytes(*copy));
+    if (report.status == worldmap::StoreStatus::Stored) {
+        bytes.assign(std::begin(copy->RomBytes), std::end(copy->RomBytes));
+        bytes.insert(bytes.end(), copy->TailBytes.begin(), copy->TailBytes.end());
     }
     return report;
 }

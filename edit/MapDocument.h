@@ -48,6 +48,10 @@ class MapDocument {
     worldmap::StoreReport Store();
     // Writes the image to its file; on success the image no longer differs from it.
     bool SaveFile();
+    // The file's bytes as they would be with the grid stored as the current map, for
+    // trying the map out while the image and its file stay as they are. `bytes` is filled
+    // only when the report is Stored.
+    worldmap::StoreReport StoredCopy(std::vector<uint8_t>& bytes) const;
 
     // A painting stroke is one undo step however many cells it paints. PaintTo paints the
     // selected tile on `cell`, or on the straight line from the stroke's previous cell so a

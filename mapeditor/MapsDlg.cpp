@@ -16,34 +16,12 @@
 
 #include "app/Platform.h"
 #include "gfx/TileRenderer.h"
+#include "mapeditor/TryMap.h"
 
 namespace {
 
 // One notch of an ordinary mouse wheel, in Qt's eighths of a degree.
 constexpr int WheelNotch = 120;
-
-QString RefusalDetail(const worldmap::StoreReport& report) {
-    switch (report.status) {
-    case worldmap::StoreStatus::DoesNotFit:
-        return QStringLiteral("The map needs %1 bytes but has room for %2 (its %3 bytes plus %4 "
-                              "free). Undo some edits, or paint longer runs of one tile: each "
-                              "row is stored as runs.")
-            .arg(report.newSize)
-            .arg(report.available)
-            .arg(report.oldSize)
-            .arg(report.available - report.oldSize);
-    case worldmap::StoreStatus::BadLayout:
-        return QStringLiteral("The map region of this ROM is not laid out in a way that can be "
-                              "rewritten safely, so no map can be stored into it. The edits "
-                              "stay on screen; the ROM is unchanged.");
-    case worldmap::StoreStatus::BadTile:
-        return QStringLiteral("A cell holds a tile number above 127, which the map's row code "
-                              "cannot hold. Paint over it with one of the 128 tiles.");
-    case worldmap::StoreStatus::Stored:
-        break;
-    }
-    return QString();
-}
 
 QString WriteFailedDetail(const CRomImage& rom) {
     return QStringLiteral("Could not write \"%1\": %2.")
@@ -403,6 +381,8 @@ void CMapsDlg::OnCommand(int id) {
     } else if (id == IdcWorld) {
         StopDragging();
         OpenWorldWindow();
+    } else if (id == IdcTest) {
+        OnTest();
     }
 }
 
@@ -424,7 +404,12 @@ bool CMapsDlg::StoreAndSave() {
 }
 
 void CMapsDlg::ExplainRefusedStore(const worldmap::StoreReport& report) {
-    app::MessageBox(StoreFailedText, RefusalDetail(report));
+    app::MessageBox(StoreFailedText, mapeditor::RefusalDetail(report));
+}
+
+void CMapsDlg::OnTest() {
+    StopDragging();
+    mapeditor::TryInEmulator(*Doc);
 }
 
 void CMapsDlg::OnSave() {
@@ -476,6 +461,10 @@ void CMapsDlg::keyPressEvent(QKeyEvent* event) {
     if ((mods == Qt::ControlModifier && event->key() == Qt::Key_Y) ||
         (mods == (Qt::ControlModifier | Qt::ShiftModifier) && event->key() == Qt::Key_Z)) {
         Redo();
+        return;
+    }
+    if (mods == Qt::NoModifier && event->key() == Qt::Key_F5) {
+        OnTest();
         return;
     }
     CDialog::keyPressEvent(event);

@@ -54,6 +54,7 @@ class CMapsDlg : public CDialog {
     static constexpr int IdcSave = 1030;
     static constexpr int IdcWorld = 1031;
     static constexpr int IdcBudget = 1032;
+    static constexpr int IdcTest = 1033;
     static constexpr int CellSize = 16;
     static constexpr int ViewCells = 16;
     static constexpr int ChooserColumns = gfx::SheetColumns;
@@ -143,6 +144,8 @@ class CMapsDlg : public CDialog {
 
     void OnSelchangeMapList();
     void OnSave();
+    // "Test" and F5: the map as painted, in an emulator, on a copy of the ROM.
+    void OnTest();
 
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;

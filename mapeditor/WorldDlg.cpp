@@ -17,6 +17,8 @@
 #include <QToolBar>
 #include <algorithm>
 
+#include "mapeditor/TryMap.h"
+
 namespace {
 
 CWorldDlg::ReplaceFunction& ReplaceHook() {
@@ -219,6 +221,13 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
                                 QStringLiteral("One tile pixel to a screen pixel"));
     connect(actual, &QAction::triggered, this, [this] { canvas->SetZoom(gfx::NativeZoom); });
     toolbar->addAction(actual);
+    toolbar->addSeparator();
+
+    QAction* test = AddAction(QStringLiteral("&Test"), QKeySequence(Qt::Key_F5),
+                              QStringLiteral("Play the map in an emulator, on a copy of the ROM "
+                                             "with the map stored; the ROM stays as it is"));
+    connect(test, &QAction::triggered, this, [this] { mapeditor::TryInEmulator(doc); });
+    toolbar->addAction(test);
 
     // Clipboard keys without buttons of their own.
     QAction* copy = AddAction(QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), {});

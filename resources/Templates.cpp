@@ -51,6 +51,7 @@ const DialogTemplate& MapsTemplate() {
                                       {1, K::PushButton, "Done", 419, 23, 68, 14, true},
                                       {2, K::PushButton, "Cancel", 419, 39, 68, 14, true},
                                       {1031, K::PushButton, "World...", 419, 55, 68, 14, true},
+                                      {1033, K::PushButton, "Test", 419, 71, 68, 14, true},
                                       {1032, K::Static, "", 400, 186, 87, 8, false},
                                   }};
     return t;

@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -14,9 +16,11 @@
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <random>
 #include <vector>
 
+#include "app/Emulator.h"
 #include "app/Platform.h"
 #include "gfx/TileRenderer.h"
 #include "mapeditor/MapsDlg.h"
@@ -599,6 +603,133 @@ TEST_F(MapsDlgTest, LeavingWithoutStoringAsksOnlyWhenEditsWouldBeLost) {
         EXPECT_EQ(questions.size(), 2);
         EXPECT_EQ(dlg->EndResult(), IDCANCEL);
     }
+}
+
+
+// Stands in for an emulator: records its arguments, one per line, and copies the ROM it
+// was given (the word ending in .nes, after any "--rom=") beside itself as got.nes.
+class StandInEmulator {
+  public:
+    explicit StandInEmulator(const QString& folder) : dir(folder) {
+        QDir().mkpath(dir);
+        QFile script(Path());
+        script.open(QIODevice::WriteOnly);
+        script.write("#!/bin/sh\n"
+                     "here=\"$(dirname \"$0\")\"\n"
+                     "printf '%s\\n' \"$@\" > \"$here/args\"\n"
+                     "for a; do case \"$a\" in *.nes) f=\"${a#--rom=}\";; esac; done\n"
+                     "cp \"$f\" \"$here/got.tmp\" && mv \"$here/got.tmp\" \"$here/got.nes\"\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    }
+    QString Path() const { return dir + "/emu.sh"; }
+    // What it received, once it has run (it runs on its own; give it a few seconds).
+    std::optional<std::pair<QStringList, Bytes>> Received() const {
+        for (int i = 0; i < 200 && !QFile::exists(dir + "/got.nes"); ++i) {
+            QTest::qWait(50);
+        }
+        QFile args(dir + "/args"), got(dir + "/got.nes");
+        if (!args.open(QIODevice::ReadOnly) || !got.open(QIODevice::ReadOnly)) {
+            return std::nullopt;
+        }
+        const QByteArray bytes = got.readAll();
+        return std::pair(QString::fromUtf8(args.readAll()).split('\n', Qt::SkipEmptyParts),
+                         Bytes(bytes.begin(), bytes.end()));
+    }
+    bool Ran() const { return QFile::exists(dir + "/args"); }
+
+  private:
+    QString dir;
+};
+
+// "Test" hands the emulator a temporary copy of the image with the grid stored, however
+// the paths are spelled; the image, its file and the edits on screen stay as they were.
+TEST_F(MapsDlgTest, TestPlaysACopyWithTheMapStoredAndLeavesTheRomAlone) {
+    StandInEmulator emulator(dir.filePath("emu dir"));
+    const QString temp = dir.filePath("temp dir");
+    QDir().mkpath(temp);
+    qputenv("TMPDIR", temp.toUtf8());
+    qputenv(app::EmulatorVariable, ("'" + emulator.Path() + "' --rom=%f --speed=100%%").toUtf8());
+    Open(GraphicsRom());
+    const Bytes image = Image(*rom);
+    Press(ChooserTile(9));
+    PaintAt(ViewCell(2, 2));
+    Click(CMapsDlg::IdcTest);
+
+    const auto received = emulator.Received();
+    ASSERT_TRUE(received.has_value()) << messages.join("; ").toStdString();
+    const auto& [args, bytes] = *received;
+    ASSERT_EQ(args.size(), 2);
+    EXPECT_TRUE(args[0].startsWith("--rom=" + temp + "/")) << args[0].toStdString();
+    EXPECT_TRUE(args[0].endsWith("/map-test1.nes")) << args[0].toStdString();
+    EXPECT_EQ(args[1], "--speed=100%");
+    auto expected = std::make_unique<CRomImage>(*rom);
+    ASSERT_TRUE(worldmap::StoreWorldMap(*expected, 0, dlg->MapGrid(),
+                                        worldmap::CountFreeBytes(*expected)));
+    EXPECT_EQ(bytes, Image(*expected));
+    EXPECT_NE(bytes, image);
+    EXPECT_EQ(Image(*rom), image);
+    EXPECT_EQ(FileBytes(), image);
+    EXPECT_EQ(At(2, 2), 9);
+    EXPECT_TRUE(dlg->Document().GridDiffersFromStore());
+    EXPECT_TRUE(messages.isEmpty());
+    qunsetenv("TMPDIR");
+    qunsetenv(app::EmulatorVariable);
+}
+
+// F5 in the World window does the same (the file appended without %f); a map that does
+// not fit is refused as a store is, and a missing emulator is explained; neither starts
+// anything.
+TEST_F(MapsDlgTest, TestIsRefusedLikeAStoreAndExplainsAMissingEmulator) {
+    StandInEmulator emulator(dir.filePath("emu dir"));
+    Open(RomBuilder().FreeBytes(0).Build());
+    Press(ChooserTile(9));
+    PaintAt(ViewCell(2, 2));
+    qputenv(app::EmulatorVariable, ("\"" + emulator.Path() + "\"").toUtf8());
+    Key(Qt::Key_F5, Qt::NoModifier);
+    EXPECT_EQ(messages, QStringList{"Store Values failed"});
+    EXPECT_TRUE(details.value(0).startsWith("The map needs"));
+    EXPECT_FALSE(emulator.Ran());
+
+    qputenv(app::EmulatorVariable, "/no/such/emulator %f");
+    Key(Qt::Key_Z);
+    Key(Qt::Key_F5, Qt::NoModifier);
+    qunsetenv(app::EmulatorVariable);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", dir.path().toUtf8());
+    Click(CMapsDlg::IdcTest);
+    qputenv("PATH", path);
+    EXPECT_EQ(messages, QStringList({"Store Values failed", "The emulator could not be started",
+                                     "No emulator found"}));
+    EXPECT_TRUE(details.value(2).contains("ATLASFORGE_EMULATOR"));
+
+    qputenv(app::EmulatorVariable, ("\"" + emulator.Path() + "\"").toUtf8());
+    const bool opened = ModalOpens([&] { Click(CMapsDlg::IdcWorld); }, [&](QWidget* window) {
+        QApplication::setActiveWindow(window);
+        QTest::keyClick(window, Qt::Key_F5);
+    });
+    qunsetenv(app::EmulatorVariable);
+    ASSERT_TRUE(opened);
+    const auto received = emulator.Received();
+    ASSERT_TRUE(received.has_value()) << messages.join("; ").toStdString();
+    EXPECT_EQ(received->first.size(), 1);
+    EXPECT_EQ(received->second, Image(*rom));
+    EXPECT_EQ(messages.size(), 3);
+}
+
+TEST(EmulatorCommand, SplitsLikeAShellAndPutsTheFileWherePercentFStands) {
+    using Words = std::optional<QStringList>;
+    EXPECT_EQ(app::SplitCommandLine(R"(  fceux  --fullscreen 1 )"),
+              Words({"fceux", "--fullscreen", "1"}));
+    EXPECT_EQ(app::SplitCommandLine(R"('/opt/my emu/run' "a \"b\" \$c" d\ e x''y)"),
+              Words({"/opt/my emu/run", R"(a "b" $c)", "d e", "xy"}));
+    for (const char* bad : {"'open", "\"open", "end\\"}) {
+        EXPECT_EQ(app::SplitCommandLine(bad), std::nullopt) << bad;
+    }
+    const QString file = "/tmp/a b/map.nes";
+    EXPECT_EQ(app::CommandForFile({"emu", "-rom=%f", "100%%"}, file),
+              QStringList({"emu", "-rom=/tmp/a b/map.nes", "100%"}));
+    EXPECT_EQ(app::CommandForFile({"emu", "%%f"}, file), QStringList({"emu", "%f", file}));
 }
 
 } // namespace
