@@ -108,7 +108,7 @@ Result RunEnemies(const Args& args) {
         return ImportEnemies(args, *rom, enemies);
     }
     const std::string table = args.json ? WriteEnemyJson(enemies) : WriteEnemyCsv(enemies);
-    std::fputs(table.c_str(), stdout);
+    std::fwrite(table.data(), 1, table.size(), stdout);
     return Done();
 }
 
