@@ -39,6 +39,13 @@ Result ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& wo
             out.palette = words[++i];
         } else if (word.rfind("--palette=", 0) == 0 && syntax.palette) {
             out.palette = word.substr(10);
+        } else if (word == "--import" && syntax.import) {
+            if (i + 1 >= words.size()) {
+                return Usage(syntax, "--import needs a file");
+            }
+            out.import = words[++i];
+        } else if (word.rfind("--import=", 0) == 0 && syntax.import) {
+            out.import = word.substr(9);
         } else {
             return Usage(syntax, "unknown option " + formats::Clip(word));
         }

@@ -1,5 +1,6 @@
 // atlasforge-cli: the editor's byte rules from the command line.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -64,10 +65,21 @@ const Command Commands[] = {
     {{"tiles", "ROM MAP OUT.png", "the map's 128 tiles as a 256 x 128 sheet",
       "Tile t is at column t mod 16, row t div 16 of the sheet.\n", 3, 3, false, true, false},
      cli::RunTiles},
-    {{"enemies", "ROM [--json]", "the 214 enemies as CSV or JSON",
+    {{"enemies", "ROM [--json] | ROM --import FILE [--dry-run]",
+      "the 214 enemies as CSV or JSON, or read back",
       "Prints the enemies in ROM order: name, record bytes, gold and experience.\n"
-      "  --json  a JSON list instead of CSV\n",
-      1, 1, true, false, false},
+      "  --json         a JSON list instead of CSV\n"
+      "  --import FILE  stores the values in FILE (.csv or .json, in the form printed) into\n"
+      "                 ROM: any of the enemies, each once, by index; hp, gold and exp 0 to\n"
+      "                 65535, the other values 0 to 255. Names cannot change (they are\n"
+      "                 packed back to back). The whole file is checked first, and ROM is\n"
+      "                 rewritten only when a value changes.\n"
+      "  --dry-run      with --import: write nothing; print each value that would change\n"
+      "Example: atlasforge-cli enemies rom.nes >enemies.csv; (edit the hp column);\n"
+      "         atlasforge-cli enemies rom.nes --import enemies.csv --dry-run\n"
+      "Exit codes: 0 done; 1 a bad option or a FILE not named .csv or .json; 2 a file cannot\n"
+      "be read or written; 4 a bad ROM or a bad line or value in FILE (nothing is written).\n",
+      1, 1, true, false, true, true},
      cli::RunEnemies},
     {{"diff", "ORIGINAL EDITED OUT.ips", "an IPS patch from ORIGINAL to EDITED",
       "Writes the patch that turns ORIGINAL into EDITED. Files over 16 MiB are refused.\n", 3, 3,
@@ -93,7 +105,13 @@ void PrintToolHelp() {
     std::FILE* to = stdout;
     std::fprintf(to, "Usage: atlasforge-cli COMMAND ARGUMENTS...\n\nCommands:\n");
     for (const Command& c : Commands) {
-        std::fprintf(to, "  %-8s %-26s %s\n", c.syntax.name, c.syntax.usage, c.syntax.summary);
+        // A usage too long for its column puts the summary on a line of its own.
+        if (std::strlen(c.syntax.usage) > 26) {
+            std::fprintf(to, "  %-8s %s\n  %-8s %-26s %s\n", c.syntax.name, c.syntax.usage, "", "",
+                         c.syntax.summary);
+        } else {
+            std::fprintf(to, "  %-8s %-26s %s\n", c.syntax.name, c.syntax.usage, c.syntax.summary);
+        }
     }
     std::fprintf(to, "\n%s", MapHelp);
     std::fprintf(to, "Exit codes: 0 done, 1 usage error, 2 a file cannot be read or written,\n"
@@ -106,11 +124,8 @@ void PrintCommandHelp(const CommandSyntax& syntax) {
     if (syntax.palette) {
         std::printf("%s", PaletteHelp);
     }
-    if (syntax.dryRun) {
-        std::printf("%s", DryRunHelp);
-    }
     if (NeedsMap(syntax)) {
-        std::printf("%s", MapHelp);
+        std::printf("%s%s", syntax.dryRun ? DryRunHelp : "", MapHelp);
     }
 }
 

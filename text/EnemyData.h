@@ -33,6 +33,11 @@ struct EnemyInfo {
 EnemyInfo ReadEnemy(const CRomImage& rom, int index, std::string name = {});
 std::vector<EnemyInfo> ReadEnemies(const CRomImage& rom); // names decoded too
 
+// Writes enemy `index`'s record, gold and exp where ReadEnemy reads them; another index
+// writes nothing. The name is left alone: the names are packed back to back, so one of
+// another length would move all the names after it.
+void WriteEnemy(CRomImage& rom, int index, const EnemyInfo& enemy);
+
 // The shown values of an enemy, in the order they are shown: back attack, hp, record bytes
 // 3 to 8, attack power, record bytes 10 to 15, gold, exp.
 enum class EnemyField {
@@ -55,6 +60,17 @@ enum class EnemyField {
     Exp,
 };
 inline constexpr int EnemyFieldCount = 17;
+
+// A field as a column of the enemy table: back_attack, hp, byte3 ... byte8, attack_power,
+// byte10 ... byte15, gold, exp.
+const char* EnemyFieldName(EnemyField field);
+// A field's value as a number: hp is record bytes 1 and 2 (low byte first), gold and exp
+// their words, every other field one record byte.
+int EnemyFieldValue(const EnemyInfo& enemy, EnemyField field);
+// 65,535 for hp, gold and exp, 255 for the one-byte fields.
+int EnemyFieldLargest(EnemyField field);
+// Stores `value` (0 to EnemyFieldLargest) where EnemyFieldValue reads it.
+void SetEnemyField(EnemyInfo& enemy, EnemyField field, int value);
 
 // The texts of every EnemyField in that order: back attack, hp, attack power, gold and exp
 // in decimal, the other record bytes in upper-case hexadecimal without prefix.

@@ -416,6 +416,68 @@ TEST_F(CliCommand, EnemiesAsCsvAndJson) {
                          DemoRom().ReadWord(0x21D92 + 2 * 213)));
 }
 
+// What enemies prints imports back as it is; edited, exactly the edited values reach the
+// ROM, and --dry-run lists them and writes nothing.
+TEST_F(CliCommand, EnemiesImportWhatTheyPrintAndExactlyTheEditedValues) {
+    Write("all.csv", Run({"enemies", "rom.nes"}).out);
+    Write("all.json", Run({"enemies", "rom.nes", "--json"}).out);
+    for (const std::string file : {"all.csv", "all.json"}) {
+        EXPECT_EQ(Run({"enemies", "rom.nes", "--import", file, "--dry-run"}).out,
+                  "Dry run: nothing to change in rom.nes\n");
+        EXPECT_EQ(Run({"enemies", "rom.nes", "--import", file}).out,
+                  "Nothing to change in rom.nes\n");
+    }
+    EXPECT_EQ(ReadBytes("rom.nes"), Image(DemoRom()));
+
+    const std::string csv = ReadText("all.csv");
+    Write("some.csv", csv.substr(0, csv.find('\n')) +
+                          "\r\n37,Red Wolf,0,504,97,214,75,192,53,170,41,0,122,123,124,125,126,"
+                          "1375,570\r\n0,Goblin,1,300,1,1,1,1,1,1,4,0,11,12,13,14,15,5,43\r\n");
+    std::string json = ReadText("all.json");
+    json.replace(json.find("[0, 147, 59,"), 3, "[7,").replace(json.find("3786}"), 4, "0");
+    Write("all.json", json);
+    const RunResult dry = Run({"enemies", "rom.nes", "--import", "some.csv", "--dry-run"});
+    EXPECT_EQ(dry.out, "37 Red Wolf gold 1374 -> 1375\n0 Goblin hp 28 -> 300\n"
+                       "Dry run: would change 2 values of 2 enemies in rom.nes; nothing written\n");
+    EXPECT_EQ(ReadBytes("rom.nes"), Image(DemoRom()));
+    EXPECT_EQ(Run({"enemies", "rom.nes", "--import", "all.json"}).out,
+              "Changed 2 values of 1 enemy in rom.nes\n");
+    EXPECT_EQ(Run({"enemies", "rom.nes", "--import", "some.csv"}).out,
+              "Changed 2 values of 2 enemies in rom.nes\n");
+    Bytes want = Image(DemoRom());
+    want[0x60010 + 16 * 213] = 7; // record byte 0
+    want[0x21D92 + 2 * 213] = want[0x21D92 + 2 * 213 + 1] = 0;
+    want[0x61C68 + 2 * 37] = 1375 & 0xFF; // 1374 + 1 leaves the high byte
+    want[0x60010 + 1] = 300 & 0xFF;       // hp, low byte first
+    want[0x60010 + 2] = 300 >> 8;
+    EXPECT_EQ(ReadBytes("rom.nes"), want);
+}
+
+TEST_F(CliCommand, EnemyImportRefusesBadFilesAndOptionsWritingNothing) {
+    std::string csv = Run({"enemies", "rom.nes"}).out;
+    csv.replace(csv.find("\n0,Goblin,1,28,"), 15, "\n0,Goblin,1,99,"); // good, but not stored
+    Write("bad.csv", csv.replace(csv.rfind(",3786"), 5, ",99999"));
+    std::string json = Run({"enemies", "rom.nes", "--json"}).out;
+    Write("bad.json", json.replace(json.find("\"Goblin\""), 8, "\"Gobbo\""));
+    Write("all.txt", std::string("index\n"));
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
+        {{"bad.csv"}, 4, "atlasforge-cli: bad.csv: line 215, column 78: exp 99999 is outside"},
+        {{"bad.json"}, 4, "bad.json: line 2, column 24: name 'Gobbo' is not enemy 0's name"},
+        {{"missing.csv"}, 2, "missing.csv"},
+        {{"all.txt"}, 1, "all.txt: the input must end in .csv or .json"},
+        {{"bad.csv", "--json"}, 1, "--json does not go with --import"},
+        {{"--dry-run"}, 1, "--dry-run goes only with --import FILE"},
+    };
+    for (const auto& [words, code, text] : cases) {
+        std::vector<std::string> args = {"enemies", "rom.nes"};
+        if (words[0] != "--dry-run") {
+            args.push_back("--import");
+        }
+        args.insert(args.end(), words.begin(), words.end());
+        EXPECT_NE(Refused(args, code).err.find(text), npos) << text;
+    }
+}
+
 TEST_F(CliCommand, DiffAndPatchReproduceTheEditedFile) {
     Bytes edited = Image(DemoRom());
     edited[0x60010] = 0x99;

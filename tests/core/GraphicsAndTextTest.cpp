@@ -140,4 +140,29 @@ TEST(Text, EnemyValuesAndTheirTextsInFieldOrder) {
     EXPECT_EQ(texts[static_cast<std::size_t>(text::EnemyField::Gold)], "65535");
 }
 
+// Each field set by value lands in its own bytes (hp low byte first), and WriteEnemy puts
+// record, gold and exp where ReadEnemy reads them, leaving the name and every other byte.
+TEST(Text, EnemyFieldsSetByValueAndWrittenInPlace) {
+    auto rom = testsupport::RomBuilder().EnemyName(5, "Imp").Build();
+    text::EnemyInfo e = text::ReadEnemy(*rom, 5);
+    for (int f = 0; f < text::EnemyFieldCount; ++f) {
+        const auto field = static_cast<text::EnemyField>(f);
+        text::SetEnemyField(e, field, text::EnemyFieldLargest(field) - f);
+        EXPECT_EQ(text::EnemyFieldValue(e, field), text::EnemyFieldLargest(field) - f);
+    }
+    const std::array<uint8_t, 16> record = {255, 0xFE, 0xFF, 253, 252, 251, 250, 249,
+                                            248, 247,  246,  245, 244, 243, 242, 241};
+    EXPECT_EQ(e.record, record);
+    std::vector<uint8_t> want = testsupport::Image(*rom);
+    std::copy(record.begin(), record.end(), want.begin() + 0x60010 + 5 * 16);
+    want[0x61C68 + 10] = 0xF0; // gold 65520
+    want[0x61C68 + 11] = 0xFF;
+    want[0x21D92 + 10] = 0xEF; // exp 65519
+    want[0x21D92 + 11] = 0xFF;
+    for (int index : {5, -1, text::EnemyCount}) {
+        text::WriteEnemy(*rom, index, e);
+    }
+    EXPECT_EQ(testsupport::Image(*rom), want);
+}
+
 } // namespace
