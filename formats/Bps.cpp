@@ -1,6 +1,7 @@
 #include "formats/Bps.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <zlib.h>
@@ -98,12 +99,15 @@ class KgramIndex {
     static constexpr std::size_t K = 6;
     static constexpr uint32_t None = UINT32_MAX;
 
-    explicit KgramIndex(std::size_t size) : prev_(size, None) {}
+    // About two heads a position, up to 2^17: small files stay cheap to index.
+    explicit KgramIndex(std::size_t size)
+        : bits_(std::clamp(static_cast<int>(std::bit_width(size)) + 1, 4, 17)),
+          heads_(std::size_t{1} << bits_, None), prev_(size, None) {}
 
-    static uint32_t Hash(const uint8_t* p) {
+    uint32_t Hash(const uint8_t* p) const {
         uint64_t v = 0;
         std::memcpy(&v, p, K);
-        return static_cast<uint32_t>((v * 0x9E3779B97F4A7C15ull) >> (64 - Bits));
+        return static_cast<uint32_t>((v * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
     }
     void Insert(const uint8_t* file, std::size_t at) {
         uint32_t& head = heads_[Hash(file + at)];
@@ -114,8 +118,8 @@ class KgramIndex {
     uint32_t Next(uint32_t at) const { return prev_[at]; }
 
   private:
-    static constexpr int Bits = 17;
-    std::vector<uint32_t> heads_ = std::vector<uint32_t>(std::size_t{1} << Bits, None);
+    int bits_;
+    std::vector<uint32_t> heads_;
     std::vector<uint32_t> prev_;
 };
 
