@@ -16,8 +16,8 @@ inline constexpr std::size_t BpsLargestTarget = std::size_t{128} << 20;
 // that it applies only to `source`. Data that moved is copied from where it was in the
 // source, repeats from earlier in the target; the patch is never larger than the plain
 // coding of a SourceRead for each unchanged stretch and the bytes of each changed one.
-// Sizes, checksums and the magic take 19 to 26 bytes that IPS has not, so for a change of a
-// few bytes IPS is the smaller file; for anything that moves data BPS is far smaller.
+// The magic, sizes and checksums take 19 to 26 bytes where IPS needs 8, so for a change of
+// a few bytes IPS is the smaller file; for anything that moves data BPS is far smaller.
 // Fails (Fault::BadData) for a file longer than BpsLargestTarget.
 Result MakeBps(const std::vector<uint8_t>& source, const std::vector<uint8_t>& target,
                std::vector<uint8_t>& patch);

@@ -48,17 +48,13 @@ formats::Result Apply(const Bytes& patch, Bytes& data) {
     return formats::ApplyBps(patch, "p.bps", data);
 }
 
-Bytes MakeBps(const Bytes& source, const Bytes& target) {
+template <class Maker> Bytes Made(Maker maker, const Bytes& source, const Bytes& target) {
     Bytes patch;
-    EXPECT_TRUE(formats::MakeBps(source, target, patch).Ok());
+    EXPECT_TRUE(maker(source, target, patch).Ok());
     return patch;
 }
-
-Bytes MakeIps(const Bytes& source, const Bytes& target) {
-    Bytes patch;
-    EXPECT_TRUE(formats::MakeIps(source, target, patch).Ok());
-    return patch;
-}
+const auto MakeBps = [](const Bytes& a, const Bytes& b) { return Made(formats::MakeBps, a, b); };
+const auto MakeIps = [](const Bytes& a, const Bytes& b) { return Made(formats::MakeIps, a, b); };
 
 TEST(Bps, AppliesPatchesPutTogetherByHand) {
     // The empty patch of an empty file.
