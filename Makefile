@@ -42,11 +42,14 @@ test-asan: build-san
 
 test: test-plain test-asan
 
-# A longer fuzz run (FUZZ_SECONDS, default 10 minutes); new inputs go to fuzz/corpus-run/.
+# A longer fuzz run of each target (FUZZ_SECONDS each, default 10 minutes); new inputs go to
+# fuzz/corpus-run/ and fuzz/corpus-run-bps/.
 fuzz: build-san
-	mkdir -p fuzz/corpus-run
+	mkdir -p fuzz/corpus-run fuzz/corpus-run-bps
 	cd fuzz/corpus-run && ../../$(SAN_BUILD)/atlasforge-fuzz-worldmap \
 	    -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 . ../corpus
+	cd fuzz/corpus-run-bps && ../../$(SAN_BUILD)/atlasforge-fuzz-bps \
+	    -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 . ../corpus-bps
 
 # Speed of the core beside a 64 KiB memcpy, with the ratios at the end.
 bench: build

@@ -81,13 +81,19 @@ const Command Commands[] = {
       "be read or written; 4 a bad ROM or a bad line or value in FILE (nothing is written).\n",
       1, 1, true, false, true, true},
      cli::RunEnemies},
-    {{"diff", "ORIGINAL EDITED OUT.ips", "an IPS patch from ORIGINAL to EDITED",
-      "Writes the patch that turns ORIGINAL into EDITED. Files over 16 MiB are refused.\n", 3, 3,
-      false, false, false},
+    {{"diff", "ORIGINAL EDITED OUT", "a BPS or IPS patch from ORIGINAL to EDITED",
+      "Writes the patch that turns ORIGINAL into EDITED, in the format OUT's name ends in:\n"
+      "  .bps  BPS: applies only to ORIGINAL (it holds the CRC32s of both files), and moved\n"
+      "        data costs a few bytes, so a map that grows and pushes the maps after it\n"
+      "        along makes a small patch; files up to 128 MiB\n"
+      "  .ips  IPS: what every patcher reads; moved data is written out whole, and files\n"
+      "        over 16 MiB are refused\n",
+      3, 3, false, false, false},
      cli::RunDiff},
-    {{"patch", "ROM PATCH.ips [OUT]", "applies an IPS patch",
-      "Checks the whole patch, then writes the patched file to OUT, or over ROM when OUT is\n"
-      "not given.\n",
+    {{"patch", "ROM PATCH [OUT]", "applies a BPS or IPS patch",
+      "Tells the patch's format by its first bytes, checks the whole patch, then writes the\n"
+      "patched file to OUT, or over ROM when OUT is not given. A BPS patch is refused when\n"
+      "ROM is not the file it was made from, or is already patched.\n",
       2, 3, false, false, false},
      cli::RunPatch},
     {{"demo", "OUT.nes", "writes the synthetic demo ROM",

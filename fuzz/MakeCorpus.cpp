@@ -1,10 +1,14 @@
-// Writes the seed corpus of the world-map fuzz target: a few well-formed regions built by
-// the test RomBuilder, each behind 4 steering bytes. Usage: atlasforge-fuzz-corpus DIR
+// Writes the seed corpora of the fuzz targets: for the world-map target a few well-formed
+// regions built by the test RomBuilder, each behind 4 steering bytes; for the BPS target,
+// when a second folder is given, patches of its fixed file made by MakeBps, each behind
+// its steering byte. Usage: atlasforge-fuzz-corpus DIR [BPS-DIR]
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "formats/Bps.h"
+#include "fuzz/BpsSource.h"
 #include "tests/support/RomBuilder.h"
 #include "worldmap/WorldMap.h"
 
@@ -21,11 +25,45 @@ bool WriteSeed(const std::string& dir, const std::string& name, uint32_t steer,
     return testsupport::WriteFile(dir + "/" + name, bytes.data(), bytes.size());
 }
 
+// Patches that take the fixed file to an insertion, a copy moved and repeated, a cut, and
+// two files to make a patch between (the body split in half).
+bool WriteBpsSeeds(const std::string& dir) {
+    using Bytes = std::vector<uint8_t>;
+    const Bytes source = FuzzBpsSource();
+    Bytes inserted = source;
+    inserted.insert(inserted.begin() + 10, {1, 2, 3, 4, 5});
+    Bytes moved(source.begin() + 64, source.end());
+    moved.insert(moved.end(), 40, 0x55);
+    moved.insert(moved.end(), source.begin(), source.begin() + 48);
+    moved.insert(moved.end(), moved.begin(), moved.begin() + 20);
+    const struct {
+        const char* name;
+        uint8_t steer;
+        Bytes target;
+    } seeds[] = {
+        {"inserted", 0x00, inserted},
+        {"moved-and-repeated", 0x01, moved},
+        {"cut", 0x80, Bytes(source.begin(), source.begin() + 20)},
+    };
+    bool ok = true;
+    for (const auto& seed : seeds) {
+        Bytes bytes{seed.steer};
+        Bytes patch;
+        ok = formats::MakeBps(source, seed.target, patch).Ok() && ok;
+        bytes.insert(bytes.end(), patch.begin(), patch.end());
+        ok = testsupport::WriteFile(dir + "/" + seed.name, bytes.data(), bytes.size()) && ok;
+    }
+    Bytes pair{0x80};
+    pair.insert(pair.end(), inserted.begin(), inserted.begin() + 96);
+    pair.insert(pair.end(), moved.begin(), moved.begin() + 96);
+    return testsupport::WriteFile(dir + "/two-files", pair.data(), pair.size()) && ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s DIR [BPS-DIR]\n", argv[0]);
         return 2;
     }
     const std::string dir = argv[1];
@@ -52,6 +90,9 @@ int main(int argc, char** argv) {
     for (const Seed& seed : seeds) {
         auto rom = seed.builder.Build();
         ok = rom && WriteSeed(dir, seed.name, seed.steer, *rom) && ok;
+    }
+    if (argc == 3) {
+        ok = WriteBpsSeeds(argv[2]) && ok;
     }
     return ok ? 0 : 1;
 }

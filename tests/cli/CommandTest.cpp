@@ -17,6 +17,7 @@
 
 #include "demo/DemoRom.h"
 #include "edit/GridOps.h"
+#include "formats/Bps.h"
 #include "formats/GridCsv.h"
 #include "formats/Tmx.h"
 #include "gfx/StandardPalette.h"
@@ -316,6 +317,10 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
     Write("far.ips", std::string("PATCH\xFF\xFF\xFF\0\2abEOF"));
     Write("bad.tmx", std::string("<map width=\"256\" height=\"256\"><tileset firstgid=\"1\"/>"));
     Write("bad.ips", std::string("PATCH\0\0", 7));
+    Write("junk.bps", std::string("BPS!"));
+    Bytes other;
+    ASSERT_TRUE(formats::MakeBps(Bytes(100, 1), Bytes(100, 2), other).Ok());
+    Write("other.bps", other);
     Write("short.pal", Bytes(100, 0));
     Write("small.nes", Bytes(1000, 0));
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
@@ -325,6 +330,13 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
         {{"import", "rom.nes", "0", "bad.tmx"}, 4, "bad.tmx: line 1"},
         {{"patch", "rom.nes", "bad.ips"}, 4, "bad.ips: offset 5"},
         {{"patch", "rom.nes", "far.ips", "far.nes"}, 4, "far.ips: offset 5"},
+        {{"patch", "rom.nes", "junk.bps", "far.nes"}, 4, "junk.bps: not a patch"},
+        {{"patch", "rom.nes", "other.bps", "far.nes"},
+         4,
+         "other.bps: this patch is for another ROM"},
+        {{"diff", "rom.nes", "rom.nes", "p.xdelta"},
+         1,
+         "p.xdelta: the patch's name must end in .ips or .bps"},
         {{"import", "rom.nes", "0", "short.tmx"}, 4, "262143 bytes"},
         {{"import", "rom.nes", "0", "other.tmx"},
          4,
@@ -357,6 +369,7 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
     }
     EXPECT_FALSE(std::filesystem::exists("t.png"));
     EXPECT_FALSE(std::filesystem::exists("far.nes"));
+    EXPECT_FALSE(std::filesystem::exists("p.xdelta"));
     for (const std::string command :
          {"", "info", "export", "import", "edit", "tiles", "enemies", "diff", "patch", "demo"}) {
         const RunResult help = command.empty() ? Run({"--help"}) : Run({command, "--help"});
@@ -478,16 +491,27 @@ TEST_F(CliCommand, EnemyImportRefusesBadFilesAndOptionsWritingNothing) {
     }
 }
 
-TEST_F(CliCommand, DiffAndPatchReproduceTheEditedFile) {
+TEST_F(CliCommand, DiffWritesTheFormatItsNameSaysAndPatchTellsItByItsBytes) {
     Bytes edited = Image(DemoRom());
     edited[0x60010] = 0x99;
     edited.resize(400000);
     Write("edited.nes", edited);
-    ASSERT_EQ(Run({"diff", "rom.nes", "edited.nes", "p.ips"}).code, 0);
-    ASSERT_EQ(Run({"patch", "rom.nes", "p.ips", "out.nes"}).code, 0);
-    EXPECT_EQ(ReadBytes("out.nes"), edited);
+    for (const std::string patch : {"p.ips", "p.BPS"}) {
+        ASSERT_EQ(Run({"diff", "rom.nes", "edited.nes", patch}).code, 0);
+        ASSERT_EQ(Run({"patch", "rom.nes", patch, "out.nes"}).code, 0);
+        EXPECT_EQ(ReadBytes("out.nes"), edited);
+    }
+    EXPECT_EQ(ReadText("p.ips").substr(0, 5), "PATCH");
+    EXPECT_EQ(ReadText("p.BPS").substr(0, 4), "BPS1");
+    std::filesystem::rename("p.BPS", "bps-named.ips");
+    ASSERT_EQ(Run({"patch", "rom.nes", "bps-named.ips", "out2.nes"}).code, 0);
+    EXPECT_EQ(ReadBytes("out2.nes"), edited);
+
     ASSERT_EQ(Run({"patch", "rom.nes", "p.ips"}).code, 0); // in place
     EXPECT_EQ(ReadBytes("rom.nes"), edited);
+    const auto written = std::filesystem::last_write_time("rom.nes");
+    EXPECT_NE(Refused({"patch", "rom.nes", "bps-named.ips"}, 4).err.find("already applied"), npos);
+    EXPECT_EQ(std::filesystem::last_write_time("rom.nes"), written);
 }
 
 // Our export of `grid` with its layer in base64 compressed by zstd.

@@ -1,7 +1,9 @@
-// diff and patch.
+// diff and patch: IPS and BPS patches, the format told by the patch's name when making one
+// and by its first bytes when applying one.
 #include <cstdio>
 
 #include "cli/Commands.h"
+#include "formats/Bps.h"
 #include "formats/FileIo.h"
 #include "formats/Ips.h"
 
@@ -10,6 +12,11 @@ namespace cli {
 using namespace formats;
 
 Result RunDiff(const Args& args) {
+    const std::string& out = args.positional[2];
+    const bool bps = HasExtension(out, ".bps");
+    if (!bps && !HasExtension(out, ".ips")) {
+        return Fail(Fault::Usage, Clip(out) + ": the patch's name must end in .ips or .bps");
+    }
     Bytes original;
     Bytes edited;
     if (Result read = ReadFile(args.positional[0], original); !read.Ok()) {
@@ -19,10 +26,10 @@ Result RunDiff(const Args& args) {
         return read;
     }
     Bytes patch;
-    if (Result made = MakeIps(original, edited, patch); !made.Ok()) {
+    const Result made = bps ? MakeBps(original, edited, patch) : MakeIps(original, edited, patch);
+    if (!made.Ok()) {
         return Fail(made.fault, args.positional[1] + ": " + made.message);
     }
-    const std::string& out = args.positional[2];
     if (Result written = WriteFileAtomic(out, patch); !written.Ok()) {
         return written;
     }
@@ -32,16 +39,30 @@ Result RunDiff(const Args& args) {
 
 Result RunPatch(const Args& args) {
     const std::string& target = args.positional[0];
+    const std::string& patchPath = args.positional[1];
     const std::string& out = args.positional.size() > 2 ? args.positional[2] : target;
     Bytes data;
     Bytes patch;
     if (Result read = ReadFile(target, data); !read.Ok()) {
         return read;
     }
-    if (Result read = ReadFile(args.positional[1], patch); !read.Ok()) {
+    if (Result read = ReadFile(patchPath, patch); !read.Ok()) {
         return read;
     }
-    if (Result applied = ApplyIps(patch, args.positional[1], data); !applied.Ok()) {
+    Result applied;
+    switch (TellPatchFormat(patch)) {
+    case PatchFormat::Ips:
+        applied = ApplyIps(patch, patchPath, data);
+        break;
+    case PatchFormat::Bps:
+        applied = ApplyBps(patch, patchPath, data);
+        break;
+    case PatchFormat::Unknown:
+        applied = Fail(Fault::BadData, patchPath + ": not a patch (an IPS patch starts with "
+                                                   "PATCH, a BPS patch with BPS1)");
+        break;
+    }
+    if (!applied.Ok()) {
         return applied;
     }
     if (Result written = WriteFileAtomic(out, data); !written.Ok()) {
