@@ -15,16 +15,9 @@
 
 #include "formats/Bps.h"
 #include "fuzz/BpsSource.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                                           \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            std::fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__);                 \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (0)
 
 using Bytes = std::vector<uint8_t>;
 

@@ -15,6 +15,7 @@
 #include <random>
 #include <vector>
 
+#include "fuzz/FuzzCheck.h"
 #include "gfx/ColourTable.h"
 #include "gfx/TileRenderer.h"
 #include "text/TextTable.h"
@@ -22,14 +23,6 @@
 #include "worldmap/WorldMap.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                                           \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            std::fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__);                 \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (0)
 
 // As far as a row can reach: 0xD010 + 0xFFFF plus one row's coding.
 constexpr std::size_t ReachEnd = 0xD010 + 0xFFFF + 512;
