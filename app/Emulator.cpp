@@ -60,7 +60,8 @@ std::variant<QStringList, EmulatorFailure> FindCommand() {
             return QStringList{path};
         }
     }
-    return EmulatorFailure{QStringLiteral("No emulator found"), SetupHint};
+    // The text itself says what to do: there is nothing more to show under the details.
+    return EmulatorFailure{QStringLiteral("No emulator found.\n\n") + SetupHint, QString()};
 }
 
 } // namespace
