@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace cli {
 
@@ -13,6 +14,17 @@ Result Usage(const CommandSyntax& syntax, const std::string& problem) {
     return Fail(Fault::Usage,
                 problem + " (usage: atlasforge-cli " + syntax.name + " " + syntax.usage + ")");
 }
+
+// The options that take a file, as "--name FILE" or "--name=FILE".
+struct FileOption {
+    std::string name;
+    bool CommandSyntax::*takes;
+    std::optional<std::string> Args::*value;
+};
+const FileOption FileOptions[] = {
+    {"--palette", &CommandSyntax::palette, &Args::palette},
+    {"--import", &CommandSyntax::import, &Args::import},
+};
 
 } // namespace
 
@@ -32,22 +44,22 @@ Result ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& wo
             out.dryRun = true;
         } else if (word == "--json" && syntax.json) {
             out.json = true;
-        } else if (word == "--palette" && syntax.palette) {
-            if (i + 1 >= words.size()) {
-                return Usage(syntax, "--palette needs a file");
-            }
-            out.palette = words[++i];
-        } else if (word.rfind("--palette=", 0) == 0 && syntax.palette) {
-            out.palette = word.substr(10);
-        } else if (word == "--import" && syntax.import) {
-            if (i + 1 >= words.size()) {
-                return Usage(syntax, "--import needs a file");
-            }
-            out.import = words[++i];
-        } else if (word.rfind("--import=", 0) == 0 && syntax.import) {
-            out.import = word.substr(9);
         } else {
-            return Usage(syntax, "unknown option " + formats::Clip(word));
+            const auto option = std::find_if(
+                std::begin(FileOptions), std::end(FileOptions), [&](const FileOption& o) {
+                    return syntax.*o.takes &&
+                           (word == o.name || word.rfind(o.name + "=", 0) == 0);
+                });
+            if (option == std::end(FileOptions)) {
+                return Usage(syntax, "unknown option " + formats::Clip(word));
+            }
+            if (word.size() > option->name.size()) {
+                out.*option->value = word.substr(option->name.size() + 1);
+            } else if (i + 1 < words.size()) {
+                out.*option->value = words[++i];
+            } else {
+                return Usage(syntax, option->name + " needs a file");
+            }
         }
     }
     if (out.help) {
