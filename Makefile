@@ -42,14 +42,15 @@ test-asan: build-san
 
 test: test-plain test-asan
 
-# A longer fuzz run of each target (FUZZ_SECONDS each, default 10 minutes); new inputs go to
-# fuzz/corpus-run/ and fuzz/corpus-run-bps/.
+# A longer fuzz run of each target (FUZZ_SECONDS each, default 10 minutes; FUZZ_TARGETS to
+# choose some). Seeds, new inputs and any crash's input go under fuzz/corpus-run/.
+FUZZ_TARGETS ?= worldmap bps csv tmx ips enemy-csv enemy-json palette
 fuzz: build-san
-	mkdir -p fuzz/corpus-run fuzz/corpus-run-bps
-	cd fuzz/corpus-run && ../../$(SAN_BUILD)/atlasforge-fuzz-worldmap \
-	    -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 . ../corpus
-	cd fuzz/corpus-run-bps && ../../$(SAN_BUILD)/atlasforge-fuzz-bps \
-	    -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 . ../corpus-bps
+	$(SAN_BUILD)/atlasforge-fuzz-corpus fuzz/corpus-run/seeds
+	@failed=""; for t in $(FUZZ_TARGETS); do \
+	    bash fuzz/run.sh $$t $(FUZZ_SECONDS) $(SAN_BUILD) fuzz/corpus-run || failed="$$failed $$t"; \
+	done; \
+	if [ -n "$$failed" ]; then echo "fuzz targets that failed:$$failed" >&2; exit 1; fi
 
 # Speed of the core beside a 64 KiB memcpy, with the ratios at the end.
 bench: build

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 #include "formats/TextFormat.h"
 
@@ -616,14 +617,22 @@ std::string WriteEnemyJson(const std::vector<text::EnemyInfo>& enemies) {
 
 Result ParseEnemyCsv(const std::string& text, const std::string& name,
                      const std::vector<std::string>& romNames, std::vector<EnemyRow>& rows) {
-    rows.clear();
-    return CsvReader(text, name).Read(romNames, rows);
+    std::vector<EnemyRow> read;
+    Result result = CsvReader(text, name).Read(romNames, read);
+    if (result.Ok()) {
+        rows = std::move(read);
+    }
+    return result;
 }
 
 Result ParseEnemyJson(const std::string& text, const std::string& name,
                       const std::vector<std::string>& romNames, std::vector<EnemyRow>& rows) {
-    rows.clear();
-    return JsonReader(text, name).Read(romNames, rows);
+    std::vector<EnemyRow> read;
+    Result result = JsonReader(text, name).Read(romNames, read);
+    if (result.Ok()) {
+        rows = std::move(read);
+    }
+    return result;
 }
 
 } // namespace formats

@@ -28,7 +28,8 @@ struct EnemyRow {
 // Looser forms read too: a UTF-8 byte order mark, CRLF line ends, blank lines, blanks around
 // numbers and quoted CSV fields, and any JSON white space and key order. The whole text is
 // checked; the first fault fails with Fault::BadData naming `name` and the line and column
-// (with the item of the list, counted from 0, and its index for JSON).
+// (with the item of the list, counted from 0, and its index for JSON), and leaves `rows` as
+// they were.
 Result ParseEnemyCsv(const std::string& text, const std::string& name,
                      const std::vector<std::string>& romNames, std::vector<EnemyRow>& rows);
 Result ParseEnemyJson(const std::string& text, const std::string& name,

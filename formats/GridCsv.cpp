@@ -1,6 +1,7 @@
 #include "formats/GridCsv.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "worldmap/WorldMap.h"
@@ -125,23 +126,26 @@ class CsvReader {
             }
             ++pos_;
         }
-        const std::string where =
-            " (cell x " + std::to_string(x) + ", y " + std::to_string(y) + ")";
+        // Built only for a message: a map has 65,536 cells.
+        const auto where = [&] {
+            return " (cell x " + std::to_string(x) + ", y " + std::to_string(y) + ")";
+        };
         if (pos_ == start + (negative ? 1 : 0)) {
             pos_ = start;
             const char c = Peek();
-            return Error(c == ',' || c == '\n' || c == '\r' ? "a number is missing" + where
-                                                            : "not a number" + where);
+            return Error(c == ',' || c == '\n' || c == '\r' ? "a number is missing" + where()
+                                                            : "not a number" + where());
         }
-        const std::string digits = text_.substr(start, pos_ - start);
+        const std::size_t end = pos_;
         SkipBlanks();
         const char after = Peek();
         if (after != ',' && after != '\n' && after != '\r') {
-            return Error("not a number" + where);
+            return Error("not a number" + where());
         }
         if (negative || value > LargestTile) {
             pos_ = start;
-            return Error("tile " + Clip(digits) + " is outside 0 to 127" + where);
+            return Error("tile " + Clip(text_.substr(start, end - start)) + " is outside 0 to 127" +
+                         where());
         }
         tile = static_cast<int>(value);
         return Done();
@@ -202,12 +206,23 @@ std::string WriteGridCsv(worldmap::GridView grid) {
     return out;
 }
 
+// Both read into a copy, so that a refused file leaves the caller's grid or block as it was.
 Result ParseGridCsv(const std::string& text, const std::string& name, worldmap::GridSpan grid) {
-    return CsvReader(text, name).Read(grid);
+    worldmap::Grid read{};
+    Result result = CsvReader(text, name).Read(read);
+    if (result.Ok()) {
+        std::copy(read.begin(), read.end(), grid.begin());
+    }
+    return result;
 }
 
 Result ParseBlockCsv(const std::string& text, const std::string& name, edit::Block& block) {
-    return CsvReader(text, name).ReadBlock(block);
+    edit::Block read;
+    Result result = CsvReader(text, name).ReadBlock(read);
+    if (result.Ok()) {
+        block = std::move(read);
+    }
+    return result;
 }
 
 } // namespace formats

@@ -9,6 +9,17 @@
 
 namespace formats {
 
+Result ReadPalette(const std::vector<uint8_t>& bytes, const std::string& name, CRomImage& rom) {
+    if (bytes.size() < gfx::PaletteFileSize) {
+        return Fail(Fault::BadData, name +
+                                        ": a palette needs 192 bytes (64 colours of red, green, "
+                                        "blue); this one has " +
+                                        std::to_string(bytes.size()));
+    }
+    gfx::SetColourTable(rom, bytes.data(), gfx::PaletteFileSize);
+    return Done();
+}
+
 Result ChooseColours(const std::optional<std::string>& paletteFile, CRomImage& rom,
                      PaletteSource& source) {
     Bytes bytes;
@@ -28,13 +39,9 @@ Result ChooseColours(const std::optional<std::string>& paletteFile, CRomImage& r
     if (Result read = ReadFile(path, bytes); !read.Ok()) {
         return read;
     }
-    if (bytes.size() < gfx::PaletteFileSize) {
-        return Fail(Fault::BadData, path +
-                                        ": a palette needs 192 bytes (64 colours of red, green, "
-                                        "blue); this one has " +
-                                        std::to_string(bytes.size()));
+    if (Result read = ReadPalette(bytes, path, rom); !read.Ok()) {
+        return read;
     }
-    gfx::SetColourTable(rom, bytes.data(), gfx::PaletteFileSize);
     source = paletteFile ? PaletteSource::GivenFile : PaletteSource::WorkingDirectory;
     return Done();
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "formats/Result.h"
 #include "rom/RomImage.h"
@@ -15,10 +16,14 @@ enum class PaletteSource {
     BuiltIn,          // the built-in standard palette: no file named, none found
 };
 
+// Sets rom.ColourTable from the bytes of a palette file: 64 colours of red, green and blue,
+// so at least 192 bytes (later bytes are ignored). A shorter file fails with Fault::BadData
+// naming `name` and its size, and leaves the colours as they were.
+Result ReadPalette(const std::vector<uint8_t>& bytes, const std::string& name, CRomImage& rom);
+
 // Fills rom.ColourTable for drawing: from `paletteFile` when given, else from "palette.pal"
 // in the working directory, else from the built-in standard palette; `source` says which.
-// A palette file must hold at least 192 bytes (later bytes are ignored); a shorter one, or
-// one that exists but cannot be read, fails.
+// A palette file that ReadPalette refuses, or one that exists but cannot be read, fails.
 Result ChooseColours(const std::optional<std::string>& paletteFile, CRomImage& rom,
                      PaletteSource& source);
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+#include <algorithm>
 #include <vector>
 #include <zlib.h>
 #include <zstd.h>
@@ -375,13 +376,16 @@ class TmxReader {
             const uint32_t gid = layer_.gids[static_cast<std::size_t>(i)];
             const Place at = layer_.places.size() == 1 ? layer_.places[0]
                                                        : layer_.places[static_cast<std::size_t>(i)];
-            const std::string cell = "cell x " + std::to_string(i % worldmap::MapWidth) + ", y " +
-                                     std::to_string(i / worldmap::MapWidth) + ": ";
+            // Built only for a message: a map has 65,536 cells.
+            const auto cell = [i] {
+                return "cell x " + std::to_string(i % worldmap::MapWidth) + ", y " +
+                       std::to_string(i / worldmap::MapWidth) + ": ";
+            };
             if ((gid & FlipBits) != 0) {
-                return ErrorAt(at, cell + "the tile is flipped or rotated");
+                return ErrorAt(at, cell() + "the tile is flipped or rotated");
             }
             if (gid == 0) {
-                return ErrorAt(at, cell + "the cell is empty");
+                return ErrorAt(at, cell() + "the cell is empty");
             }
             // The tileset a gid belongs to is the one with the largest firstgid not above it;
             // only the map's first tileset holds our tiles.
@@ -392,7 +396,8 @@ class TmxReader {
                 }
             }
             if (owner == nullptr) {
-                return ErrorAt(at, cell + "gid " + std::to_string(gid) + " belongs to no tileset");
+                return ErrorAt(at,
+                               cell() + "gid " + std::to_string(gid) + " belongs to no tileset");
             }
             const uint32_t first = tilesets_.front().firstGid;
             if (owner->firstGid != first) {
@@ -400,14 +405,15 @@ class TmxReader {
                                               ? "with firstgid " + std::to_string(owner->firstGid)
                                               : Clip(owner->label) + " (firstgid " +
                                                     std::to_string(owner->firstGid) + ")";
-                return ErrorAt(at, cell + "gid " + std::to_string(gid) +
+                return ErrorAt(at, cell() + "gid " + std::to_string(gid) +
                                        " belongs to the tileset " + which +
                                        ", not to the map's first tileset (firstgid " +
                                        std::to_string(first) + ")");
             }
             const uint32_t tile = gid - first;
             if (tile >= TileCount) {
-                return ErrorAt(at, cell + "tile " + std::to_string(tile) + " is outside 0 to 127");
+                return ErrorAt(at,
+                               cell() + "tile " + std::to_string(tile) + " is outside 0 to 127");
             }
             grid[i] = static_cast<uint8_t>(tile);
         }
@@ -481,7 +487,13 @@ std::string WriteTmx(worldmap::GridView grid, const std::string& tilesetImage,
 }
 
 Result ParseTmx(const std::string& text, const std::string& name, worldmap::GridSpan grid) {
-    return TmxReader(text, name).Read(grid);
+    // Into a copy: a fault in the last cell must not leave the caller half a map.
+    worldmap::Grid read{};
+    Result result = TmxReader(text, name).Read(read);
+    if (result.Ok()) {
+        std::copy(read.begin(), read.end(), grid.begin());
+    }
+    return result;
 }
 
 } // namespace formats

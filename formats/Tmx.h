@@ -18,7 +18,8 @@ std::string WriteTmx(worldmap::GridView grid, const std::string& tilesetImage,
 // base64 compressed with zlib, gzip or zstd; plain XML tiles too. Our tiles are the map's
 // first tileset, so a gid becomes gid minus that tileset's firstgid. An empty cell, a
 // flipped or rotated tile, a gid of another tileset, or a tile outside 0 to 127 is bad data. Fails
-// with Fault::BadData naming `name` and the line, and the cell where there is one.
+// with Fault::BadData naming `name` and the line, and the cell where there is one; `grid`
+// is then left as it was.
 Result ParseTmx(const std::string& text, const std::string& name, worldmap::GridSpan grid);
 
 } // namespace formats

@@ -139,11 +139,14 @@ TEST(EnemyTable, BadRowsFailNamingTheirPlace) {
     // Each case edits the good text; an empty `from` replaces it whole.
     for (const auto& [name, from, to, message] : cases) {
         const std::string& good = name == "t.csv" ? csv : json;
-        std::vector<EnemyRow> rows;
+        // Rows read before the fault are not handed out: the caller's are left as they were.
+        std::vector<EnemyRow> rows(1);
+        rows[0].index = 99;
         const formats::Result result =
             Parse(from.empty() ? to : Replaced(good, from, to), name, rows);
         EXPECT_EQ(result.fault, formats::Fault::BadData);
         EXPECT_EQ(result.message, name + ": " + message);
+        EXPECT_TRUE(rows.size() == 1 && rows[0].index == 99) << message;
     }
 }
 

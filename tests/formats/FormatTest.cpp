@@ -1,23 +1,21 @@
 // The exchange formats on their own: grid CSV, Tiled's TMX and IPS patches.
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <algorithm>
-#include <bit>
-#include <zlib.h>
-#include <zstd.h>
 
 #include "formats/GridCsv.h"
 #include "formats/Ips.h"
+#include "formats/Palette.h"
 #include "formats/Tmx.h"
 #include "tests/support/RomBuilder.h"
+#include "tests/support/TmxForms.h"
 #include "worldmap/WorldMap.h"
 
 namespace {
 
 using namespace std::string_literals;
 using Bytes = std::vector<uint8_t>;
-using Gids = std::vector<uint32_t>;
+using namespace testsupport::tmx;
 using testsupport::Grid;
 
 const auto npos = std::string::npos;
@@ -64,10 +62,13 @@ TEST(GridCsv, NamesTheLineAndColumnOfBadData) {
         {good + row + "\n", "map.csv: line 257, column 1: more than 256 lines"},
         {"", "map.csv: line 1, column 1: the file ends after 0 of 256 lines"},
     };
+    // A refused file leaves the caller's grid as it was, though its first lines were good.
+    const Grid before = testsupport::Filled(9);
     for (const auto& [text, message] : cases) {
-        Grid grid{};
+        Grid grid = before;
         const formats::Result result = formats::ParseGridCsv(text, "map.csv", grid);
         EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, message));
+        EXPECT_EQ(grid, before);
     }
 }
 
@@ -102,74 +103,29 @@ TEST(GridCsv, ReadsBlocksInTheSameLooseFormsAndNamesBadData) {
         {tall, "line 257, column 1: more than 256 lines"},
     };
     for (const auto& [text, message] : cases) {
-        edit::Block block;
+        edit::Block block{1, 1, {5}}; // what the caller held stays
         const formats::Result result = formats::ParseBlockCsv(text, "b.csv", block);
         EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, "b.csv: " + message));
+        EXPECT_EQ(std::tuple(block.width, block.height, block.tiles), std::tuple(1, 1, Tiles{5}));
     }
 }
 
-const std::string Tileset = "<tileset firstgid=\"1\" source=\"t.tsx\"/>\n";
-
-// A map as Tiled writes it, with the given tilesets and one layer's <data> element.
-std::string Map(const std::string& data, const std::string& tilesets = Tileset) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<map version=\"1.8\" orientation=\"orthogonal\" width=\"256\" height=\"256\" "
-           "tilewidth=\"16\" tileheight=\"16\" infinite=\"0\">\n" +
-           tilesets + "<layer id=\"1\" name=\"a\" width=\"256\" height=\"256\">\n" + data +
-           "</layer>\n</map>\n";
-}
-
-std::string CsvData(const Gids& gids) {
-    std::string text = "<data encoding=\"csv\">\n";
-    for (std::size_t i = 0; i < gids.size(); ++i) {
-        text += (i == 0 ? "" : i % 256 ? "," : ",\n") + std::to_string(gids[i]);
+// 64 colours of red, green and blue; later bytes are ignored, and a short file is refused
+// naming its size, with the colours left as they were.
+TEST(Palette, ReadsSixtyFourColoursAndRefusesAShortFile) {
+    CRomImage rom;
+    Bytes bytes(200);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<uint8_t>(i);
     }
-    return text + "\n</data>\n";
-}
-
-// Gids as the binary encodings hold them: four little-endian bytes each.
-QByteArray Packed(const Gids& gids) {
-    static_assert(std::endian::native == std::endian::little);
-    return QByteArray(reinterpret_cast<const char*>(gids.data()),
-                      static_cast<qsizetype>(gids.size() * 4));
-}
-
-// A zlib stream (Qt's compressed form less its length prefix), or its deflate data wrapped as gzip.
-QByteArray Deflate(const QByteArray& raw, bool gzip) {
-    const QByteArray z = qCompress(raw).mid(4);
-    if (!gzip) {
-        return z;
-    }
-    QByteArray out = QByteArray("\x1F\x8B\x08\0\0\0\0\0\0\xFF", 10) + z.mid(2, z.size() - 6);
-    const auto crc =
-        crc32(0, reinterpret_cast<const Bytef*>(raw.data()), static_cast<uInt>(raw.size()));
-    for (const uint32_t word : {static_cast<uint32_t>(crc), static_cast<uint32_t>(raw.size())}) {
-        out += QByteArray(reinterpret_cast<const char*>(&word), 4);
-    }
-    return out;
-}
-
-QByteArray Zstd(const QByteArray& raw) {
-    QByteArray out(static_cast<qsizetype>(ZSTD_compressBound(static_cast<std::size_t>(raw.size()))),
-                   0);
-    const std::size_t size = ZSTD_compress(out.data(), static_cast<std::size_t>(out.size()),
-                                           raw.data(), static_cast<std::size_t>(raw.size()), 3);
-    EXPECT_FALSE(ZSTD_isError(size));
-    out.resize(static_cast<qsizetype>(size));
-    return out;
-}
-
-QByteArray Compressed(const QByteArray& raw, const std::string& compression) {
-    return compression == "zlib"   ? Deflate(raw, false)
-           : compression == "gzip" ? Deflate(raw, true)
-           : compression == "zstd" ? Zstd(raw)
-                                   : raw;
-}
-
-std::string Base64Data(const QByteArray& bytes, const std::string& compression = "") {
-    return "<data encoding=\"base64\"" +
-           (compression.empty() ? ""s : " compression=\"" + compression + "\"") + ">\n   " +
-           bytes.toBase64().toStdString() + "\n  </data>\n";
+    ASSERT_TRUE(formats::ReadPalette(bytes, "p.pal", rom).Ok());
+    EXPECT_EQ(rom.ColourTable[0], 0x020100u);
+    EXPECT_EQ(rom.ColourTable[63], 0xBFBEBDu);
+    const formats::Result result = formats::ReadPalette(Bytes(191, 9), "p.pal", rom);
+    EXPECT_EQ(std::pair(result.fault, result.message),
+              std::pair(BadData, "p.pal: a palette needs 192 bytes (64 colours of red, green, "
+                                 "blue); this one has 191"s));
+    EXPECT_EQ(rom.ColourTable[63], 0xBFBEBDu);
 }
 
 TEST(Tmx, ReadsWhatWeWriteAndEveryEncodingThroughTheTilesetsFirstGid) {
@@ -182,20 +138,13 @@ TEST(Tmx, ReadsWhatWeWriteAndEveryEncodingThroughTheTilesetsFirstGid) {
     const std::string tilesets = "<tileset firstgid=\"200\" source=\"t.tsx\"/>\n"
                                  "<tileset firstgid=\"328\" source=\"u.tsx\"/>\n";
     Gids gids;
-    std::string xmlTiles = "<data>\n";
     for (uint8_t t : grid) {
         gids.push_back(t + 200u);
-        xmlTiles += "<tile gid=\"" + std::to_string(gids.back()) + "\"/>\n";
     }
-    const std::string texts[] = {
-        ours,
-        Map(CsvData(gids), tilesets),
-        Map(Base64Data(Packed(gids)), tilesets),
-        Map(Base64Data(Deflate(Packed(gids), false), "zlib"), tilesets),
-        Map(Base64Data(Deflate(Packed(gids), true), "gzip"), tilesets),
-        Map(Base64Data(Zstd(Packed(gids)), "zstd"), tilesets),
-        Map(xmlTiles + "</data>\n", tilesets),
-    };
+    std::vector<std::string> texts{ours};
+    for (int form = 0; form < FormCount; ++form) {
+        texts.push_back(Map(Data(gids, static_cast<Form>(form)), tilesets));
+    }
     for (const std::string& text : texts) {
         Grid back{};
         const formats::Result result = formats::ParseTmx(text, "map.tmx", back);
@@ -231,14 +180,17 @@ TEST(Tmx, RefusesCellsItCannotStoreAndMalformedMaps) {
          at + "gid 1 belongs to the tileset with firstgid 1, not to the map's first tileset "
               "(firstgid 2)"},
     };
-    Grid grid{};
+    // The cells before the bad one were good: the caller's grid is still left as it was.
+    const Grid before = testsupport::Filled(9);
+    Grid grid = before;
     for (const auto& [text, message] : cells) {
         const formats::Result result = formats::ParseTmx(text, "map.tmx", grid);
         EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, message));
+        EXPECT_EQ(grid, before);
     }
 
     const Gids gids(worldmap::GridSize, 1);
-    const QByteArray packed = Packed(gids);
+    const std::string packed = Packed(gids);
     std::string wide = Map(CsvData(gids)), infinite = wide;
     wide.replace(wide.find("width=\"256\""), 11, "width=\"255\"");
     infinite.replace(infinite.find("infinite=\"0\""), 12, "infinite=\"1\"");
@@ -249,10 +201,10 @@ TEST(Tmx, RefusesCellsItCannotStoreAndMalformedMaps) {
         infinite,
         Map(CsvData(gids), ""), // no tileset
         Map(CsvData(Gids(100, 1))),
-        Map(Base64Data(packed.left(1000))),
-        Map(Base64Data(packed.left(5000), "zlib")),      // not zlib data
-        Map(Base64Data(Deflate(packed, false), "zstd")), // not zstd data
-        Map(Base64Data(packed.left(5000), "zstd")),
+        Map(Base64Data(packed.substr(0, 1000))),
+        Map(Base64Data(packed.substr(0, 5000), "zlib")),     // not zlib data
+        Map(Base64Data(Compressed(packed, "zlib"), "zstd")), // not zstd data
+        Map(Base64Data(packed.substr(0, 5000), "zstd")),
         Map(Base64Data(packed, "lzma")),
         Map("<data encoding=\"csv\">1,2,x</data>\n"),
         Map(""), // layer without data
@@ -267,7 +219,7 @@ TEST(Tmx, RefusesCellsItCannotStoreAndMalformedMaps) {
 // A binary layer is four bytes a cell: a few bytes short or over, in any compression, is bad
 // data naming where the data starts and what it held.
 TEST(Tmx, BinaryDataOfTheWrongLengthIsRefused) {
-    const QByteArray packed = Packed(Gids(worldmap::GridSize, 1));
+    const std::string packed = Packed(Gids(worldmap::GridSize, 1));
     for (const std::string compression : {"", "zlib", "gzip", "zstd"}) {
         const std::string attribute =
             compression.empty() ? "" : " compression=\"" + compression + "\"";
@@ -276,8 +228,9 @@ TEST(Tmx, BinaryDataOfTheWrongLengthIsRefused) {
             std::to_string(std::string("<data encoding=\"base64\">").size() + attribute.size()) +
             ": the layer's data holds ";
         for (int change : {-1, -2, -3, -4, 1, 4}) {
-            const QByteArray raw =
-                change < 0 ? packed.left(packed.size() + change) : packed + QByteArray(change, 1);
+            const std::string raw =
+                change < 0 ? packed.substr(0, packed.size() - static_cast<std::size_t>(-change))
+                           : packed + std::string(static_cast<std::size_t>(change), '\1');
             const std::string message =
                 change < 0 ? at + std::to_string(raw.size()) +
                                  " bytes, not 262144 (4 for each of 65536 cells)"
