@@ -38,20 +38,10 @@ std::string Trimmed(const std::string& text) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-// A piece of the file quoted in a message: clipped, between single quotes, and with control
-// characters (a quoted CSV field or a JSON string may hold line breaks) as escapes, so that
-// the message stays one line.
+// A piece of the file quoted in a message, clipped and on one line (a quoted CSV field or a
+// JSON string may hold line breaks).
 std::string Quoted(const std::string& text) {
-    std::string shown;
-    for (const char c : Clip(text)) {
-        if (static_cast<unsigned char>(c) < 0x20) {
-            const char* hex = "0123456789ABCDEF";
-            shown += std::string("\\x") + hex[c >> 4] + hex[c & 15];
-        } else {
-            shown += c;
-        }
-    }
-    return "'" + shown + "'";
+    return "'" + Clip(text) + "'";
 }
 
 // `token` (blanks around it dropped) as a whole number 0 to `largest` into `value`; else the

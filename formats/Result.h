@@ -23,15 +23,31 @@ struct Result {
     bool Ok() const { return fault == Fault::None; }
 };
 
-// A piece of the user's input to quote in a message: long ones are cut, so that an error
-// stays one readable line whatever the file holds.
+// The user's input as a message shows it: control characters (a line break in an XML
+// attribute or a quoted field, say) as \xNN, so that the message stays one line.
+inline std::string Shown(const std::string& text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) {
+            const char* hex = "0123456789ABCDEF";
+            shown += std::string("\\x") + hex[u >> 4] + hex[u & 15];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+// A piece of the user's input to quote in a message: shown as above, and long ones cut, so
+// that an error stays one readable line whatever the file holds.
 inline std::string Clip(const std::string& text) {
     constexpr std::size_t Longest = 40;
-    return text.size() <= Longest ? text : text.substr(0, Longest) + "...";
+    return Shown(text.size() <= Longest ? text : text.substr(0, Longest) + "...");
 }
 
 // A message from a library that quotes the user's input between single quotes, with each
-// quoted piece clipped as above.
+// quoted piece clipped as above and the rest shown as above.
 inline std::string ClipQuoted(const std::string& message) {
     std::string out;
     std::size_t at = 0;
@@ -40,9 +56,10 @@ inline std::string ClipQuoted(const std::string& message) {
         const std::size_t close =
             open == std::string::npos ? std::string::npos : message.find('\'', open + 1);
         if (close == std::string::npos) {
-            return out + message.substr(at);
+            return out + Shown(message.substr(at));
         }
-        out += message.substr(at, open + 1 - at) + Clip(message.substr(open + 1, close - open - 1));
+        out += Shown(message.substr(at, open + 1 - at)) +
+               Clip(message.substr(open + 1, close - open - 1));
         at = close;
         out += '\'';
         ++at;

@@ -126,6 +126,11 @@ void CsvSeeds(Corpus& corpus) {
     corpus.Seed("csv", "striped", {0x00}, formats::WriteGridCsv(testsupport::StripedGrid(3)));
     corpus.Seed("csv", "random", {0x00}, formats::WriteGridCsv(testsupport::RandomGrid(7)));
     corpus.Seed("csv", "block", {0x00}, std::string("1,2,3\r\n4, 5 ,6\n\n"));
+    // Refused only in the last line: a reader once handed out the good lines before it.
+    std::string lastBad = formats::WriteGridCsv(testsupport::StripedGrid(1));
+    const std::size_t lastCell = lastBad.rfind(',') + 1;
+    lastBad.replace(lastCell, lastBad.size() - 1 - lastCell, "128");
+    corpus.Seed("csv", "refused-in-the-last-line", {0x00}, lastBad);
     corpus.Seed("csv", "round-trip", {0x01}, std::string("\x01\x02\x7F\x00\x40", 5));
     corpus.Seed("csv", "round-trip-loose", {0x7F}, std::string("\x10\x20\x30", 3));
 }
@@ -144,6 +149,11 @@ void TmxSeeds(Corpus& corpus) {
     for (const tmx::Form form : {tmx::Form::Zlib, tmx::Form::Gzip, tmx::Form::Zstd}) {
         corpus.Seed("tmx", tmx::FormName(form), {0x00}, tmx::Map(tmx::Data(gids, form)));
     }
+    // Refused only at the last cell: a reader once handed out the cells before it.
+    tmx::Gids lastEmpty = gids;
+    lastEmpty.back() = 0;
+    corpus.Seed("tmx", "refused-at-the-last-cell", {0x00},
+                tmx::Map(tmx::Data(lastEmpty, tmx::Form::Zstd)));
     for (int form = 0; form <= tmx::FormCount; ++form) {
         corpus.Seed("tmx", "round-trip-" + std::to_string(form),
                     {static_cast<uint8_t>(1 | form << 1 | (form & 1) << 4)},

@@ -270,6 +270,29 @@ TEST(Tmx, MessagesStayShortAndNameALine) {
               std::pair(BadData, "map.tmx: line 4: the map has no tile layer"s));
 }
 
+// Input quoted in a message has its control characters escaped, so the message stays one
+// line: a line break in the XML declaration, or given by a character reference in an
+// attribute.
+TEST(Tmx, MessagesStayOnOneLine) {
+    Gids second(worldmap::GridSize, 1);
+    second[0] = 200;
+    const std::pair<std::string, std::string> cases[] = {
+        {"<?xml version=\"1.0\" encoding=\")U\r\n{TF-8\"?>\n<map/>", ")U\\x0D"},
+        {Map("<data encoding=\"csv&#10;\">1</data>\n"), "unknown data encoding \"csv\\x0A\""},
+        {Map("<data encoding=\"base64\" compression=\"&#13;z\">AAAA</data>\n"),
+         "compression \"\\x0Dz\""},
+        {Map(CsvData(second), Tileset + "<tileset firstgid=\"129\" name=\"a&#10;b\"/>\n"),
+         "belongs to the tileset a\\x0Ab (firstgid 129)"},
+    };
+    Grid grid{};
+    for (const auto& [text, shown] : cases) {
+        const formats::Result result = formats::ParseTmx(text, "map.tmx", grid);
+        EXPECT_EQ(result.fault, BadData);
+        EXPECT_EQ(result.message.find_first_of("\r\n"), npos) << result.message;
+        EXPECT_NE(result.message.find(shown), npos) << result.message;
+    }
+}
+
 Bytes Patch(const Bytes& original, const Bytes& edited) {
     Bytes patch;
     EXPECT_TRUE(formats::MakeIps(original, edited, patch).Ok());
