@@ -39,11 +39,23 @@ inline std::string Shown(const std::string& text) {
     return shown;
 }
 
+// At most the first `longest` bytes of `text`, without splitting a UTF-8 character, and
+// "..." when something was cut.
+inline std::string Cut(const std::string& text, std::size_t longest) {
+    if (text.size() <= longest) {
+        return text;
+    }
+    std::size_t end = longest;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end; // a continuation byte: the character starts before it
+    }
+    return text.substr(0, end) + "...";
+}
+
 // A piece of the user's input to quote in a message: shown as above, and long ones cut, so
 // that an error stays one readable line whatever the file holds.
 inline std::string Clip(const std::string& text) {
-    constexpr std::size_t Longest = 40;
-    return Shown(text.size() <= Longest ? text : text.substr(0, Longest) + "...");
+    return Shown(Cut(text, 40));
 }
 
 // A message from a library that quotes the user's input between single quotes, with each

@@ -264,6 +264,14 @@ TEST(Tmx, MessagesStayShortAndNameALine) {
         EXPECT_NE(result.message.find(std::string(40, text == texts[0] ? '7' : 'x') + "..."), npos)
             << result.message;
     }
+    // An encoding's name Qt does not quote; its message is cut as a whole, between characters.
+    const std::string encoding = "\xC3\xA9" + word;
+    const formats::Result long_ = formats::ParseTmx(
+        "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?><map/>", "map.tmx", grid);
+    EXPECT_LT(long_.message.size(), 180u) << long_.message;
+    EXPECT_TRUE(long_.message.ends_with("x...")) << long_.message;
+    EXPECT_EQ(formats::Clip(std::string(39, 'a') + "\xC3\xA9"), std::string(39, 'a') + "...");
+
     const formats::Result none = formats::ParseTmx(
         "<map width=\"256\" height=\"256\">\n" + Tileset + "\n</map>\n", "map.tmx", grid);
     EXPECT_EQ(std::pair(none.fault, none.message),
