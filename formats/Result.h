@@ -24,43 +24,45 @@ struct Result {
 };
 
 // The user's input as a message shows it: control characters (a line break in an XML
-// attribute or a quoted field, say) as \xNN, so that the message stays one line.
-inline std::string Shown(const std::string& text) {
+// attribute or a quoted field, say) as \xNN, so that the message stays one line; and when
+// that is longer than `longest` bytes, cut between characters, with "...".
+inline std::string Shown(const std::string& text, std::size_t longest = std::string::npos) {
     std::string shown;
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < text.size();) {
+        const auto u = static_cast<unsigned char>(text[i]);
+        std::size_t next = i + 1;
+        std::string piece;
         if (u < 0x20 || u == 0x7F) {
             const char* hex = "0123456789ABCDEF";
-            shown += std::string("\\x") + hex[u >> 4] + hex[u & 15];
+            piece = std::string("\\x") + hex[u >> 4] + hex[u & 15];
         } else {
-            shown += c;
+            // A UTF-8 character stays whole: its continuation bytes go with it.
+            while (next < text.size() && next - i < 4 &&
+                   (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80) {
+                ++next;
+            }
+            piece = text.substr(i, next - i);
         }
+        if (shown.size() + piece.size() > longest) {
+            return shown + "...";
+        }
+        shown += piece;
+        i = next;
     }
     return shown;
 }
 
-// At most the first `longest` bytes of `text`, without splitting a UTF-8 character, and
-// "..." when something was cut.
-inline std::string Cut(const std::string& text, std::size_t longest) {
-    if (text.size() <= longest) {
-        return text;
-    }
-    std::size_t end = longest;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-        --end; // a continuation byte: the character starts before it
-    }
-    return text.substr(0, end) + "...";
-}
-
-// A piece of the user's input to quote in a message: shown as above, and long ones cut, so
-// that an error stays one readable line whatever the file holds.
+// A piece of the user's input to quote in a message: at most 40 bytes shown, so that an
+// error stays one readable line whatever the file holds.
 inline std::string Clip(const std::string& text) {
-    return Shown(Cut(text, 40));
+    return Shown(text, 40);
 }
 
-// A message from a library that quotes the user's input between single quotes, with each
-// quoted piece clipped as above and the rest shown as above.
+// A message from a library that quotes the user's input between single quotes: each quoted
+// piece clipped as above, and the rest, which may hold unquoted input too, shown and cut
+// at 80 bytes a piece.
 inline std::string ClipQuoted(const std::string& message) {
+    constexpr std::size_t Longest = 80;
     std::string out;
     std::size_t at = 0;
     for (;;) {
@@ -68,9 +70,9 @@ inline std::string ClipQuoted(const std::string& message) {
         const std::size_t close =
             open == std::string::npos ? std::string::npos : message.find('\'', open + 1);
         if (close == std::string::npos) {
-            return out + Shown(message.substr(at));
+            return out + Shown(message.substr(at), Longest);
         }
-        out += Shown(message.substr(at, open + 1 - at)) +
+        out += Shown(message.substr(at, open + 1 - at), Longest) +
                Clip(message.substr(open + 1, close - open - 1));
         at = close;
         out += '\'';

@@ -67,11 +67,10 @@ class TmxReader {
         return Fail(Fault::BadData, where + ": " + what);
     }
     // Qt quotes some of the input between single quotes, and some (an encoding's name) not
-    // at all: the whole of its message is kept short too.
+    // at all: ClipQuoted keeps both short.
     Result XmlError() const {
         return ErrorAt({xml_.lineNumber(), xml_.columnNumber()},
-                       "not well-formed XML: " +
-                           Cut(ClipQuoted(xml_.errorString().toStdString()), 100));
+                       "not well-formed XML: " + ClipQuoted(xml_.errorString().toStdString()));
     }
 
     // Reads an unsigned decimal attribute; `fallback` when it is absent.

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "formats/Result.h"
+
 // A broken promise is a crash the fuzzer keeps, with the condition and the line.
 #define FUZZ_CHECK(cond)                                                                           \
     do {                                                                                           \

@@ -76,8 +76,10 @@ inline void RoundTrip(Parse parse, Write write, const std::string& name, const s
         for (auto& b : enemy.record) {
             b = next();
         }
-        enemy.gold = static_cast<uint16_t>(next() | next() << 8);
-        enemy.exp = static_cast<uint16_t>(next() | next() << 8);
+        for (uint16_t* word : {&enemy.gold, &enemy.exp}) {
+            const uint8_t low = next();
+            *word = static_cast<uint16_t>(low | next() << 8);
+        }
         text::WriteEnemy(*rom, i, enemy);
     }
     const std::vector<text::EnemyInfo> enemies = text::ReadEnemies(*rom);

@@ -86,6 +86,9 @@ std::optional<Bytes> Plainly(const Bytes& patch, Bytes data) {
 std::size_t Reach(const Bytes& patch) {
     std::size_t most = 0;
     for (std::size_t at = 5; at + 5 <= patch.size();) {
+        if (patch[at] == 'E' && patch[at + 1] == 'O' && patch[at + 2] == 'F') {
+            break;
+        }
         const std::size_t offset = Big(patch, at, 3);
         std::size_t size = Big(patch, at + 3, 2);
         at += 5;

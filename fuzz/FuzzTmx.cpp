@@ -57,7 +57,8 @@ void RoundTrip(uint8_t steer, const std::string& body) {
     if (form == 0 || form > tmx::FormCount) {
         text = formats::WriteTmx(grid, NameOf(body) + ".png", NameOf(body));
     } else {
-        // Our tiles as any tileset of a map but the last: one after them is never used.
+        // Our tiles are the map's first tileset; a second one starts right after them and
+        // is never used.
         const uint32_t first = 1 + 100u * (steer >> 4);
         tmx::Gids gids;
         for (const uint8_t tile : grid) {

@@ -194,7 +194,7 @@ void EnemySeeds(Corpus& corpus) {
     text::BuildTextTable(*rom);
     const auto enemies = text::ReadEnemies(*rom);
     const std::string names(reinterpret_cast<const char*>(rom->RomBytes + text::EnemyNames), 64);
-    const std::string values = "\x10\x00\x27\x05\xFF\x01\x80";
+    const std::string values("\x10\x00\x27\x05\xFF\x01\x80", 7);
     corpus.Seed("enemy-csv", "demo", {0x00}, formats::WriteEnemyCsv(enemies));
     corpus.Seed("enemy-csv", "round-trip", {0x01}, names + values);
     corpus.Seed("enemy-json", "demo", {0x00}, formats::WriteEnemyJson(enemies));

@@ -1,4 +1,4 @@
-// The exchange formats on their own: grid CSV, Tiled's TMX and IPS patches.
+// The exchange formats on their own: grid CSV, Tiled's TMX, IPS patches and palette files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -270,7 +270,14 @@ TEST(Tmx, MessagesStayShortAndNameALine) {
         "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?><map/>", "map.tmx", grid);
     EXPECT_LT(long_.message.size(), 180u) << long_.message;
     EXPECT_TRUE(long_.message.ends_with("x...")) << long_.message;
+    // A clipped piece is at most 40 bytes as shown: escapes and UTF-8 characters stay whole.
     EXPECT_EQ(formats::Clip(std::string(39, 'a') + "\xC3\xA9"), std::string(39, 'a') + "...");
+    std::string tenBreaks;
+    for (int i = 0; i < 10; ++i) {
+        tenBreaks += "\\x0A";
+    }
+    EXPECT_EQ(formats::Clip(std::string(50, '\n')), tenBreaks + "...");
+    EXPECT_EQ(formats::Clip("ab\x01"), "ab\\x01");
 
     const formats::Result none = formats::ParseTmx(
         "<map width=\"256\" height=\"256\">\n" + Tileset + "\n</map>\n", "map.tmx", grid);
