@@ -12,27 +12,22 @@
 #include <algorithm>
 
 #include "formats/GridCsv.h"
-#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzModes.h"
 #include "worldmap/WorldMap.h"
 
 namespace {
 
 using worldmap::Grid;
-constexpr uint8_t NotATile = 0xFF;
-
-bool AllTiles(const std::vector<uint8_t>& tiles) {
-    return std::all_of(tiles.begin(), tiles.end(), [](uint8_t t) { return t < 128; });
-}
 
 void Read(const std::string& text) {
     Grid grid;
     grid.fill(NotATile);
     const formats::Result map = formats::ParseGridCsv(text, "fuzz.csv", grid);
     if (map.Ok()) {
-        FUZZ_CHECK(AllTiles({grid.begin(), grid.end()}));
+        FUZZ_CHECK(AllTiles(grid));
     } else {
         FUZZ_CHECK_REFUSAL(map, "fuzz.csv", "line ");
-        FUZZ_CHECK(std::all_of(grid.begin(), grid.end(), [](uint8_t t) { return t == NotATile; }));
+        FUZZ_CHECK(Untouched(grid));
     }
 
     edit::Block block{1, 1, {NotATile}};
@@ -63,10 +58,7 @@ std::string Replaced(const std::string& text, char from, const std::string& to) 
 }
 
 void RoundTrip(uint8_t steer, const std::string& body) {
-    Grid grid{};
-    for (std::size_t i = 0; !body.empty() && i < grid.size(); ++i) {
-        grid[i] = static_cast<uint8_t>(body[i % body.size()] & 0x7F);
-    }
+    const Grid grid = GridOf(body);
     std::string text = formats::WriteGridCsv(grid);
     if (steer & 0x02) {
         text = Replaced(text, ',', steer & 0x04 ? "\t, " : " ,\t");
@@ -98,12 +90,5 @@ void RoundTrip(uint8_t steer, const std::string& body) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    FuzzInput input{data, size};
-    const uint8_t steer = input.Byte();
-    if (steer & 1) {
-        RoundTrip(steer, input.Rest());
-    } else {
-        Read(input.Rest());
-    }
-    return 0;
+    return ReadOrRoundTrip(data, size, Read, RoundTrip);
 }

@@ -17,7 +17,7 @@
 
 #include "demo/DemoRom.h"
 #include "formats/EnemyTable.h"
-#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzModes.h"
 #include "text/EnemyData.h"
 #include "text/TextTable.h"
 
@@ -100,14 +100,9 @@ inline void RoundTrip(Parse parse, Write write, const std::string& name, const s
 
 inline int Run(Parse parse, Write write, const std::string& name, const uint8_t* data,
                std::size_t size) {
-    FuzzInput input{data, size};
-    const uint8_t steer = input.Byte();
-    if (steer & 1) {
-        RoundTrip(parse, write, name, input.Rest());
-    } else {
-        Read(parse, name, input.Rest());
-    }
-    return 0;
+    return ReadOrRoundTrip(
+        data, size, [&](const std::string& text) { Read(parse, name, text); },
+        [&](uint8_t, const std::string& body) { RoundTrip(parse, write, name, body); });
 }
 
 } // namespace fuzzenemies

@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "formats/Tmx.h"
-#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzModes.h"
 #include "tests/support/TmxForms.h"
 #include "worldmap/WorldMap.h"
 
@@ -20,17 +20,16 @@ namespace {
 
 using worldmap::Grid;
 namespace tmx = testsupport::tmx;
-constexpr uint8_t NotATile = 0xFF;
 
 void Read(const std::string& text) {
     Grid grid;
     grid.fill(NotATile);
     const formats::Result read = formats::ParseTmx(text, "fuzz.tmx", grid);
     if (read.Ok()) {
-        FUZZ_CHECK(std::all_of(grid.begin(), grid.end(), [](uint8_t t) { return t < 128; }));
+        FUZZ_CHECK(AllTiles(grid));
     } else {
         FUZZ_CHECK_REFUSAL(read, "fuzz.tmx", "line ");
-        FUZZ_CHECK(std::all_of(grid.begin(), grid.end(), [](uint8_t t) { return t == NotATile; }));
+        FUZZ_CHECK(Untouched(grid));
     }
 }
 
@@ -48,10 +47,7 @@ std::string NameOf(const std::string& body) {
 }
 
 void RoundTrip(uint8_t steer, const std::string& body) {
-    Grid grid{};
-    for (std::size_t i = 0; !body.empty() && i < grid.size(); ++i) {
-        grid[i] = static_cast<uint8_t>(body[i % body.size()] & 0x7F);
-    }
+    const Grid grid = GridOf(body);
     const int form = (steer >> 1) & 7;
     std::string text;
     if (form == 0 || form > tmx::FormCount) {
@@ -81,12 +77,5 @@ void RoundTrip(uint8_t steer, const std::string& body) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    FuzzInput input{data, size};
-    const uint8_t steer = input.Byte();
-    if (steer & 1) {
-        RoundTrip(steer, input.Rest());
-    } else {
-        Read(input.Rest());
-    }
-    return 0;
+    return ReadOrRoundTrip(data, size, Read, RoundTrip);
 }
