@@ -19,7 +19,7 @@ uint8_t* RowOf(worldmap::Grid& grid, std::size_t y) {
 
 MapDocument::MapDocument(CRomImage& rom, int mapId)
     : rom_(&rom), grid_(std::make_unique<worldmap::Grid>()),
-      shadow_(std::make_unique<worldmap::Grid>()) {
+      shadow_(std::make_unique<worldmap::Grid>()), stored_(std::make_unique<worldmap::Grid>()) {
     if (!Load(mapId)) {
         Load(0);
     }
@@ -27,9 +27,34 @@ MapDocument::MapDocument(CRomImage& rom, int mapId)
 
 MapDocument::~MapDocument() = default;
 
+void MapDocument::AddListener(DocumentListener* listener) {
+    listeners_.push_back(listener);
+}
+
+void MapDocument::RemoveListener(DocumentListener* listener) {
+    std::erase(listeners_, listener);
+}
+
+template <typename Call> void MapDocument::Notify(Call call) const {
+    // A listener may add or remove listeners while it is told: tell those there were.
+    const std::vector<DocumentListener*> listeners = listeners_;
+    for (DocumentListener* listener : listeners) {
+        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) {
+            call(*listener);
+        }
+    }
+}
+
+void MapDocument::TilesChanged(int graphicsSet, const TileSet& tiles) {
+    if (tiles.any()) {
+        Notify([&](DocumentListener& l) { l.TilesChanged(graphicsSet, tiles); });
+    }
+}
+
 void MapDocument::SetSelectedTile(int tile) {
-    if (tile >= 0 && tile <= worldmap::MaxTile) {
+    if (tile >= 0 && tile <= worldmap::MaxTile && tile != selectedTile_) {
         selectedTile_ = tile;
+        Notify([&](DocumentListener& l) { l.SelectedTileChanged(tile); });
     }
 }
 
@@ -41,8 +66,14 @@ bool MapDocument::Load(int mapId) {
     mapId_ = mapId;
     worldmap::DecodeWorldMap(*rom_, mapId_, *grid_);
     *shadow_ = *grid_;
-    RowsChanged(RowSet().set());
+    *stored_ = *grid_;
+    unstoredRows_.reset();
+    // Versions only: listeners hear of a load as such, not as 256 changed rows.
+    ++version_;
+    rowVersions_.fill(version_);
     layout_.reset();
+    Notify([&](DocumentListener& l) { l.MapLoaded(mapId_); });
+    Notify([](DocumentListener& l) { l.BudgetChanged(); });
     return true;
 }
 
@@ -53,6 +84,10 @@ worldmap::StoreReport MapDocument::Store() {
     if (report.status == worldmap::StoreStatus::Stored) {
         // The map's old size and the free bytes moved even if the grid did not.
         layout_.reset();
+        *stored_ = *grid_;
+        unstoredRows_.reset();
+        Notify([](DocumentListener& l) { l.Stored(); });
+        Notify([](DocumentListener& l) { l.BudgetChanged(); });
     }
     return report;
 }
@@ -69,7 +104,11 @@ worldmap::StoreReport MapDocument::StoredCopy(std::vector<uint8_t>& bytes) const
 }
 
 bool MapDocument::SaveFile() {
-    return rom_->SaveRomFile();
+    if (!rom_->SaveRomFile()) {
+        return false;
+    }
+    Notify([](DocumentListener& l) { l.Saved(); });
+    return true;
 }
 
 void MapDocument::BeginStroke() {
@@ -228,6 +267,9 @@ void MapDocument::RowsChanged(const RowSet& rows) {
             rowVersions_[y] = version_;
         }
     }
+    unstoredRows_ |= rows;
+    Notify([&](DocumentListener& l) { l.RowsChanged(rows); });
+    Notify([](DocumentListener& l) { l.BudgetChanged(); });
 }
 
 const RowCosts& MapDocument::Costs() const {
@@ -261,10 +303,16 @@ const worldmap::StoreReport& MapDocument::Budget() const {
 }
 
 bool MapDocument::GridDiffersFromStore() const {
-    // Decoding is cheap next to anything a user waits for, and is right whatever changed.
-    auto stored = std::make_unique<worldmap::Grid>();
-    worldmap::DecodeWorldMap(*rom_, mapId_, *stored);
-    return *stored != *grid_;
+    for (std::size_t y = 0; y < worldmap::MapHeight; ++y) {
+        if (unstoredRows_.test(y)) {
+            // An edit undone again leaves the row as stored: it is no longer counted.
+            if (std::memcmp(RowOf(*grid_, y), RowOf(*stored_, y), MapWidth) != 0) {
+                return true;
+            }
+            unstoredRows_.reset(y);
+        }
+    }
+    return false;
 }
 
 bool MapDocument::ImageDiffersFromFile() const {

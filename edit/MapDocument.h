@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "edit/DocumentListener.h"
 #include "edit/GridOps.h"
 #include "edit/RowCosts.h"
 #include "rom/RomImage.h"
@@ -28,6 +29,14 @@ class MapDocument {
     ~MapDocument();
     MapDocument(const MapDocument&) = delete;
     MapDocument& operator=(const MapDocument&) = delete;
+
+    // Listeners are not owned; one must be removed before it is destroyed. Each is told of
+    // every change after it happened, in the order they were added.
+    void AddListener(DocumentListener* listener);
+    void RemoveListener(DocumentListener* listener);
+    // For changes to the image's tile graphics, made through their own model: passed on to
+    // every listener.
+    void TilesChanged(int graphicsSet, const TileSet& tiles);
 
     CRomImage& Rom() const { return *rom_; }
     int MapId() const { return mapId_; }
@@ -98,7 +107,8 @@ class MapDocument {
     uint64_t Version() const { return version_; }
     int FreeBytes() const { return worldmap::CountFreeBytes(*rom_); }
 
-    // The grid is not what the image holds as the current map.
+    // The grid is not what the image held as the current map when it was last loaded or
+    // stored: told from the rows edited since then, not by decoding the map again.
     bool GridDiffersFromStore() const;
     // The image holds bytes not yet written to its file (the image keeps track, so this
     // holds across documents and windows).
@@ -121,8 +131,9 @@ class MapDocument {
     void Commit(const RowSet& rows);
     RowSet Apply(bool undo);
     RowSet Edited(const RowSet& rows);
-    // Gives `rows` the next version.
+    // Gives `rows` the next version and tells the listeners.
     void RowsChanged(const RowSet& rows);
+    template <typename Call> void Notify(Call call) const;
 
     CRomImage* rom_;
     int mapId_ = 0;
@@ -130,6 +141,10 @@ class MapDocument {
     // The grid, and the grid as it was after the last step: the before-side of the next.
     std::unique_ptr<worldmap::Grid> grid_;
     std::unique_ptr<worldmap::Grid> shadow_;
+    // The grid as last loaded or stored, and the rows edited since: only they can differ.
+    std::unique_ptr<worldmap::Grid> stored_;
+    mutable RowSet unstoredRows_;
+    std::vector<DocumentListener*> listeners_;
     std::array<History, worldmap::MapCount> histories_;
 
     bool strokeOpen_ = false;
