@@ -28,12 +28,12 @@ Result RunDiff(const Args& args) {
     Bytes patch;
     const Result made = bps ? MakeBps(original, edited, patch) : MakeIps(original, edited, patch);
     if (!made.Ok()) {
-        return Fail(made.fault, args.positional[1] + ": " + made.message);
+        return FileFail(made.fault, args.positional[1], made.message);
     }
     if (Result written = WriteFileAtomic(out, patch); !written.Ok()) {
         return written;
     }
-    std::printf("Wrote %s (%zu bytes)\n", out.c_str(), patch.size());
+    std::printf("Wrote %s (%zu bytes)\n", Shown(out).c_str(), patch.size());
     return Done();
 }
 
@@ -58,8 +58,8 @@ Result RunPatch(const Args& args) {
         applied = ApplyBps(patch, patchPath, data);
         break;
     case PatchFormat::Unknown:
-        applied = Fail(Fault::BadData, patchPath + ": not a patch (an IPS patch starts with "
-                                                   "PATCH, a BPS patch with BPS1)");
+        applied = FileFail(Fault::BadData, patchPath,
+                           "not a patch (an IPS patch starts with PATCH, a BPS patch with BPS1)");
         break;
     }
     if (!applied.Ok()) {
@@ -68,7 +68,8 @@ Result RunPatch(const Args& args) {
     if (Result written = WriteFileAtomic(out, data); !written.Ok()) {
         return written;
     }
-    std::printf("Patched %s into %s (%zu bytes)\n", target.c_str(), out.c_str(), data.size());
+    std::printf("Patched %s into %s (%zu bytes)\n", Shown(target).c_str(), Shown(out).c_str(),
+                data.size());
     return Done();
 }
 

@@ -264,7 +264,7 @@ class Encoder {
 Result Malformed(const std::string& name, std::size_t at, const std::string& what) {
     char where[48];
     std::snprintf(where, sizeof where, "offset %zu (0x%zX)", at, at);
-    return Fail(Fault::BadData, name + ": " + where + ": " + what);
+    return FileFail(Fault::BadData, name, std::string(where) + ": " + what);
 }
 
 std::string Hex(uint32_t crc) {
@@ -366,14 +366,14 @@ Result ApplyBps(const std::vector<uint8_t>& patch, const std::string& name,
         return Malformed(name, 0, "not a BPS patch (it does not start with BPS1)");
     }
     if (patch.size() < sizeof Magic + 3 + FooterSize) {
-        return Fail(Fault::BadData, name + ": the patch is cut short (" +
+        return FileFail(Fault::BadData, name, "the patch is cut short (" +
                                         std::to_string(patch.size()) +
                                         " bytes; even an empty one has 19)");
     }
     const std::size_t footer = patch.size() - FooterSize;
     const uint32_t patchCrc = Crc(patch.data(), patch.size() - 4);
     if (patchCrc != Little32(patch, footer + 8)) {
-        return Fail(Fault::BadData, name + ": the patch is damaged or cut short (its CRC32 is " +
+        return FileFail(Fault::BadData, name, "the patch is damaged or cut short (its CRC32 is " +
                                         Hex(patchCrc) + ", its last bytes say " +
                                         Hex(Little32(patch, footer + 8)) + ")");
     }
@@ -398,7 +398,7 @@ Result ApplyBps(const std::vector<uint8_t>& patch, const std::string& name,
     const uint32_t dataCrc = Crc(data);
     if (data.size() != sourceSize || dataCrc != sourceCrc) {
         if (data.size() == targetSize && dataCrc == targetCrc) {
-            return Fail(Fault::BadData, name + ": the patch is already applied (the file's CRC32 " +
+            return FileFail(Fault::BadData, name, "the patch is already applied (the file's CRC32 " +
                                             Hex(dataCrc) + " is the patched one's)");
         }
         const std::string sizes = data.size() == sourceSize
@@ -406,12 +406,12 @@ Result ApplyBps(const std::vector<uint8_t>& patch, const std::string& name,
                                       : "; it has " + std::to_string(data.size()) +
                                             " bytes, the patch expects " +
                                             std::to_string(sourceSize);
-        return Fail(Fault::BadData, name + ": this patch is for another ROM (the ROM's CRC32 is " +
+        return FileFail(Fault::BadData, name, "this patch is for another ROM (the ROM's CRC32 is " +
                                         Hex(dataCrc) + ", the patch expects " + Hex(sourceCrc) +
                                         sizes + ")");
     }
     if (targetSize > BpsLargestTarget) {
-        return Fail(Fault::BadData, name + ": the patched file would have " +
+        return FileFail(Fault::BadData, name, "the patched file would have " +
                                         std::to_string(targetSize) +
                                         " bytes, more than the 128 MiB this tool handles");
     }
@@ -496,7 +496,7 @@ Result ApplyBps(const std::vector<uint8_t>& patch, const std::string& name,
                              std::to_string(size) + " bytes of the patched file");
     }
     if (const uint32_t crc = Crc(out); crc != targetCrc) {
-        return Fail(Fault::BadData, name + ": the patched file's CRC32 is " + Hex(crc) +
+        return FileFail(Fault::BadData, name, "the patched file's CRC32 is " + Hex(crc) +
                                         ", the patch expects " + Hex(targetCrc));
     }
     data.swap(out);

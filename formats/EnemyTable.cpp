@@ -97,8 +97,9 @@ class Reader {
   protected:
     Where Here() const { return {line_, pos_ - lineStart_ + 1}; }
     Result Error(const Where& at, const std::string& what) const {
-        return Fail(Fault::BadData, name_ + ": line " + std::to_string(at.line) + ", column " +
-                                        std::to_string(at.column) + ": " + what);
+        return FileFail(Fault::BadData, name_,
+                        "line " + std::to_string(at.line) + ", column " +
+                            std::to_string(at.column) + ": " + what);
     }
     bool AtEnd() const { return pos_ >= text_.size(); }
     char Peek() const { return AtEnd() ? '\0' : text_[pos_]; }

@@ -29,6 +29,15 @@ inline Result WriteFileAtomic(const std::string& path, const std::string& text) 
     return WriteFileAtomic(path, text.data(), text.size());
 }
 
+// Replaces files that belong together (a map and the tileset it names) as a set: all of
+// them, or none, with every one as it was.
+struct FileContents {
+    std::string path;
+    const void* data;
+    std::size_t size;
+};
+Result WriteFilesAtomic(const std::vector<FileContents>& files);
+
 // Loads a ROM image of exactly RomFileSize bytes into `rom` (RomBytes and RomPath).
 Result LoadRom(const std::string& path, CRomImage& rom);
 

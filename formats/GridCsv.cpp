@@ -107,8 +107,9 @@ class CsvReader {
     }
 
     Result Error(const std::string& what) const {
-        return Fail(Fault::BadData, name_ + ": line " + std::to_string(line_) + ", column " +
-                                        std::to_string(pos_ - lineStart_ + 1) + ": " + what);
+        return FileFail(Fault::BadData, name_,
+                        "line " + std::to_string(line_) + ", column " +
+                            std::to_string(pos_ - lineStart_ + 1) + ": " + what);
     }
 
     Result Cell(int x, int y, int& tile) {

@@ -113,7 +113,7 @@ std::size_t Big(const std::vector<uint8_t>& p, std::size_t at, int bytes) {
 Result Malformed(const std::string& name, std::size_t at, const std::string& what) {
     char where[48];
     std::snprintf(where, sizeof where, "offset %zu (0x%zX)", at, at);
-    return Fail(Fault::BadData, name + ": " + where + ": " + what);
+    return FileFail(Fault::BadData, name, std::string(where) + ": " + what);
 }
 
 } // namespace

@@ -20,4 +20,15 @@ struct Block {
 };
 bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count);
 
+// Replaces several files as a set: all or none. Each is written and synced beside its
+// target first; only then are they renamed into place, in order, and should a rename fail
+// the files already renamed get their old content back (or go, when they were new).
+struct Contents {
+    std::string path;
+    const Block* blocks;
+    std::size_t count;
+};
+// On failure `failed`, when given, says which file it was.
+bool ReplaceFiles(const Contents* files, std::size_t count, std::size_t* failed);
+
 } // namespace atomicfile

@@ -306,6 +306,7 @@ std::string TmxWith(const std::string& data, const std::string& tilesets = "") {
 
 TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
     Write("bad.csv", std::string("1,2,3\n"));
+    Write("bad\n.csv", std::string("1,2,3\n"));
     Write("short.tmx", TmxWith("<data encoding=\"base64\">" +
                                QByteArray(262143, 1).toBase64().toStdString() + "</data>"));
     std::string gids = "134";
@@ -328,6 +329,10 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
          4,
          "atlasforge-cli: bad.csv: line 1, column 6: the line has 3 of 256 numbers\n"},
         {{"import", "rom.nes", "0", "bad.tmx"}, 4, "bad.tmx: line 1"},
+        // A file's name is shown as any input is: a line break in it keeps to the one line.
+        {{"import", "rom.nes", "0", "bad\n.csv"}, 4, ": bad\\x0A.csv: line 1, column 6"},
+        {{"patch", "rom.nes", "no\n.ips"}, 2, ": no\\x0A.ips: cannot be read"},
+        {{"import", "rom.nes", "0", "no\n.txt"}, 1, ": no\\x0A.txt: the input must end"},
         {{"patch", "rom.nes", "bad.ips"}, 4, "bad.ips: offset 5"},
         {{"patch", "rom.nes", "far.ips", "far.nes"}, 4, "far.ips: offset 5"},
         {{"patch", "rom.nes", "junk.bps", "far.nes"}, 4, "junk.bps: not a patch"},
@@ -368,6 +373,13 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
         EXPECT_LT(err.size(), 200u) << err;
     }
     EXPECT_FALSE(std::filesystem::exists("t.png"));
+    // A map and its tileset are written as a pair: a map that cannot be written (here a
+    // folder in its place) leaves the tileset beside it as it was.
+    Write("out-tileset.png", std::string("old"));
+    Write("palette.pal", Bytes(192, 80));
+    std::filesystem::create_directory("out.tmx");
+    EXPECT_NE(Refused({"export", "rom.nes", "0", "out.tmx"}, 2).err.find("out.tmx: cannot be"), npos);
+    EXPECT_EQ(ReadText("out-tileset.png"), "old");
     EXPECT_FALSE(std::filesystem::exists("far.nes"));
     EXPECT_FALSE(std::filesystem::exists("p.xdelta"));
     for (const std::string command :

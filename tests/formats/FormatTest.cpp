@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <zstd.h>
 
 #include "formats/GridCsv.h"
 #include "formats/Ips.h"
@@ -241,6 +242,45 @@ TEST(Tmx, BinaryDataOfTheWrongLengthIsRefused) {
             EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, message));
         }
     }
+}
+
+// As the zstd command line compresses a stream of unknown size: one frame with no content
+// size, whose window is 2^windowLog bytes.
+std::string ZstdStream(const std::string& raw, int windowLog) {
+    ZSTD_CCtx* context = ZSTD_createCCtx();
+    ZSTD_CCtx_setParameter(context, ZSTD_c_windowLog, windowLog);
+    std::string out(ZSTD_compressBound(raw.size()) + 64, '\0');
+    ZSTD_outBuffer output{out.data(), out.size(), 0};
+    ZSTD_inBuffer input{raw.data(), raw.size(), 0};
+    ZSTD_compressStream2(context, &output, &input, ZSTD_e_continue);
+    ZSTD_inBuffer none{nullptr, 0, 0};
+    while (ZSTD_compressStream2(context, &output, &none, ZSTD_e_end) != 0) {
+    }
+    ZSTD_freeCCtx(context);
+    return out.substr(0, output.pos);
+}
+
+// Windows up to 8 MiB are read (the command line's default is 2 MiB); a larger one is
+// refused naming its size.
+TEST(Tmx, ZstdWindowsUpTo8MiBAreRead) {
+    const Grid grid = testsupport::RandomGrid(6, 1, 0, 128);
+    Gids gids(grid.begin(), grid.end());
+    for (uint32_t& gid : gids) {
+        ++gid;
+    }
+    for (int windowLog : {21, 23}) {
+        Grid back{};
+        const formats::Result result = formats::ParseTmx(
+            Map(Base64Data(ZstdStream(Packed(gids), windowLog), "zstd")), "map.tmx", back);
+        ASSERT_TRUE(result.Ok()) << result.message;
+        EXPECT_EQ(back, grid);
+    }
+    Grid back{};
+    const formats::Result result = formats::ParseTmx(
+        Map(Base64Data(ZstdStream(Packed(gids), 24), "zstd")), "map.tmx", back);
+    EXPECT_EQ(std::pair(result.fault, result.message),
+              std::pair(BadData, "map.tmx: line 5, column 43: the layer's zstd data asks for a "
+                                 "window of 16 MiB, more than the 8 MiB this reader allows"s));
 }
 
 // Error lines quote at most 40 characters of what they name, and always name a line.
