@@ -71,7 +71,7 @@ Result ParseNumbers(const OpSyntax& syntax, const std::string& word, const std::
     numbers.clear();
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const bool coordinate = names[i][0] == 'X' || names[i][0] == 'Y';
-        const int most = coordinate ? worldmap::MapWidth - 1 : 127;
+        const int most = coordinate ? worldmap::MapWidth - 1 : worldmap::MaxTile;
         const std::string& part = parts[i];
         const bool negative = !part.empty() && part[0] == '-';
         const std::string digits = negative ? part.substr(1) : part;

@@ -77,7 +77,8 @@ Result ImportEnemies(const Args& args, CRomImage& rom,
         std::printf("Nothing to change in %s\n", shownRom.c_str());
         return Done();
     }
-    if (Result written = WriteFileAtomic(args.positional[0], rom.RomBytes, RomFileSize); !written.Ok()) {
+    if (Result written = WriteFileAtomic(args.positional[0], rom.RomBytes, RomFileSize);
+        !written.Ok()) {
         return written;
     }
     std::printf("Changed %s in %s\n", summary.c_str(), shownRom.c_str());

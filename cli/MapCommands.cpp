@@ -111,8 +111,8 @@ Result ExportTmx(const CRomImage& rom, int mapId, const Grid& grid, const std::s
     const std::string sheetPath = Folder(out) + sheetName;
     const std::string tmx = WriteTmx(grid, sheetName, worldmap::MapName(mapId));
     // The map names its tileset: both are written, or neither is touched.
-    if (Result written = WriteFilesAtomic({{sheetPath, sheet.data(), sheet.size()},
-                                           {out, tmx.data(), tmx.size()}});
+    if (Result written = WriteFilesAtomic(
+            {{sheetPath, sheet.data(), sheet.size()}, {out, tmx.data(), tmx.size()}});
         !written.Ok()) {
         return written;
     }

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "rom/AtomicFile.h"
 
@@ -61,20 +60,11 @@ Result WriteFilesAtomic(const std::vector<FileContents>& files) {
 }
 
 Result LoadRom(const std::string& path, CRomImage& rom) {
-    Bytes bytes;
-    if (Result read = ReadFile(path, bytes); !read.Ok()) {
-        return read;
+    if (rom.LoadRomFile(path, RomSizeRule::Exact)) {
+        return Done();
     }
-    if (bytes.size() != RomFileSize) {
-        return FileFail(Fault::BadData, path,
-                        "not a ROM image of " + std::to_string(RomFileSize) + " bytes (it has " +
-                            std::to_string(bytes.size()) + ")");
-    }
-    std::memcpy(rom.RomBytes, bytes.data(), RomFileSize);
-    rom.RomPath = path;
-    rom.TailBytes.clear();
-    rom.MarkInFile();
-    return Done();
+    return rom.LastErrorIsSize ? FileFail(Fault::BadData, path, rom.LastError)
+                               : FileFail(Fault::File, path, "cannot be read: " + rom.LastError);
 }
 
 } // namespace formats

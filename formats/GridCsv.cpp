@@ -10,8 +10,6 @@ namespace formats {
 
 namespace {
 
-constexpr int LargestTile = 127;
-
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -143,10 +141,10 @@ class CsvReader {
         if (after != ',' && after != '\n' && after != '\r') {
             return Error("not a number" + where());
         }
-        if (negative || value > LargestTile) {
+        if (negative || value > worldmap::MaxTile) {
             pos_ = start;
-            return Error("tile " + Clip(text_.substr(start, end - start)) + " is outside 0 to 127" +
-                         where());
+            return Error("tile " + Clip(text_.substr(start, end - start)) + " is outside 0 to " +
+                         std::to_string(worldmap::MaxTile) + where());
         }
         tile = static_cast<int>(value);
         return Done();

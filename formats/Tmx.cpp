@@ -356,7 +356,7 @@ class TmxReader {
         out.assign(LayerBytes + 1, 0);
         ZSTD_inBuffer input{in.data(), static_cast<std::size_t>(in.size()), 0};
         ZSTD_outBuffer output{out.data(), out.size(), 0};
-        std::size_t left = 1; // nonzero while a frame is unfinished
+        std::size_t left = 1;  // nonzero while a frame is unfinished
         std::size_t frame = 0; // where the frame being read starts
         std::string problem;
         while (problem.empty() && input.pos < input.size && output.pos < output.size) {
@@ -445,10 +445,10 @@ class TmxReader {
         if (owner == nullptr) {
             return "gid " + std::to_string(gid) + " belongs to no tileset";
         }
-        const std::string which = owner->label.empty()
-                                      ? "with firstgid " + std::to_string(owner->firstGid)
-                                      : Clip(owner->label) + " (firstgid " +
-                                            std::to_string(owner->firstGid) + ")";
+        const std::string which =
+            owner->label.empty()
+                ? "with firstgid " + std::to_string(owner->firstGid)
+                : Clip(owner->label) + " (firstgid " + std::to_string(owner->firstGid) + ")";
         return "gid " + std::to_string(gid) + " belongs to the tileset " + which +
                ", not to the map's first tileset (firstgid " + std::to_string(first) + ")";
     }

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
-#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace atomicfile {
 

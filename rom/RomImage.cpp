@@ -1,7 +1,7 @@
 #include "rom/RomImage.h"
 
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -17,31 +17,39 @@ std::string Reason(int error) {
 
 } // namespace
 
-bool CRomImage::LoadRomFile(const std::string& path) {
-    // Update mode: a file we could not write back later is refused now.
-    std::FILE* file = std::fopen(path.c_str(), "r+b");
-    if (file == nullptr) {
-        LastError = Reason(errno);
+bool CRomImage::LoadRomFile(const std::string& path, RomSizeRule rule) {
+    const bool exact = rule == RomSizeRule::Exact;
+    LastErrorIsSize = false;
+    const auto refuse = [this](const std::string& why, bool size) {
+        LastError = why;
+        LastErrorIsSize = size;
         return false;
+    };
+    // Update mode for the editor: a file it could not write back later is refused now.
+    std::FILE* file = std::fopen(path.c_str(), exact ? "rb" : "r+b");
+    if (file == nullptr) {
+        return refuse(Reason(errno), false);
     }
-    // Only a regular file of sane size: a device or a huge file chosen by mistake would
-    // otherwise be read without end, and its whole content written back on save.
+    // Only a regular file of sane size for the editor: a device or a huge file chosen by
+    // mistake would otherwise be read without end, and its whole content written back on
+    // save. Reading stops past MaxRomFileSize in any case.
     struct stat st;
     const char* refusal = nullptr;
     if (::fstat(::fileno(file), &st) != 0) {
         refusal = "cannot be examined";
-    } else if (!S_ISREG(st.st_mode)) {
+    } else if (!exact && !S_ISREG(st.st_mode)) {
         refusal = "not a regular file";
-    } else if (static_cast<unsigned long long>(st.st_size) > MaxRomFileSize) {
+    } else if (S_ISREG(st.st_mode) &&
+               static_cast<unsigned long long>(st.st_size) > MaxRomFileSize) {
         refusal = "larger than 16 MiB";
     }
     if (refusal != nullptr) {
-        LastError = refusal;
         std::fclose(file);
-        return false;
+        return refuse(refusal, true);
     }
     // Read everything first, so that a failed read leaves the image as it was.
-    std::vector<uint8_t> bytes(static_cast<std::size_t>(st.st_size) + 1);
+    std::vector<uint8_t> bytes(S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) + 1
+                                                   : RomFileSize + 1);
     std::size_t got = 0;
     std::size_t n = 0;
     while (got <= MaxRomFileSize &&
@@ -52,11 +60,17 @@ bool CRomImage::LoadRomFile(const std::string& path) {
         }
     }
     const int readError = std::ferror(file) != 0 ? errno : 0;
-    const bool failed = readError != 0 || got > MaxRomFileSize;
     std::fclose(file);
-    if (failed) {
-        LastError = readError != 0 ? Reason(readError) : "larger than 16 MiB";
-        return false;
+    if (readError != 0) {
+        return refuse(Reason(readError), false);
+    }
+    if (got > MaxRomFileSize) {
+        return refuse("larger than 16 MiB", true);
+    }
+    if (exact && got != RomFileSize) {
+        return refuse("not a ROM image of " + std::to_string(RomFileSize) + " bytes (it has " +
+                          std::to_string(got) + ")",
+                      true);
     }
     const std::size_t head = got < RomFileSize ? got : RomFileSize;
     std::memcpy(RomBytes, bytes.data(), head);

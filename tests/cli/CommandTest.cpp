@@ -378,7 +378,8 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
     Write("out-tileset.png", std::string("old"));
     Write("palette.pal", Bytes(192, 80));
     std::filesystem::create_directory("out.tmx");
-    EXPECT_NE(Refused({"export", "rom.nes", "0", "out.tmx"}, 2).err.find("out.tmx: cannot be"), npos);
+    EXPECT_NE(Refused({"export", "rom.nes", "0", "out.tmx"}, 2).err.find("out.tmx: cannot be"),
+              npos);
     EXPECT_EQ(ReadText("out-tileset.png"), "old");
     EXPECT_FALSE(std::filesystem::exists("far.nes"));
     EXPECT_FALSE(std::filesystem::exists("p.xdelta"));

@@ -67,6 +67,11 @@ TEST_F(RomFile, LoadsAnyHeaderAndShortFilesOverTheStart) {
         std::copy(bytes.begin(), bytes.end(), want.begin());
         EXPECT_EQ(testsupport::Image(*rom_), want) << size;
     }
+    // The tool's rule: a whole image only, and the refusal is one of size, not of reading.
+    EXPECT_FALSE(rom_->LoadRomFile(dir_ / "1000", RomSizeRule::Exact));
+    EXPECT_TRUE(rom_->LastErrorIsSize);
+    EXPECT_TRUE(rom_->LoadRomFile(dir_ / std::to_string(RomFileSize), RomSizeRule::Exact));
+    EXPECT_TRUE(rom_->TailBytes.empty());
 }
 
 // A save replaces the real file behind a symbolic link whole: the edited image, then the

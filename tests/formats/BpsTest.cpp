@@ -11,6 +11,7 @@
 #include "demo/DemoRom.h"
 #include "formats/Bps.h"
 #include "formats/Ips.h"
+#include "formats/Patch.h"
 #include "worldmap/WorldMap.h"
 
 namespace {

@@ -276,8 +276,8 @@ TEST(Tmx, ZstdWindowsUpTo8MiBAreRead) {
         EXPECT_EQ(back, grid);
     }
     Grid back{};
-    const formats::Result result = formats::ParseTmx(
-        Map(Base64Data(ZstdStream(Packed(gids), 24), "zstd")), "map.tmx", back);
+    const formats::Result result =
+        formats::ParseTmx(Map(Base64Data(ZstdStream(Packed(gids), 24), "zstd")), "map.tmx", back);
     EXPECT_EQ(std::pair(result.fault, result.message),
               std::pair(BadData, "map.tmx: line 5, column 43: the layer's zstd data asks for a "
                                  "window of 16 MiB, more than the 8 MiB this reader allows"s));
