@@ -9,6 +9,7 @@
 #include <zstd.h>
 #include <zstd_errors.h>
 
+#include "formats/Scanner.h"
 #include "gfx/TileRenderer.h"
 #include "worldmap/WorldMap.h"
 
@@ -232,54 +233,36 @@ class TmxReader {
     }
 
     Result ReadCsv(const std::string& body, Place start) {
-        Place at = start;
-        std::size_t i = 0;
-        auto advance = [&](char c) {
-            if (c == '\n') {
-                ++at.line;
-                at.column = 1;
-            } else {
-                ++at.column;
-            }
+        Scanner scan(body, start.line, static_cast<std::size_t>(start.column));
+        const auto here = [&scan] {
+            const Scanner::Place at = scan.Here();
+            return Place{at.line, static_cast<qint64>(at.column)};
         };
-        auto skipSpace = [&] {
-            while (i < body.size() &&
-                   (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n')) {
-                advance(body[i++]);
+        scan.SkipBlanks(true);
+        while (!scan.AtEnd()) {
+            const Place at = here();
+            const Scanner::Number n = scan.ReadNumber(false, uint64_t{1} << 33);
+            if (!n.hasDigits) {
+                return ErrorAt(at, scan.Peek() == ',' ? "a number is missing" : "not a number");
             }
-        };
-        skipSpace();
-        while (i < body.size()) {
-            const Place here = at;
-            uint64_t value = 0;
-            const std::size_t digitsStart = i;
-            while (i < body.size() && body[i] >= '0' && body[i] <= '9') {
-                value = std::min<uint64_t>(value * 10 + static_cast<uint64_t>(body[i] - '0'),
-                                           1ull << 33);
-                advance(body[i++]);
-            }
-            if (i == digitsStart) {
-                return ErrorAt(here, body[i] == ',' ? "a number is missing" : "not a number");
-            }
-            if (value > 0xFFFFFFFFull) {
-                return ErrorAt(here, "gid " + Clip(body.substr(digitsStart, i - digitsStart)) +
-                                         " is too large");
+            if (n.value > 0xFFFFFFFFull) {
+                return ErrorAt(at, "gid " + Clip(scan.Token(n)) + " is too large");
             }
             if (layer_.gids.size() == static_cast<std::size_t>(worldmap::GridSize)) {
-                return ErrorAt(here, "the layer holds more than 65536 cells");
+                return ErrorAt(at, "the layer holds more than 65536 cells");
             }
-            layer_.gids.push_back(static_cast<uint32_t>(value));
-            layer_.places.push_back(here);
-            skipSpace();
-            if (i < body.size()) {
-                if (body[i] != ',') {
-                    return ErrorAt(at, "not a number");
+            layer_.gids.push_back(static_cast<uint32_t>(n.value));
+            layer_.places.push_back(at);
+            scan.SkipBlanks(true);
+            if (!scan.AtEnd()) {
+                if (scan.Peek() != ',') {
+                    return ErrorAt(here(), "not a number");
                 }
-                advance(body[i++]);
-                skipSpace();
+                scan.Next();
+                scan.SkipBlanks(true);
             }
         }
-        return CheckCount(layer_.gids.size(), at);
+        return CheckCount(layer_.gids.size(), here());
     }
 
     Result ReadBase64(QByteArray text, const QString& compression, Place start) {
