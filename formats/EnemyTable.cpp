@@ -242,7 +242,7 @@ std::size_t SkipJsonSpace(std::string_view text, std::size_t at) {
 std::vector<ItemPlace> ItemPlaces(std::string_view text) {
     std::vector<ItemPlace> items;
     int depth = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    for (std::size_t i = text.starts_with("\xEF\xBB\xBF") ? 3 : 0; i < text.size(); ++i) {
         const char c = text[i];
         if (IsJsonSpace(c) || c == ',' || c == ':') {
             continue;
@@ -276,7 +276,7 @@ std::vector<ItemPlace> ItemPlaces(std::string_view text) {
             }
         } else { // a number, true, false or null
             while (i + 1 < text.size() && !IsJsonSpace(text[i + 1]) &&
-                   std::string_view(",]}").find(text[i + 1]) == std::string_view::npos) {
+                   std::string_view(",:[]{}\"").find(text[i + 1]) == std::string_view::npos) {
                 ++i;
             }
         }

@@ -115,6 +115,8 @@ TEST(EnemyTable, BadRowsFailNamingTheirPlace) {
          "line 4, column 24: name 'B\\x0Aat'" + renamed + " (item 2, index 2)"},
         {"t.json", "65534}", "65534,}",
          "line 3, column 145: not valid JSON: object is missing after a comma"},
+        {"t.json", "", "\xEF\xBB\xBF[{\"index\": 0, \"name\": \"Imp\"}]",
+         "line 1, column 28: the key 'record' is missing (item 0, index 0)"},
         {"t.json", "", "{}",
          "line 1, column 1: expected '[': the file must hold a JSON list of enemies"},
     };

@@ -112,7 +112,6 @@ TEST(Tmx, ReadsWhatWeWriteAndEveryEncodingThroughTheTilesetsFirstGid) {
     const std::string ours = formats::WriteTmx(grid, "sheet & co.png", "Water World Map");
     EXPECT_NE(ours.find("<image source=\"sheet &amp; co.png\" width=\"256\" height=\"128\"/>"),
               npos);
-    EXPECT_NE(ours.find("firstgid=\"1\""), npos);
     // The others hold tiles of our tileset at first gid 200, beside a second one no cell uses.
     const std::string tilesets = "<tileset firstgid=\"200\" source=\"t.tsx\"/>\n"
                                  "<tileset firstgid=\"328\" source=\"u.tsx\"/>\n";
@@ -220,19 +219,17 @@ TEST(Tmx, ZstdWindowsUpTo8MiBAreRead) {
     for (uint32_t& gid : gids) {
         ++gid;
     }
-    for (int windowLog : {21, 23}) {
+    for (int windowLog : {21, 23, 24}) {
         Grid back{};
         const formats::Result result = formats::ParseTmx(
             Map(Base64Data(ZstdStream(Packed(gids), windowLog), "zstd")), "map.tmx", back);
-        ASSERT_TRUE(result.Ok()) << result.message;
-        EXPECT_EQ(back, grid);
+        EXPECT_EQ(result.message, windowLog < 24
+                                      ? ""
+                                      : "map.tmx: line 5, column 43: the layer's zstd data asks "
+                                        "for a window of 16 MiB, more than the 8 MiB this reader "
+                                        "allows");
+        EXPECT_EQ(back, windowLog < 24 ? grid : Grid{});
     }
-    Grid back{};
-    const formats::Result result =
-        formats::ParseTmx(Map(Base64Data(ZstdStream(Packed(gids), 24), "zstd")), "map.tmx", back);
-    EXPECT_EQ(std::pair(result.fault, result.message),
-              std::pair(BadData, "map.tmx: line 5, column 43: the layer's zstd data asks for a "
-                                 "window of 16 MiB, more than the 8 MiB this reader allows"s));
 }
 
 // Malformed maps are refused. Every refusal names a line, and stays one short line whatever
