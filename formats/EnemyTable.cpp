@@ -163,11 +163,7 @@ class CsvReader {
     Result Header() {
         return Line("the header", [this](int column, const std::string& field, const Place& at) {
             const std::string want = ColumnName(column);
-            const auto first = field.find_first_not_of(" \t");
-            const std::string trimmed =
-                first == std::string::npos
-                    ? std::string()
-                    : field.substr(first, field.find_last_not_of(" \t") + 1 - first);
+            const std::string trimmed(Trimmed(field));
             if (trimmed == want) {
                 return Done();
             }

@@ -32,7 +32,6 @@ class Scanner {
     // The next byte, or '\0' at the end.
     char Peek() const { return AtEnd() ? '\0' : text_[pos_]; }
     std::size_t Pos() const { return pos_; }
-    std::string_view Text() const { return text_; }
 
     // Past one byte, counting the line it ends.
     void Next() {
@@ -128,18 +127,23 @@ class Scanner {
     std::size_t startColumn_ = firstColumn_;
 };
 
+// `text` without the spaces and tabs around it.
+inline std::string_view Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    return first == std::string_view::npos
+               ? std::string_view()
+               : text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+}
+
 // `token`, blanks around it dropped, as a whole number 0 to `largest` into `value`; else
 // why it is not one, in a message about `label`.
 inline std::string CheckNumber(const std::string& label, std::string_view token, int largest,
                                int& value) {
-    const auto first = token.find_first_not_of(" \t");
-    const std::string trimmed(first == std::string_view::npos
-                                  ? std::string_view()
-                                  : token.substr(first, token.find_last_not_of(" \t") + 1 - first));
+    const std::string trimmed(Trimmed(token));
     if (trimmed.empty()) {
         return label + " is empty";
     }
-    Scanner scan(trimmed, 2); // not a file's start: a byte order mark is not passed over
+    Scanner scan(trimmed, 2); // a token inside a line: no byte order mark to pass over
     const Scanner::Number n = scan.ReadNumber(true, 1000000);
     if (!n.hasDigits || !scan.AtEnd()) {
         return label + " '" + Clip(trimmed) + "' is not a whole number";
