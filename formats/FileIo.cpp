@@ -13,28 +13,17 @@ Result ReadFile(const std::string& path, Bytes& out) {
     if (file == nullptr) {
         return FileFail(Fault::File, path, std::string("cannot be read: ") + std::strerror(errno));
     }
-    out.clear();
-    uint8_t buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        // A device that never ends, or a huge file named by mistake, stops here instead of
-        // filling the memory.
-        if (out.size() + got > MaxInputSize) {
-            std::fclose(file);
-            out.clear();
-            return FileFail(Fault::BadData, path,
-                            "larger than " + std::to_string(MaxInputSize >> 20) +
-                                " MiB, more than any file this tool reads");
-        }
-        out.insert(out.end(), buffer, buffer + got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int error = errno;
+    int error = 0;
+    const bool read = ReadToEnd(file, MaxInputSize, out, error);
     std::fclose(file);
-    if (failed) {
-        return FileFail(Fault::File, path, std::string("cannot be read: ") + std::strerror(error));
+    if (read) {
+        return Done();
     }
-    return Done();
+    return error != 0
+               ? FileFail(Fault::File, path, std::string("cannot be read: ") + std::strerror(error))
+               : FileFail(Fault::BadData, path,
+                          "larger than " + std::to_string(MaxInputSize >> 20) +
+                              " MiB, more than any file this tool reads");
 }
 
 Result WriteFileAtomic(const std::string& path, const void* data, std::size_t size) {

@@ -17,6 +17,25 @@ std::string Reason(int error) {
 
 } // namespace
 
+bool ReadToEnd(std::FILE* file, std::size_t limit, std::vector<uint8_t>& bytes, int& error) {
+    bytes.clear();
+    uint8_t buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (bytes.size() + got > limit) {
+            bytes.clear();
+            error = 0;
+            return false;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    error = std::ferror(file) != 0 ? (errno != 0 ? errno : EIO) : 0;
+    if (error != 0) {
+        bytes.clear();
+    }
+    return error == 0;
+}
+
 bool CRomImage::LoadRomFile(const std::string& path, RomSizeRule rule) {
     const bool exact = rule == RomSizeRule::Exact;
     LastErrorIsSize = false;
@@ -34,39 +53,27 @@ bool CRomImage::LoadRomFile(const std::string& path, RomSizeRule rule) {
     // mistake would otherwise be read without end, and its whole content written back on
     // save. Reading stops past MaxRomFileSize in any case.
     struct stat st;
-    const char* refusal = nullptr;
     if (::fstat(::fileno(file), &st) != 0) {
-        refusal = "cannot be examined";
-    } else if (!exact && !S_ISREG(st.st_mode)) {
-        refusal = "not a regular file";
-    } else if (S_ISREG(st.st_mode) &&
-               static_cast<unsigned long long>(st.st_size) > MaxRomFileSize) {
-        refusal = "larger than 16 MiB";
-    }
-    if (refusal != nullptr) {
+        const int error = errno;
         std::fclose(file);
-        return refuse(refusal, true);
+        return refuse(Reason(error), false);
+    }
+    const bool regular = S_ISREG(st.st_mode);
+    if ((!exact && !regular) ||
+        (regular && static_cast<unsigned long long>(st.st_size) > MaxRomFileSize)) {
+        std::fclose(file);
+        return refuse(regular ? "larger than 16 MiB" : "not a regular file", true);
     }
     // Read everything first, so that a failed read leaves the image as it was.
-    std::vector<uint8_t> bytes(S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) + 1
-                                                   : RomFileSize + 1);
-    std::size_t got = 0;
-    std::size_t n = 0;
-    while (got <= MaxRomFileSize &&
-           (n = std::fread(bytes.data() + got, 1, bytes.size() - got, file)) > 0) {
-        got += n;
-        if (got == bytes.size()) {
-            bytes.resize(bytes.size() * 2); // the file grew since it was measured
-        }
-    }
-    const int readError = std::ferror(file) != 0 ? errno : 0;
+    std::vector<uint8_t> bytes;
+    int readError = 0;
+    const bool read = ReadToEnd(file, MaxRomFileSize, bytes, readError);
     std::fclose(file);
-    if (readError != 0) {
-        return refuse(Reason(readError), false);
+    if (!read) {
+        return readError != 0 ? refuse(Reason(readError), false)
+                              : refuse("larger than 16 MiB", true);
     }
-    if (got > MaxRomFileSize) {
-        return refuse("larger than 16 MiB", true);
-    }
+    const std::size_t got = bytes.size();
     if (exact && got != RomFileSize) {
         return refuse("not a ROM image of " + std::to_string(RomFileSize) + " bytes (it has " +
                           std::to_string(got) + ")",

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -62,3 +63,8 @@ class CRomImage {
 };
 
 extern CRomImage RomImage;
+
+// Reads an open file to its end into `bytes`. Past `limit` bytes it stops and fails with
+// `error` 0, so a device that never ends cannot fill the memory; a read error fails with
+// its errno value. `bytes` is empty after a failure.
+bool ReadToEnd(std::FILE* file, std::size_t limit, std::vector<uint8_t>& bytes, int& error);
