@@ -48,7 +48,7 @@ TEST(EnemyTable, ReadsWhatItWritesAndLooserFormsOfIt) {
                  "2,Bat", " \t\r\n\r\n2,Bat");
     const std::string looseJson =
         Replaced(Replaced(json, "{\"index\": 0, \"name\": \"Imp\",",
-                          "\t{ \"name\":\"\\u0049mp\" ,\r\n\"index\":0,"),
+                          "\t{ \"name\":\"\\u0049mp\" ,\r\n\"\\u0069ndex\":0,"),
                  "\"gold\": 7, \"exp\": 65535", "\"exp\" : 65535,\"gold\":7\n ");
     for (const auto& [text, name] : {std::pair(csv, "t.csv"), std::pair(looseCsv, "t.csv"),
                                      std::pair(json, "t.json"), std::pair(looseJson, "t.json")}) {
