@@ -14,6 +14,7 @@ namespace atomicfile {
 namespace {
 
 WriteFunction currentWrite = nullptr;
+RenameFunction currentRename = nullptr;
 
 ssize_t DoWrite(int fd, const void* data, std::size_t size) {
     return currentWrite ? currentWrite(fd, data, size) : ::write(fd, data, size);
@@ -80,6 +81,10 @@ mode_t DefaultMode() {
 
 void SetWriteFunction(WriteFunction fn) {
     currentWrite = fn;
+}
+
+void SetRenameFunction(RenameFunction fn) {
+    currentRename = fn;
 }
 
 namespace {
@@ -174,7 +179,8 @@ bool ReplaceFiles(const Contents* files, std::size_t count, std::size_t* failed)
     }
     std::size_t renamed = 0;
     for (; ok && renamed < count; ++renamed) {
-        if (::rename(staged[renamed].temp.c_str(), staged[renamed].target.c_str()) != 0) {
+        const Staged& s = staged[renamed];
+        if ((currentRename ? currentRename : ::rename)(s.temp.c_str(), s.target.c_str()) != 0) {
             ok = false;
             at = renamed;
             break;

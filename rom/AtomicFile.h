@@ -9,6 +9,9 @@ namespace atomicfile {
 // The write primitive used for the temporary file; tests swap it to simulate a full disk.
 using WriteFunction = ssize_t (*)(int fd, const void* data, std::size_t size);
 void SetWriteFunction(WriteFunction fn); // nullptr restores ::write
+// The rename that puts a written file in place; tests swap it to fail one of a set.
+using RenameFunction = int (*)(const char* from, const char* to);
+void SetRenameFunction(RenameFunction fn); // nullptr restores ::rename
 
 // Writes the given blocks, in order, to a temporary file beside the real target of `path`
 // (symbolic links followed), syncs it and renames it over the target, keeping the

@@ -41,6 +41,7 @@ class RomFile : public ::testing::Test {
     }
     void TearDown() override {
         atomicfile::SetWriteFunction(nullptr);
+        atomicfile::SetRenameFunction(nullptr);
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
@@ -140,6 +141,27 @@ TEST_F(RomFile, FailuresLoseNothing) {
     rom_->RomPath = dir_ / "gone/game.nes";
     EXPECT_FALSE(rom_->SaveRomFile());
     EXPECT_FALSE(fs::exists(dir_ / "gone"));
+}
+
+// Files replaced as a set: when the second cannot be renamed into place, the first gets its
+// old content back, and no temporary remains.
+TEST_F(RomFile, FilesReplacedAsASetAllOrNone) {
+    const fs::path first = Write("first", {1, 2}), second = dir_ / "second";
+    const Bytes one{9}, two{8};
+    const atomicfile::Block blocks[] = {{one.data(), 1}, {two.data(), 1}};
+    const atomicfile::Contents files[] = {{first, &blocks[0], 1}, {second, &blocks[1], 1}};
+    static int renames = 0;
+    atomicfile::SetRenameFunction([](const char* from, const char* to) {
+        return ++renames == 2 ? (errno = EXDEV, -1) : ::rename(from, to);
+    });
+    std::size_t failed = 0;
+    EXPECT_FALSE(atomicfile::ReplaceFiles(files, 2, &failed));
+    const int why = errno;
+    EXPECT_EQ(std::tuple(failed, why, Read(first), fs::exists(second), Entries(dir_)),
+              std::tuple(1u, EXDEV, Bytes({1, 2}), false, 1));
+    atomicfile::SetRenameFunction(nullptr);
+    ASSERT_TRUE(atomicfile::ReplaceFiles(files, 2, nullptr));
+    EXPECT_EQ(std::pair(Read(first), Read(second)), std::pair(one, two));
 }
 
 } // namespace
