@@ -16,7 +16,7 @@ Result RunDemo(const Args& args) {
     if (Result written = WriteFileAtomic(out, rom->RomBytes, RomFileSize); !written.Ok()) {
         return written;
     }
-    std::printf("Wrote the demo ROM to %s\n", out.c_str());
+    std::printf("Wrote the demo ROM to %s\n", Shown(out).c_str());
     return Done();
 }
 

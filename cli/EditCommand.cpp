@@ -1,6 +1,5 @@
 // edit: the grid operations applied to a map from the command line, then stored as import
 // stores a map.
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -11,6 +10,7 @@
 #include "edit/GridOps.h"
 #include "formats/FileIo.h"
 #include "formats/GridCsv.h"
+#include "formats/Scanner.h"
 #include "worldmap/WorldMap.h"
 
 namespace cli {
@@ -71,22 +71,18 @@ Result ParseNumbers(const OpSyntax& syntax, const std::string& word, const std::
     numbers.clear();
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const bool coordinate = names[i][0] == 'X' || names[i][0] == 'Y';
-        const int most = coordinate ? worldmap::MapWidth - 1 : 127;
+        const int most = coordinate ? worldmap::MapWidth - 1 : worldmap::MaxTile;
         const std::string& part = parts[i];
-        const bool negative = !part.empty() && part[0] == '-';
-        const std::string digits = negative ? part.substr(1) : part;
-        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) {
+        Scanner scan(part, 2); // a word, not a file: no byte order mark to pass over
+        const Scanner::Number n = scan.ReadNumber(true, 100000);
+        if (!n.hasDigits || !scan.AtEnd()) {
             return OpError(op, names[i] + " " + Clip(part) + " is not a number");
         }
-        int value = 0;
-        for (char c : digits) {
-            value = std::min(value * 10 + (c - '0'), 100000); // past any range; stop growing
-        }
-        if (negative || value > most) {
+        if (n.negative || n.value > static_cast<uint64_t>(most)) {
             return OpError(op, names[i] + " " + Clip(part) + " is outside 0 to " +
                                    std::to_string(most));
         }
-        numbers.push_back(value);
+        numbers.push_back(static_cast<int>(n.value));
     }
     return Done();
 }

@@ -22,7 +22,7 @@ std::string Count(std::size_t n, const char* one, const char* many) {
 // each changed field instead.
 Result ImportEnemies(const Args& args, CRomImage& rom,
                      const std::vector<text::EnemyInfo>& enemies) {
-    const std::string& romPath = args.positional[0];
+    const std::string shownRom = Shown(args.positional[0]);
     const std::string& in = *args.import;
     Bytes bytes;
     if (Result read = ReadFile(in, bytes); !read.Ok()) {
@@ -66,21 +66,22 @@ Result ImportEnemies(const Args& args, CRomImage& rom,
         Count(values, "value", "values") + " of " + Count(changedEnemies, "enemy", "enemies");
     if (args.dryRun) {
         if (values == 0) {
-            std::printf("Dry run: nothing to change in %s\n", romPath.c_str());
+            std::printf("Dry run: nothing to change in %s\n", shownRom.c_str());
         } else {
             std::printf("Dry run: would change %s in %s; nothing written\n", summary.c_str(),
-                        romPath.c_str());
+                        shownRom.c_str());
         }
         return Done();
     }
     if (values == 0) {
-        std::printf("Nothing to change in %s\n", romPath.c_str());
+        std::printf("Nothing to change in %s\n", shownRom.c_str());
         return Done();
     }
-    if (Result written = WriteFileAtomic(romPath, rom.RomBytes, RomFileSize); !written.Ok()) {
+    if (Result written = WriteFileAtomic(args.positional[0], rom.RomBytes, RomFileSize);
+        !written.Ok()) {
         return written;
     }
-    std::printf("Changed %s in %s\n", summary.c_str(), romPath.c_str());
+    std::printf("Changed %s in %s\n", summary.c_str(), shownRom.c_str());
     return Done();
 }
 

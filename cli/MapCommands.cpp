@@ -2,7 +2,6 @@
 // import and edit share.
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 #include <vector>
 
 #include "cli/Commands.h"
@@ -111,18 +110,14 @@ Result ExportTmx(const CRomImage& rom, int mapId, const Grid& grid, const std::s
     const std::string sheetName = TilesetName(out);
     const std::string sheetPath = Folder(out) + sheetName;
     const std::string tmx = WriteTmx(grid, sheetName, worldmap::MapName(mapId));
-    const bool sheetExisted = ::access(sheetPath.c_str(), F_OK) == 0;
-    if (Result written = WriteFileAtomic(sheetPath, sheet); !written.Ok()) {
+    // The map names its tileset: both are written, or neither is touched.
+    if (Result written = WriteFilesAtomic(
+            {{sheetPath, sheet.data(), sheet.size()}, {out, tmx.data(), tmx.size()}});
+        !written.Ok()) {
         return written;
     }
-    if (Result written = WriteFileAtomic(out, tmx); !written.Ok()) {
-        if (!sheetExisted) {
-            ::unlink(sheetPath.c_str()); // the pair is written whole or not at all
-        }
-        return written;
-    }
-    std::printf("Exported %s to %s with its tileset %s\n", worldmap::MapName(mapId), out.c_str(),
-                sheetPath.c_str());
+    std::printf("Exported %s to %s with its tileset %s\n", worldmap::MapName(mapId),
+                Shown(out).c_str(), Shown(sheetPath).c_str());
     return Done();
 }
 
@@ -140,8 +135,8 @@ Result RunInfo(const Args& args) {
         PrintInfoText(*rom, problems);
     }
     if (!problems.empty()) {
-        return Fail(Fault::Map,
-                    args.positional[0] + ": the world-map region is broken: " + problems.front());
+        return FileFail(Fault::Map, args.positional[0],
+                        "the world-map region is broken: " + problems.front());
     }
     return Done();
 }
@@ -152,7 +147,7 @@ Result RunExport(const Args& args) {
     const bool png = HasExtension(out, ".png");
     const bool tmx = HasExtension(out, ".tmx");
     if (!csv && !png && !tmx) {
-        return Fail(Fault::Usage, out + ": the output must end in .csv, .png or .tmx");
+        return FileFail(Fault::Usage, out, "the output must end in .csv, .png or .tmx");
     }
     std::unique_ptr<CRomImage> rom;
     int mapId = 0;
@@ -165,7 +160,7 @@ Result RunExport(const Args& args) {
         if (Result written = WriteFileAtomic(out, WriteGridCsv(grid)); !written.Ok()) {
             return written;
         }
-        std::printf("Exported %s to %s\n", worldmap::MapName(mapId), out.c_str());
+        std::printf("Exported %s to %s\n", worldmap::MapName(mapId), Shown(out).c_str());
         return Done();
     }
     if (Result colours = UseColours(args, *rom); !colours.Ok()) {
@@ -181,7 +176,7 @@ Result RunExport(const Args& args) {
     if (Result written = WriteFileAtomic(out, picture); !written.Ok()) {
         return written;
     }
-    std::printf("Exported %s to %s\n", worldmap::MapName(mapId), out.c_str());
+    std::printf("Exported %s to %s\n", worldmap::MapName(mapId), Shown(out).c_str());
     return Done();
 }
 
@@ -190,7 +185,7 @@ Result RunImport(const Args& args) {
     const std::string& in = args.positional[2];
     const bool csv = HasExtension(in, ".csv");
     if (!csv && !HasExtension(in, ".tmx")) {
-        return Fail(Fault::Usage, in + ": the input must end in .csv or .tmx");
+        return FileFail(Fault::Usage, in, "the input must end in .csv or .tmx");
     }
     std::unique_ptr<CRomImage> rom;
     int mapId = 0;
@@ -229,16 +224,18 @@ Result StoreMap(CRomImage& rom, const std::string& romPath, int mapId, worldmap:
     case worldmap::StoreStatus::Stored:
         break;
     case worldmap::StoreStatus::DoesNotFit:
-        return Fail(Fault::Map, source + ": " + name + " needs " + std::to_string(report.newSize) +
-                                    " bytes but only " + std::to_string(report.available) +
-                                    " are available");
+        return FileFail(Fault::Map, source,
+                        name + (" needs " + std::to_string(report.newSize)) + " bytes but only " +
+                            std::to_string(report.available) + " are available");
     case worldmap::StoreStatus::BadLayout: {
         const std::vector<std::string> problems = worldmap::CheckLayout(rom, mapId);
-        return Fail(Fault::Map, romPath + ": the world-map region is broken" +
-                                    (problems.empty() ? std::string() : ": " + problems.front()));
+        return FileFail(Fault::Map, romPath,
+                        "the world-map region is broken" +
+                            (problems.empty() ? std::string() : ": " + problems.front()));
     }
     case worldmap::StoreStatus::BadTile:
-        return Fail(Fault::BadData, source + ": a tile is outside 0 to 127");
+        return FileFail(Fault::BadData, source,
+                        "a tile is outside 0 to " + std::to_string(worldmap::MaxTile));
     }
     if (dryRun) {
         return Done();
@@ -268,7 +265,7 @@ Result RunTiles(const Args& args) {
     if (Result written = WriteFileAtomic(out, sheet); !written.Ok()) {
         return written;
     }
-    std::printf("Wrote the tiles of %s to %s\n", worldmap::MapName(mapId), out.c_str());
+    std::printf("Wrote the tiles of %s to %s\n", worldmap::MapName(mapId), Shown(out).c_str());
     return Done();
 }
 

@@ -3,9 +3,8 @@
 #include <cstdio>
 
 #include "cli/Commands.h"
-#include "formats/Bps.h"
 #include "formats/FileIo.h"
-#include "formats/Ips.h"
+#include "formats/Patch.h"
 
 namespace cli {
 
@@ -26,14 +25,15 @@ Result RunDiff(const Args& args) {
         return read;
     }
     Bytes patch;
-    const Result made = bps ? MakeBps(original, edited, patch) : MakeIps(original, edited, patch);
+    const Result made =
+        MakePatch(bps ? PatchFormat::Bps : PatchFormat::Ips, original, edited, patch);
     if (!made.Ok()) {
-        return Fail(made.fault, args.positional[1] + ": " + made.message);
+        return FileFail(made.fault, args.positional[1], made.message);
     }
     if (Result written = WriteFileAtomic(out, patch); !written.Ok()) {
         return written;
     }
-    std::printf("Wrote %s (%zu bytes)\n", out.c_str(), patch.size());
+    std::printf("Wrote %s (%zu bytes)\n", Shown(out).c_str(), patch.size());
     return Done();
 }
 
@@ -49,26 +49,14 @@ Result RunPatch(const Args& args) {
     if (Result read = ReadFile(patchPath, patch); !read.Ok()) {
         return read;
     }
-    Result applied;
-    switch (TellPatchFormat(patch)) {
-    case PatchFormat::Ips:
-        applied = ApplyIps(patch, patchPath, data);
-        break;
-    case PatchFormat::Bps:
-        applied = ApplyBps(patch, patchPath, data);
-        break;
-    case PatchFormat::Unknown:
-        applied = Fail(Fault::BadData, patchPath + ": not a patch (an IPS patch starts with "
-                                                   "PATCH, a BPS patch with BPS1)");
-        break;
-    }
-    if (!applied.Ok()) {
+    if (Result applied = ApplyPatch(patch, patchPath, data); !applied.Ok()) {
         return applied;
     }
     if (Result written = WriteFileAtomic(out, data); !written.Ok()) {
         return written;
     }
-    std::printf("Patched %s into %s (%zu bytes)\n", target.c_str(), out.c_str(), data.size());
+    std::printf("Patched %s into %s (%zu bytes)\n", Shown(target).c_str(), Shown(out).c_str(),
+                data.size());
     return Done();
 }
 

@@ -6,14 +6,15 @@
 #include <cstring>
 #include <zlib.h>
 
+#include "formats/Limits.h"
+#include "formats/Patch.h"
+
 namespace formats {
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint8_t Magic[4] = {'B', 'P', 'S', '1'};
-constexpr uint8_t IpsMagic[5] = {'P', 'A', 'T', 'C', 'H'};
 constexpr std::size_t FooterSize = 12; // source, target and patch CRC32s
 // Eight bytes hold 56 bits, far more than any size here; more would overflow 64 bits.
 constexpr int LongestNumber = 8;
@@ -261,12 +262,6 @@ class Encoder {
     std::size_t targetCursor_ = 0;
 };
 
-Result Malformed(const std::string& name, std::size_t at, const std::string& what) {
-    char where[48];
-    std::snprintf(where, sizeof where, "offset %zu (0x%zX)", at, at);
-    return Fail(Fault::BadData, name + ": " + where + ": " + what);
-}
-
 std::string Hex(uint32_t crc) {
     char text[9];
     std::snprintf(text, sizeof text, "%08X", crc);
@@ -315,7 +310,7 @@ class Reader {
     const Bytes& patch_;
     const std::string& name_;
     const std::size_t end_;
-    std::size_t pos_ = sizeof Magic;
+    std::size_t pos_ = BpsMagic.size();
 };
 
 // Moves `cursor` by a copy's offset word; false when that leaves 0 to `limit` - 1.
@@ -339,13 +334,13 @@ bool Move(std::size_t& cursor, uint64_t word, std::size_t limit) {
 
 Result MakeBps(const std::vector<uint8_t>& source, const std::vector<uint8_t>& target,
                std::vector<uint8_t>& patch) {
-    if (source.size() > BpsLargestTarget || target.size() > BpsLargestTarget) {
-        return Fail(Fault::BadData, "a BPS patch is made here for files up to 128 MiB; the files "
-                                    "have " +
-                                        std::to_string(source.size()) + " and " +
-                                        std::to_string(target.size()) + " bytes");
+    if (source.size() > MaxInputSize || target.size() > MaxInputSize) {
+        return Fail(Fault::BadData, "a BPS patch is made here for files up to " +
+                                        std::to_string(MaxInputSize >> 20) +
+                                        " MiB; the files have " + std::to_string(source.size()) +
+                                        " and " + std::to_string(target.size()) + " bytes");
     }
-    Bytes head(Magic, Magic + sizeof Magic);
+    Bytes head(BpsMagic.begin(), BpsMagic.end());
     PutNumber(head, source.size());
     PutNumber(head, target.size());
     PutNumber(head, 0); // no metadata
@@ -362,20 +357,20 @@ Result MakeBps(const std::vector<uint8_t>& source, const std::vector<uint8_t>& t
 
 Result ApplyBps(const std::vector<uint8_t>& patch, const std::string& name,
                 std::vector<uint8_t>& data) {
-    if (patch.size() < sizeof Magic || std::memcmp(patch.data(), Magic, sizeof Magic) != 0) {
-        return Malformed(name, 0, "not a BPS patch (it does not start with BPS1)");
+    if (!StartsWith(patch, BpsMagic)) {
+        return NotThisFormat(name, "a BPS", BpsMagic);
     }
-    if (patch.size() < sizeof Magic + 3 + FooterSize) {
-        return Fail(Fault::BadData, name + ": the patch is cut short (" +
-                                        std::to_string(patch.size()) +
-                                        " bytes; even an empty one has 19)");
+    if (patch.size() < BpsMagic.size() + 3 + FooterSize) {
+        return FileFail(Fault::BadData, name,
+                        "the patch is cut short (" + std::to_string(patch.size()) +
+                            " bytes; even an empty one has 19)");
     }
     const std::size_t footer = patch.size() - FooterSize;
     const uint32_t patchCrc = Crc(patch.data(), patch.size() - 4);
     if (patchCrc != Little32(patch, footer + 8)) {
-        return Fail(Fault::BadData, name + ": the patch is damaged or cut short (its CRC32 is " +
-                                        Hex(patchCrc) + ", its last bytes say " +
-                                        Hex(Little32(patch, footer + 8)) + ")");
+        return FileFail(Fault::BadData, name,
+                        "the patch is damaged or cut short (its CRC32 is " + Hex(patchCrc) +
+                            ", its last bytes say " + Hex(Little32(patch, footer + 8)) + ")");
     }
     Reader in(patch, name);
     uint64_t sourceSize = 0, targetSize = 0, metadataSize = 0;
@@ -398,22 +393,24 @@ Result ApplyBps(const std::vector<uint8_t>& patch, const std::string& name,
     const uint32_t dataCrc = Crc(data);
     if (data.size() != sourceSize || dataCrc != sourceCrc) {
         if (data.size() == targetSize && dataCrc == targetCrc) {
-            return Fail(Fault::BadData, name + ": the patch is already applied (the file's CRC32 " +
-                                            Hex(dataCrc) + " is the patched one's)");
+            return FileFail(Fault::BadData, name,
+                            "the patch is already applied (the file's CRC32 " + Hex(dataCrc) +
+                                " is the patched one's)");
         }
         const std::string sizes = data.size() == sourceSize
                                       ? ""
                                       : "; it has " + std::to_string(data.size()) +
                                             " bytes, the patch expects " +
                                             std::to_string(sourceSize);
-        return Fail(Fault::BadData, name + ": this patch is for another ROM (the ROM's CRC32 is " +
-                                        Hex(dataCrc) + ", the patch expects " + Hex(sourceCrc) +
-                                        sizes + ")");
+        return FileFail(Fault::BadData, name,
+                        "this patch is for another ROM (the ROM's CRC32 is " + Hex(dataCrc) +
+                            ", the patch expects " + Hex(sourceCrc) + sizes + ")");
     }
-    if (targetSize > BpsLargestTarget) {
-        return Fail(Fault::BadData, name + ": the patched file would have " +
-                                        std::to_string(targetSize) +
-                                        " bytes, more than the 128 MiB this tool handles");
+    if (targetSize > MaxInputSize) {
+        return FileFail(Fault::BadData, name,
+                        "the patched file would have " + std::to_string(targetSize) +
+                            " bytes, more than the " + std::to_string(MaxInputSize >> 20) +
+                            " MiB this tool handles");
     }
 
     const auto size = static_cast<std::size_t>(targetSize);
@@ -496,20 +493,12 @@ Result ApplyBps(const std::vector<uint8_t>& patch, const std::string& name,
                              std::to_string(size) + " bytes of the patched file");
     }
     if (const uint32_t crc = Crc(out); crc != targetCrc) {
-        return Fail(Fault::BadData, name + ": the patched file's CRC32 is " + Hex(crc) +
-                                        ", the patch expects " + Hex(targetCrc));
+        return FileFail(Fault::BadData, name,
+                        "the patched file's CRC32 is " + Hex(crc) + ", the patch expects " +
+                            Hex(targetCrc));
     }
     data.swap(out);
     return Done();
-}
-
-PatchFormat TellPatchFormat(const std::vector<uint8_t>& patch) {
-    const auto startsWith = [&](const uint8_t* magic, std::size_t size) {
-        return patch.size() >= size && std::memcmp(patch.data(), magic, size) == 0;
-    };
-    return startsWith(Magic, sizeof Magic)         ? PatchFormat::Bps
-           : startsWith(IpsMagic, sizeof IpsMagic) ? PatchFormat::Ips
-                                                   : PatchFormat::Unknown;
 }
 
 } // namespace formats

@@ -8,17 +8,13 @@
 
 namespace formats {
 
-// The largest file a BPS patch may build here: what ReadFile takes, so that a patch of a
-// few bytes cannot ask for gigabytes.
-inline constexpr std::size_t BpsLargestTarget = std::size_t{128} << 20;
-
 // A BPS patch (format "BPS1") that turns `source` into `target`, with the CRC32s of both so
 // that it applies only to `source`. Data that moved is copied from where it was in the
 // source, repeats from earlier in the target; the patch is never larger than the plain
 // coding of a SourceRead for each unchanged stretch and the bytes of each changed one.
 // The magic, sizes and checksums take 19 to 26 bytes where IPS needs 8, so for a change of
 // a few bytes IPS is the smaller file; for anything that moves data BPS is far smaller.
-// Fails (Fault::BadData) for a file longer than BpsLargestTarget.
+// Fails (Fault::BadData) for a file longer than MaxInputSize.
 Result MakeBps(const std::vector<uint8_t>& source, const std::vector<uint8_t>& target,
                std::vector<uint8_t>& patch);
 
@@ -28,10 +24,5 @@ Result MakeBps(const std::vector<uint8_t>& source, const std::vector<uint8_t>& t
 // line naming `name`; `data` is then unchanged.
 Result ApplyBps(const std::vector<uint8_t>& patch, const std::string& name,
                 std::vector<uint8_t>& data);
-
-enum class PatchFormat { Unknown, Ips, Bps };
-
-// The format a patch file is in, by its first bytes ("PATCH" or "BPS1").
-PatchFormat TellPatchFormat(const std::vector<uint8_t>& patch);
 
 } // namespace formats

@@ -1,9 +1,14 @@
 #include "formats/EnemyTable.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
+#include <functional>
 #include <string_view>
 #include <utility>
 
+#include "formats/Scanner.h"
 #include "formats/TextFormat.h"
 
 namespace formats {
@@ -16,13 +21,6 @@ constexpr int ColumnCount = 2 + text::EnemyFieldCount; // index and name first
 constexpr int LargestIndex = text::EnemyCount - 1;
 constexpr std::size_t RecordSize = text::EnemyRecordSize;
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 EnemyField FieldOfColumn(int column) {
     return static_cast<EnemyField>(column - 2);
 }
@@ -32,40 +30,10 @@ std::string ColumnName(int column) {
                          : text::EnemyFieldName(FieldOfColumn(column));
 }
 
-std::string Trimmed(const std::string& text) {
-    const auto first = std::find_if_not(text.begin(), text.end(), IsBlank);
-    const auto last = std::find_if_not(text.rbegin(), text.rend(), IsBlank).base();
-    return first < last ? std::string(first, last) : std::string();
-}
-
 // A piece of the file quoted in a message, clipped and on one line (a quoted CSV field or a
 // JSON string may hold line breaks).
 std::string Quoted(const std::string& text) {
     return "'" + Clip(text) + "'";
-}
-
-// `token` (blanks around it dropped) as a whole number 0 to `largest` into `value`; else the
-// reason it is not one, in a message about `label`.
-std::string CheckNumber(const std::string& label, const std::string& token, int largest,
-                        int& value) {
-    const std::string digits = Trimmed(token);
-    if (digits.empty()) {
-        return label + " is empty";
-    }
-    const std::size_t first = digits[0] == '-' ? 1 : 0;
-    if (first == digits.size() ||
-        !std::all_of(digits.begin() + static_cast<long>(first), digits.end(), IsDigit)) {
-        return label + " " + Quoted(digits) + " is not a whole number";
-    }
-    long number = 0;
-    for (std::size_t i = first; i < digits.size(); ++i) {
-        number = std::min(number * 10 + (digits[i] - '0'), 1000000L); // past any limit: stop
-    }
-    if ((first == 1 && number > 0) || number > largest) {
-        return label + " " + Clip(digits) + " is outside 0 to " + std::to_string(largest);
-    }
-    value = static_cast<int>(number);
-    return {};
 }
 
 // Empty when `given` is the ROM's name of enemy `index`, else the message.
@@ -80,55 +48,19 @@ std::string NameProblem(int index, const std::string& given,
            Quoted(rom) + " (enemies cannot be renamed: the names are packed back to back)";
 }
 
-struct Where {
-    int line = 1;
-    std::size_t column = 1;
-};
-
-// A place in the text that counts lines, for the messages.
-class Reader {
+class CsvReader {
   public:
-    Reader(const std::string& text, const std::string& name) : text_(text), name_(name) {
-        if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-            pos_ = lineStart_ = 3;
-        }
-    }
-
-  protected:
-    Where Here() const { return {line_, pos_ - lineStart_ + 1}; }
-    Result Error(const Where& at, const std::string& what) const {
-        return Fail(Fault::BadData, name_ + ": line " + std::to_string(at.line) + ", column " +
-                                        std::to_string(at.column) + ": " + what);
-    }
-    bool AtEnd() const { return pos_ >= text_.size(); }
-    char Peek() const { return AtEnd() ? '\0' : text_[pos_]; }
-    // After the reader has passed a line feed.
-    void NewLine() {
-        ++line_;
-        lineStart_ = pos_;
-    }
-
-    const std::string& text_;
-    const std::string& name_;
-    std::size_t pos_ = 0;
-    std::size_t lineStart_ = 0;
-    int line_ = 1;
-    std::vector<int> seen_ = std::vector<int>(text::EnemyCount, -1); // where each index came
-};
-
-class CsvReader : Reader {
-  public:
-    using Reader::Reader;
+    CsvReader(const std::string& text, const std::string& name) : scan_(text), name_(name) {}
 
     Result Read(const std::vector<std::string>& romNames, std::vector<EnemyRow>& rows) {
         SkipBlankLines();
-        if (AtEnd()) {
-            return Error(Here(), "the file is empty; its first line must be the header");
+        if (scan_.AtEnd()) {
+            return Error(scan_.Here(), "the file is empty; its first line must be the header");
         }
         if (Result header = Header(); !header.Ok()) {
             return header;
         }
-        for (SkipBlankLines(); !AtEnd(); SkipBlankLines()) {
+        for (SkipBlankLines(); !scan_.AtEnd(); SkipBlankLines()) {
             if (Result row = Row(romNames, rows); !row.Ok()) {
                 return row;
             }
@@ -137,84 +69,73 @@ class CsvReader : Reader {
     }
 
   private:
+    using Place = Scanner::Place;
+
+    Result Error(const Place& at, const std::string& what) const {
+        return Scanner::Error(name_, at, what);
+    }
+
     void SkipBlankLines() {
         for (;;) {
-            std::size_t at = pos_;
-            while (at < text_.size() && (IsBlank(text_[at]) || text_[at] == '\r')) {
-                ++at;
+            Scanner line = scan_;
+            while (Scanner::IsBlank(line.Peek()) || line.Peek() == '\r') {
+                line.Next();
             }
-            if (at == text_.size()) {
-                pos_ = at;
+            if (!line.AtEnd() && line.Peek() != '\n') {
                 return;
             }
-            if (text_[at] != '\n') {
+            if (!line.AtEnd()) {
+                line.Next();
+            }
+            scan_ = line;
+            if (scan_.AtEnd()) {
                 return;
             }
-            pos_ = at + 1;
-            NewLine();
         }
     }
 
     bool AtFieldEnd() const {
-        const char c = Peek();
-        return AtEnd() || c == ',' || c == '\r' || c == '\n';
+        return scan_.AtEnd() || scan_.Peek() == ',' || Scanner::IsLineEnd(scan_.Peek());
     }
 
     // One field, up to the comma or line end after it; `at` is where its text starts. A
     // quoted field may hold commas, line breaks and doubled quotes.
-    Result Field(std::string& out, Where& at) {
+    Result Field(std::string& out, Place& at) {
         out.clear();
-        std::size_t start = pos_;
-        while (start < text_.size() && IsBlank(text_[start])) {
-            ++start;
-        }
-        if (start == text_.size() || text_[start] != '"') {
-            at = {line_, start - lineStart_ + 1};
+        Scanner start = scan_;
+        start.SkipBlanks();
+        at = start.Here();
+        if (start.Peek() != '"') {
             while (!AtFieldEnd()) {
-                out += text_[pos_++];
+                out += scan_.Peek();
+                scan_.Next();
             }
             return Done();
         }
-        pos_ = start;
-        at = Here();
-        for (++pos_;;) {
-            if (AtEnd()) {
+        scan_ = start;
+        for (scan_.Next();;) {
+            if (scan_.AtEnd()) {
                 return Error(at, "a quoted field has no closing quote");
             }
-            const char c = text_[pos_++];
-            if (c == '"' && Peek() != '"') {
-                break;
-            }
-            pos_ += c == '"' ? 1 : 0;
-            if (c == '\n') {
-                NewLine();
+            const char c = scan_.Peek();
+            scan_.Next();
+            if (c == '"') {
+                if (scan_.Peek() != '"') {
+                    break;
+                }
+                scan_.Next();
             }
             out += c;
         }
-        while (IsBlank(Peek())) {
-            ++pos_;
-        }
-        return AtFieldEnd() ? Done() : Error(Here(), "expected a comma after the closing quote");
-    }
-
-    Result EndOfLine() {
-        if (Peek() == '\r') {
-            ++pos_;
-        }
-        if (!AtEnd()) {
-            if (text_[pos_] != '\n') {
-                return Error(Here(), "expected the end of the line");
-            }
-            ++pos_;
-        }
-        NewLine();
-        return Done();
+        scan_.SkipBlanks();
+        return AtFieldEnd() ? Done()
+                            : Error(scan_.Here(), "expected a comma after the closing quote");
     }
 
     // Reads the fields of a line one by one, handing each to `take`.
     template <typename Take> Result Line(const char* what, Take take) {
         std::string field;
-        Where at;
+        Place at;
         for (int column = 0;; ++column) {
             if (Result read = Field(field, at); !read.Ok()) {
                 return read;
@@ -226,41 +147,43 @@ class CsvReader : Reader {
             if (Result taken = take(column, field, at); !taken.Ok()) {
                 return taken;
             }
-            if (Peek() != ',') {
+            if (scan_.Peek() != ',') {
                 if (column + 1 < ColumnCount) {
-                    return Error(Here(), std::string(what) + " has " + std::to_string(column + 1) +
-                                             " of " + std::to_string(ColumnCount) + " columns");
+                    return Error(scan_.Here(), std::string(what) + " has " +
+                                                   std::to_string(column + 1) + " of " +
+                                                   std::to_string(ColumnCount) + " columns");
                 }
-                return EndOfLine();
+                return scan_.EndLine() ? Done()
+                                       : Error(scan_.Here(), "expected the end of the line");
             }
-            ++pos_;
+            scan_.Next();
         }
     }
 
     Result Header() {
-        return Line("the header", [this](int column, const std::string& field, const Where& at) {
+        return Line("the header", [this](int column, const std::string& field, const Place& at) {
             const std::string want = ColumnName(column);
-            if (Trimmed(field) == want) {
+            const std::string trimmed(Trimmed(field));
+            if (trimmed == want) {
                 return Done();
             }
-            return Error(at, "expected the column " + want + " in the header, not " +
-                                 Quoted(Trimmed(field)));
+            return Error(at,
+                         "expected the column " + want + " in the header, not " + Quoted(trimmed));
         });
     }
 
     Result Row(const std::vector<std::string>& romNames, std::vector<EnemyRow>& rows) {
         EnemyRow row;
-        const int line = line_;
-        Result read = Line("the line", [&](int column, const std::string& field, const Where& at) {
+        const long line = scan_.Here().line;
+        Result read = Line("the line", [&](int column, const std::string& field, const Place& at) {
             if (column == 1) {
                 const std::string problem = NameProblem(row.index, field, romNames);
                 return problem.empty() ? Done() : Error(at, problem);
             }
-            const std::string label = ColumnName(column);
             const int largest =
                 column == 0 ? LargestIndex : text::EnemyFieldLargest(FieldOfColumn(column));
             int value = 0;
-            if (const std::string problem = CheckNumber(label, field, largest, value);
+            if (const std::string problem = CheckNumber(ColumnName(column), field, largest, value);
                 !problem.empty()) {
                 return Error(at, problem);
             }
@@ -268,7 +191,7 @@ class CsvReader : Reader {
                 text::SetEnemyField(row.values, FieldOfColumn(column), value);
                 return Done();
             }
-            int& first = seen_[static_cast<std::size_t>(value)];
+            long& first = seen_[static_cast<std::size_t>(value)];
             if (first >= 0) {
                 return Error(at, "index " + std::to_string(value) + " is already given on line " +
                                      std::to_string(first));
@@ -282,136 +205,170 @@ class CsvReader : Reader {
         }
         return read;
     }
+
+    Scanner scan_;
+    const std::string& name_;
+    std::vector<long> seen_ = std::vector<long>(text::EnemyCount, -1); // the line of each index
 };
 
-class JsonReader : Reader {
+// Where an item of the list and its keys stand in the text (byte offsets): Qt keeps no
+// places, and keeps only the last of two equal keys.
+struct KeyPlace {
+    std::string key;
+    std::size_t keyAt;
+    std::size_t valueAt;
+};
+struct ItemPlace {
+    std::size_t start = 0;
+    std::size_t end = 0; // its closing brace, for an object
+    std::vector<KeyPlace> keys;
+};
+
+bool IsJsonSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+std::size_t SkipJsonSpace(std::string_view text, std::size_t at) {
+    while (at < text.size() && IsJsonSpace(text[at])) {
+        ++at;
+    }
+    return at;
+}
+
+// The items of the top list and the keys of each, in a text Qt has read as valid JSON.
+std::vector<ItemPlace> ItemPlaces(std::string_view text) {
+    std::vector<ItemPlace> items;
+    int depth = 0;
+    for (std::size_t i = text.starts_with("\xEF\xBB\xBF") ? 3 : 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (IsJsonSpace(c) || c == ',' || c == ':') {
+            continue;
+        }
+        if (depth == 1 && c != ']') {
+            items.push_back({i, i, {}});
+        }
+        if (c == '"') {
+            const std::size_t open = i;
+            for (++i; text[i] != '"'; ++i) {
+                i += text[i] == '\\' ? 1 : 0;
+            }
+            const std::size_t after = SkipJsonSpace(text, i + 1);
+            if (depth == 2 && text[items.back().start] == '{' && after < text.size() &&
+                text[after] == ':') {
+                const std::string raw(text.substr(open, i + 1 - open));
+                const std::string key =
+                    raw.find('\\') == std::string::npos
+                        ? raw.substr(1, raw.size() - 2)
+                        : QJsonDocument::fromJson(QByteArray::fromStdString("[" + raw + "]"))
+                              .array()[0]
+                              .toString()
+                              .toStdString();
+                items.back().keys.push_back({key, open, SkipJsonSpace(text, after + 1)});
+            }
+        } else if (c == '[' || c == '{') {
+            ++depth;
+        } else if (c == ']' || c == '}') {
+            if (--depth == 1) {
+                items.back().end = i;
+            }
+        } else { // a number, true, false or null
+            while (i + 1 < text.size() && !IsJsonSpace(text[i + 1]) &&
+                   std::string_view(",:[]{}\"").find(text[i + 1]) == std::string_view::npos) {
+                ++i;
+            }
+        }
+    }
+    return items;
+}
+
+// The JSON form, parsed by Qt; the places of items and keys from the text, for messages,
+// and the numbers as written, so that a fraction or an exponent is refused as in CSV.
+class JsonReader {
   public:
-    using Reader::Reader;
+    JsonReader(const std::string& text, const std::string& name)
+        : text_(text), name_(name), scan_(text) {}
 
     Result Read(const std::vector<std::string>& romNames, std::vector<EnemyRow>& rows) {
-        SkipSpace();
-        if (Peek() != '[') {
-            return Error(Here(), "expected '[': the file must hold a JSON list of enemies");
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(
+            QByteArray::fromRawData(text_.data(), static_cast<qsizetype>(text_.size())), &error);
+        if (error.error != QJsonParseError::NoError) {
+            return Error(static_cast<std::size_t>(error.offset),
+                         "not valid JSON: " + error.errorString().toStdString());
         }
-        int item = 0;
-        const auto none = [] { return std::string(); };
-        Result read = Members(
-            ']', "after an item of the list", [&] { return Item(item++, romNames, rows); }, none);
-        if (!read.Ok()) {
-            return read;
+        if (!document.isArray()) {
+            return Error(SkipJsonSpace(text_, scan_.Pos()),
+                         "expected '[': the file must hold a JSON list of enemies");
         }
-        SkipSpace();
-        return AtEnd() ? Done() : Error(Here(), "unexpected text after the list");
+        const QJsonArray list = document.array();
+        std::vector<ItemPlace> places = ItemPlaces(text_);
+        places.resize(static_cast<std::size_t>(list.size()));
+        for (qsizetype item = 0; item < list.size(); ++item) {
+            if (Result read = Item(static_cast<int>(item), list[item],
+                                   places[static_cast<std::size_t>(item)], romNames, rows);
+                !read.Ok()) {
+                return read;
+            }
+        }
+        return Done();
     }
 
   private:
-    void SkipSpace() {
-        while (!AtEnd()) {
-            const char c = text_[pos_];
-            if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
-                return;
-            }
-            ++pos_;
-            if (c == '\n') {
-                NewLine();
-            }
-        }
+    using Suffix = std::function<std::string()>;
+
+    Result Error(std::size_t offset, const std::string& what) const {
+        return Scanner::Error(name_, scan_.PlaceOf(offset), what);
     }
 
-    Result Expected(const std::string& what, const std::string& suffix = {}) const {
-        return Error(Here(),
-                     "expected " + what + (AtEnd() ? " before the end of the file" : "") + suffix);
-    }
-
-    // From the opening bracket or brace to `close`: `member` for each member, with a comma
-    // between two and none after the last.
-    template <typename Member, typename Suffix>
-    Result Members(char close, const std::string& what, Member member, Suffix suffix) {
-        ++pos_;
-        SkipSpace();
-        if (Peek() == close) {
-            ++pos_;
-            return Done();
-        }
-        for (;;) {
-            if (Result read = member(); !read.Ok()) {
-                return read;
-            }
-            SkipSpace();
-            if (Peek() == close) {
-                ++pos_;
-                return Done();
-            }
-            if (Peek() != ',') {
-                return Expected("',' or '" + std::string(1, close) + "' " + what, suffix());
-            }
-            ++pos_;
-            SkipSpace();
-        }
-    }
-    // Where the closing character Members took stands.
-    Where Closing() const { return {line_, pos_ - lineStart_}; }
-
-    Result Item(int item, const std::vector<std::string>& romNames, std::vector<EnemyRow>& rows) {
+    Result Item(int item, const QJsonValue& value, const ItemPlace& at,
+                const std::vector<std::string>& romNames, std::vector<EnemyRow>& rows) {
         static const char* const keys[] = {"index", "name", "record", "gold", "exp"};
         EnemyRow row;
         row.index = -1;
-        std::string name;
-        Where nameAt;
-        bool have[std::size(keys)] = {};
-        const auto suffix = [&] {
+        const Suffix suffix = [&] {
             return " (item " + std::to_string(item) +
                    (row.index >= 0 ? ", index " + std::to_string(row.index) : "") + ")";
         };
-        if (Peek() != '{') {
-            return Expected("'{' to open an enemy", suffix());
+        if (!value.isObject()) {
+            return Error(at.start, "expected '{' to open an enemy" + suffix());
         }
-        const auto member = [&]() -> Result {
-            const Where keyAt = Here();
-            std::string key;
-            if (Peek() != '"') {
-                return Expected("a key in quotes", suffix());
-            }
-            if (Result read = String(key); !read.Ok()) {
-                return read;
-            }
+        const QJsonObject object = value.toObject();
+        bool have[std::size(keys)] = {};
+        std::string name;
+        std::size_t nameAt = 0;
+        // In the order written, as a reader of the file would meet them.
+        for (const KeyPlace& key : at.keys) {
             const auto k = static_cast<std::size_t>(
-                std::find(std::begin(keys), std::end(keys), key) - std::begin(keys));
+                std::find(std::begin(keys), std::end(keys), key.key) - std::begin(keys));
             if (k == std::size(keys)) {
-                return Error(keyAt, "unknown key " + Quoted(key) + suffix());
+                return Error(key.keyAt, "unknown key " + Quoted(key.key) + suffix());
             }
             if (have[k]) {
-                return Error(keyAt, "the key '" + key + "' is given twice" + suffix());
+                return Error(key.keyAt, "the key '" + key.key + "' is given twice" + suffix());
             }
             have[k] = true;
-            SkipSpace();
-            if (Peek() != ':') {
-                return Expected("':' after the key", suffix());
-            }
-            ++pos_;
-            SkipSpace();
-            switch (k) {
-            case 0:
-                return Index(item, row.index);
-            case 1:
-                nameAt = Here();
-                return Peek() == '"' ? String(name) : Expected("the name in quotes", suffix());
-            case 2:
-                return Record(row.values.record, suffix);
-            default: {
+            const QJsonValue v = object.value(QLatin1String(keys[k]));
+            Result read;
+            if (k == 0) {
+                read = Index(item, v, key.valueAt, row.index);
+            } else if (k == 1) {
+                read = v.isString() ? Done()
+                                    : Error(key.valueAt, "expected the name in quotes" + suffix());
+                name = v.toString().toStdString();
+                nameAt = key.valueAt;
+            } else if (k == 2) {
+                read = Record(v, key.valueAt, row.values.record, suffix);
+            } else {
                 int number = 0;
-                Result read = Number(keys[k], 0xFFFF, number, suffix);
+                read = Number(keys[k], 0xFFFF, v, key.valueAt, number, suffix);
                 (k == 3 ? row.values.gold : row.values.exp) = static_cast<uint16_t>(number);
+            }
+            if (!read.Ok()) {
                 return read;
             }
-            }
-        };
-        if (Result read = Members('}', "in an enemy", member, suffix); !read.Ok()) {
-            return read;
         }
         for (std::size_t k = 0; k < std::size(keys); ++k) {
             if (!have[k]) {
-                return Error(Closing(),
+                return Error(at.end,
                              "the key '" + std::string(keys[k]) + "' is missing" + suffix());
             }
         }
@@ -422,11 +379,11 @@ class JsonReader : Reader {
         return Done();
     }
 
-    Result Index(int item, int& index) {
+    Result Index(int item, const QJsonValue& v, std::size_t at, int& index) {
         const std::string suffix = " (item " + std::to_string(item) + ")";
-        const Where at = Here();
-        if (Result read = Number("index", LargestIndex, index, [&] { return suffix; });
+        if (Result read = Number("index", LargestIndex, v, at, index, [&] { return suffix; });
             !read.Ok()) {
+            index = -1;
             return read;
         }
         int& first = seen_[static_cast<std::size_t>(index)];
@@ -440,135 +397,60 @@ class JsonReader : Reader {
         return Done();
     }
 
-    template <typename Suffix>
-    Result Number(const std::string& label, int largest, int& value, Suffix suffix) {
-        const Where at = Here();
-        const std::size_t start = pos_;
-        while (!AtEnd() && std::string_view("+-.eE0123456789").find(Peek()) != std::string::npos) {
-            ++pos_;
+    // A number as written at `at`: Qt reads 1e3 as 1000, and a number as a double.
+    Result Number(const std::string& label, int largest, const QJsonValue& v, std::size_t at,
+                  int& value, const Suffix& suffix) const {
+        if (!v.isDouble()) {
+            return Error(at, "expected a number for " + label + suffix());
         }
-        if (pos_ == start) {
-            return Expected("a number for " + label, suffix());
+        std::size_t end = at;
+        while (end < text_.size() &&
+               std::string_view("+-.eE0123456789").find(text_[end]) != std::string_view::npos) {
+            ++end;
         }
         const std::string problem =
-            CheckNumber(label, text_.substr(start, pos_ - start), largest, value);
+            CheckNumber(label, std::string_view(text_).substr(at, end - at), largest, value);
         return problem.empty() ? Done() : Error(at, problem + suffix());
     }
 
-    template <typename Suffix>
-    Result Record(std::array<uint8_t, RecordSize>& record, Suffix suffix) {
+    Result Record(const QJsonValue& v, std::size_t at, std::array<uint8_t, RecordSize>& record,
+                  const Suffix& suffix) const {
         const std::string bytes = std::to_string(RecordSize) + " bytes";
-        if (Peek() != '[') {
-            return Expected("a list of " + bytes + " for record", suffix());
+        if (!v.isArray()) {
+            return Error(at, "expected a list of " + bytes + " for record" + suffix());
         }
-        std::size_t count = 0;
-        const auto member = [&]() -> Result {
-            if (count == RecordSize) {
-                return Error(Here(), "the record has more than " + bytes + suffix());
+        const QJsonArray list = v.toArray();
+        std::size_t pos = at + 1;
+        for (qsizetype k = 0; k < list.size(); ++k) {
+            pos = SkipJsonSpace(text_, pos);
+            pos = SkipJsonSpace(text_, pos + (k > 0 ? 1 : 0)); // the comma
+            if (k == static_cast<qsizetype>(RecordSize)) {
+                return Error(pos, "the record has more than " + bytes + suffix());
             }
             int byte = 0;
-            Result read = Number("record[" + std::to_string(count) + "]", 0xFF, byte, suffix);
-            record[count++] = static_cast<uint8_t>(byte);
-            return read;
-        };
-        if (Result read = Members(']', "in the record", member, suffix); !read.Ok()) {
-            return read;
+            if (Result read =
+                    Number("record[" + std::to_string(k) + "]", 0xFF, list[k], pos, byte, suffix);
+                !read.Ok()) {
+                return read;
+            }
+            record[static_cast<std::size_t>(k)] = static_cast<uint8_t>(byte);
+            while (pos < text_.size() &&
+                   std::string_view(",] \t\r\n").find(text_[pos]) == std::string_view::npos) {
+                ++pos;
+            }
         }
-        if (count < RecordSize) {
-            return Error(Closing(),
-                         "the record has " + std::to_string(count) + " of " + bytes + suffix());
+        if (list.size() < static_cast<qsizetype>(RecordSize)) {
+            return Error(SkipJsonSpace(text_, pos), "the record has " +
+                                                        std::to_string(list.size()) + " of " +
+                                                        bytes + suffix());
         }
         return Done();
     }
 
-    // A string from its opening quote, escapes decoded (\u to UTF-8).
-    Result String(std::string& out) {
-        const Where at = Here();
-        out.clear();
-        for (++pos_;;) {
-            if (AtEnd()) {
-                return Error(at, "a string has no closing quote");
-            }
-            const Where here = Here();
-            const char c = text_[pos_++];
-            if (c == '"') {
-                return Done();
-            }
-            if (static_cast<unsigned char>(c) < 0x20) {
-                return Error(here, "a control character in a string");
-            }
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            const char e = Peek();
-            ++pos_;
-            if (e == 'u') {
-                if (Result read = Unicode(here, out); !read.Ok()) {
-                    return read;
-                }
-                continue;
-            }
-            static const std::string_view from = "\"\\/bfnrt", to = "\"\\/\b\f\n\r\t";
-            const std::size_t which = e == '\0' ? std::string::npos : from.find(e);
-            if (which == std::string::npos) {
-                return Error(here, "a bad escape in a string");
-            }
-            out += to[which];
-        }
-    }
-
-    // The four hex digits after "\u" (a pair of them for a character past U+FFFF).
-    Result Unicode(const Where& at, std::string& out) {
-        const auto hex4 = [this](uint32_t& unit) {
-            if (text_.size() - pos_ < 4) {
-                return false;
-            }
-            unit = 0;
-            for (int i = 0; i < 4; ++i) {
-                const char c = text_[pos_++];
-                const int digit = IsDigit(c)             ? c - '0'
-                                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                         : -1;
-                if (digit < 0) {
-                    return false;
-                }
-                unit = unit << 4 | static_cast<uint32_t>(digit);
-            }
-            return true;
-        };
-        uint32_t code = 0;
-        if (!hex4(code) || (code >= 0xDC00 && code <= 0xDFFF)) {
-            return Error(at, "a bad \\u escape in a string");
-        }
-        if (code >= 0xD800 && code <= 0xDBFF) {
-            uint32_t low = 0;
-            const bool escaped = text_.compare(pos_, 2, "\\u") == 0;
-            pos_ += escaped ? 2 : 0;
-            if (!escaped || !hex4(low) || low < 0xDC00 || low > 0xDFFF) {
-                return Error(at, "a bad \\u escape in a string");
-            }
-            code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-        }
-        const auto put = [&out](uint32_t byte) { out += static_cast<char>(byte); };
-        if (code < 0x80) {
-            put(code);
-        } else if (code < 0x800) {
-            put(0xC0 | (code >> 6));
-            put(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            put(0xE0 | (code >> 12));
-            put(0x80 | ((code >> 6) & 0x3F));
-            put(0x80 | (code & 0x3F));
-        } else {
-            put(0xF0 | (code >> 18));
-            put(0x80 | ((code >> 12) & 0x3F));
-            put(0x80 | ((code >> 6) & 0x3F));
-            put(0x80 | (code & 0x3F));
-        }
-        return Done();
-    }
+    const std::string& text_;
+    const std::string& name_;
+    Scanner scan_;                                                   // for the places of messages
+    std::vector<int> seen_ = std::vector<int>(text::EnemyCount, -1); // the item of each index
 };
 
 } // namespace

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "rom/AtomicFile.h"
 
@@ -12,56 +11,49 @@ namespace formats {
 Result ReadFile(const std::string& path, Bytes& out) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        return Fail(Fault::File, path + ": cannot be read: " + std::strerror(errno));
+        return FileFail(Fault::File, path, std::string("cannot be read: ") + std::strerror(errno));
     }
-    out.clear();
-    uint8_t buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        // A device that never ends, or a huge file named by mistake, stops here instead of
-        // filling the memory.
-        if (out.size() + got > MaxInputSize) {
-            std::fclose(file);
-            out.clear();
-            return Fail(Fault::BadData, path + ": larger than " +
-                                            std::to_string(MaxInputSize >> 20) +
-                                            " MiB, more than any file this tool reads");
-        }
-        out.insert(out.end(), buffer, buffer + got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int error = errno;
+    int error = 0;
+    const bool read = ReadToEnd(file, MaxInputSize, out, error);
     std::fclose(file);
-    if (failed) {
-        return Fail(Fault::File, path + ": cannot be read: " + std::strerror(error));
+    if (read) {
+        return Done();
     }
-    return Done();
+    return error != 0
+               ? FileFail(Fault::File, path, std::string("cannot be read: ") + std::strerror(error))
+               : FileFail(Fault::BadData, path,
+                          "larger than " + std::to_string(MaxInputSize >> 20) +
+                              " MiB, more than any file this tool reads");
 }
 
 Result WriteFileAtomic(const std::string& path, const void* data, std::size_t size) {
+    return WriteFilesAtomic({{path, data, size}});
+}
+
+Result WriteFilesAtomic(const std::vector<FileContents>& files) {
+    std::vector<atomicfile::Block> blocks;
+    std::vector<atomicfile::Contents> contents;
+    for (const FileContents& file : files) {
+        blocks.push_back({file.data, file.size});
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        contents.push_back({files[i].path, &blocks[i], 1});
+    }
     errno = 0;
-    const atomicfile::Block block{data, size};
-    if (!atomicfile::ReplaceFile(path, &block, 1)) {
+    std::size_t failed = 0;
+    if (!atomicfile::ReplaceFiles(contents.data(), contents.size(), &failed)) {
         const std::string reason = errno != 0 ? std::strerror(errno) : "write failed";
-        return Fail(Fault::File, path + ": cannot be written: " + reason);
+        return FileFail(Fault::File, files[failed].path, "cannot be written: " + reason);
     }
     return Done();
 }
 
 Result LoadRom(const std::string& path, CRomImage& rom) {
-    Bytes bytes;
-    if (Result read = ReadFile(path, bytes); !read.Ok()) {
-        return read;
+    if (rom.LoadRomFile(path, RomSizeRule::Exact)) {
+        return Done();
     }
-    if (bytes.size() != RomFileSize) {
-        return Fail(Fault::BadData, path + ": not a ROM image of " + std::to_string(RomFileSize) +
-                                        " bytes (it has " + std::to_string(bytes.size()) + ")");
-    }
-    std::memcpy(rom.RomBytes, bytes.data(), RomFileSize);
-    rom.RomPath = path;
-    rom.TailBytes.clear();
-    rom.MarkInFile();
-    return Done();
+    return rom.LastErrorIsSize ? FileFail(Fault::BadData, path, rom.LastError)
+                               : FileFail(Fault::File, path, "cannot be read: " + rom.LastError);
 }
 
 } // namespace formats

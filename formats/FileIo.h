@@ -4,16 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "formats/Limits.h"
 #include "formats/Result.h"
 #include "rom/RomImage.h"
 
 namespace formats {
 
 using Bytes = std::vector<uint8_t>;
-
-// The most ReadFile takes: far more than any map, patch or palette file (an IPS patch of a
-// 16 MiB file, one byte a record, is under 100 MiB).
-inline constexpr std::size_t MaxInputSize = std::size_t{128} << 20;
 
 // Reads a whole file; fails with Fault::File and the system's reason, or with
 // Fault::BadData for a file longer than MaxInputSize.
@@ -29,7 +26,17 @@ inline Result WriteFileAtomic(const std::string& path, const std::string& text) 
     return WriteFileAtomic(path, text.data(), text.size());
 }
 
-// Loads a ROM image of exactly RomFileSize bytes into `rom` (RomBytes and RomPath).
+// Replaces files that belong together (a map and the tileset it names) as a set: all of
+// them, or none, with every one as it was.
+struct FileContents {
+    std::string path;
+    const void* data;
+    std::size_t size;
+};
+Result WriteFilesAtomic(const std::vector<FileContents>& files);
+
+// Loads a ROM image of exactly RomFileSize bytes into `rom` (RomBytes and RomPath): a file
+// that cannot be read is Fault::File, one of another size Fault::BadData.
 Result LoadRom(const std::string& path, CRomImage& rom);
 
 } // namespace formats

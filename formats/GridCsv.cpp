@@ -4,34 +4,21 @@
 #include <utility>
 #include <vector>
 
+#include "formats/Scanner.h"
 #include "worldmap/WorldMap.h"
 
 namespace formats {
 
 namespace {
 
-constexpr int LargestTile = 127;
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 class CsvReader {
   public:
-    CsvReader(const std::string& text, const std::string& name) : text_(text), name_(name) {
-        if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-            pos_ = 3;
-            lineStart_ = 3;
-        }
-    }
+    CsvReader(const std::string& text, const std::string& name) : scan_(text), name_(name) {}
 
     Result Read(worldmap::GridSpan grid) {
         std::vector<uint8_t> row;
         for (int y = 0; y < worldmap::MapHeight; ++y) {
-            if (pos_ >= text_.size()) {
+            if (scan_.AtEnd()) {
                 return Error("the file ends after " + std::to_string(y) + " of " +
                              std::to_string(worldmap::MapHeight) + " lines");
             }
@@ -40,14 +27,17 @@ class CsvReader {
             }
             std::copy(row.begin(), row.end(), grid.begin() + y * worldmap::MapWidth);
         }
-        return Rest();
+        // After the last row only blank lines may follow.
+        scan_.SkipBlanks(true);
+        return scan_.AtEnd() ? Done()
+                             : Error("more than " + std::to_string(worldmap::MapHeight) + " lines");
     }
 
     // Lines as long as the first, up to the blank lines that may end the file.
     Result ReadBlock(edit::Block& block) {
         block = edit::Block{};
         std::vector<uint8_t> row;
-        while (!OnlyBlanksLeft()) {
+        while (!scan_.OnlySpaceLeft()) {
             if (block.height == worldmap::MapHeight) {
                 return Error("more than " + std::to_string(worldmap::MapHeight) + " lines");
             }
@@ -65,6 +55,14 @@ class CsvReader {
     }
 
   private:
+    Result Error(const std::string& what) const {
+        return Scanner::Error(name_, scan_.Here(), what);
+    }
+
+    bool AtCellEnd() const {
+        return scan_.AtEnd() || scan_.Peek() == ',' || Scanner::IsLineEnd(scan_.Peek());
+    }
+
     // One line of `width` numbers, or of any count up to the map's width when `width` is 0.
     Result Row(int y, int width, std::vector<uint8_t>& row) {
         row.clear();
@@ -75,7 +73,7 @@ class CsvReader {
                 return cell;
             }
             row.push_back(static_cast<uint8_t>(tile));
-            if (Peek() != ',') {
+            if (scan_.Peek() != ',') {
                 if (x + 1 < width) {
                     return Error("the line has " + std::to_string(x + 1) + " of " +
                                  std::to_string(width) + " numbers");
@@ -85,108 +83,37 @@ class CsvReader {
             if (x + 1 == most) {
                 return Error("the line has more than " + std::to_string(most) + " numbers");
             }
-            ++pos_;
+            scan_.Next();
         }
-        return EndOfLine();
-    }
-
-    bool OnlyBlanksLeft() const {
-        for (std::size_t i = pos_; i < text_.size(); ++i) {
-            if (!IsBlank(text_[i]) && text_[i] != '\r' && text_[i] != '\n') {
-                return false;
-            }
-        }
-        return true;
-    }
-
-    char Peek() const { return pos_ < text_.size() ? text_[pos_] : '\n'; }
-    void SkipBlanks() {
-        while (pos_ < text_.size() && IsBlank(text_[pos_])) {
-            ++pos_;
-        }
-    }
-
-    Result Error(const std::string& what) const {
-        return Fail(Fault::BadData, name_ + ": line " + std::to_string(line_) + ", column " +
-                                        std::to_string(pos_ - lineStart_ + 1) + ": " + what);
+        return scan_.EndLine() ? Done() : Error("expected the end of the line");
     }
 
     Result Cell(int x, int y, int& tile) {
-        SkipBlanks();
-        const std::size_t start = pos_;
-        const bool negative = Peek() == '-';
-        if (negative) {
-            ++pos_;
-        }
-        long value = 0;
-        while (IsDigit(Peek())) {
-            value = value * 10 + (Peek() - '0');
-            if (value > 1000000) {
-                value = 1000000; // anything this large is out of range; stop growing
-            }
-            ++pos_;
-        }
+        scan_.SkipBlanks();
+        const Scanner::Number n = scan_.ReadNumber(true, 1000000);
         // Built only for a message: a map has 65,536 cells.
         const auto where = [&] {
             return " (cell x " + std::to_string(x) + ", y " + std::to_string(y) + ")";
         };
-        if (pos_ == start + (negative ? 1 : 0)) {
-            pos_ = start;
-            const char c = Peek();
-            return Error(c == ',' || c == '\n' || c == '\r' ? "a number is missing" + where()
-                                                            : "not a number" + where());
+        if (!n.hasDigits) {
+            scan_.Back(n);
+            return Error((AtCellEnd() ? "a number is missing" : "not a number") + where());
         }
-        const std::size_t end = pos_;
-        SkipBlanks();
-        const char after = Peek();
-        if (after != ',' && after != '\n' && after != '\r') {
+        scan_.SkipBlanks();
+        if (!AtCellEnd()) {
             return Error("not a number" + where());
         }
-        if (negative || value > LargestTile) {
-            pos_ = start;
-            return Error("tile " + Clip(text_.substr(start, end - start)) + " is outside 0 to 127" +
-                         where());
+        if (n.negative || n.value > static_cast<uint64_t>(worldmap::MaxTile)) {
+            scan_.Back(n);
+            return Error("tile " + Clip(scan_.Token(n)) + " is outside 0 to " +
+                         std::to_string(worldmap::MaxTile) + where());
         }
-        tile = static_cast<int>(value);
+        tile = static_cast<int>(n.value);
         return Done();
     }
 
-    Result EndOfLine() {
-        if (pos_ < text_.size() && text_[pos_] == '\r') {
-            ++pos_;
-        }
-        if (pos_ < text_.size()) {
-            if (text_[pos_] != '\n') {
-                return Error("expected the end of the line");
-            }
-            ++pos_;
-        }
-        ++line_;
-        lineStart_ = pos_;
-        return Done();
-    }
-
-    // After the last row only blank lines may follow.
-    Result Rest() {
-        while (pos_ < text_.size()) {
-            const char c = text_[pos_];
-            if (c == '\n') {
-                ++line_;
-                lineStart_ = ++pos_;
-            } else if (c == '\r' || IsBlank(c)) {
-                ++pos_;
-            } else {
-                return Error("more than " + std::to_string(worldmap::MapHeight) + " lines");
-            }
-        }
-        return Done();
-    }
-
-    const std::string& text_;
+    Scanner scan_;
     const std::string& name_;
-    std::size_t pos_ = 0;
-    std::size_t lineStart_ = 0;
-    int line_ = 1;
 };
 
 } // namespace

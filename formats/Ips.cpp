@@ -4,11 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "formats/Patch.h"
+
 namespace formats {
 
 namespace {
 
-constexpr uint8_t Magic[5] = {'P', 'A', 'T', 'C', 'H'};
 constexpr uint8_t EndMark[3] = {'E', 'O', 'F'};
 // A record at this offset would read as the end mark, so none may start here.
 constexpr std::size_t EndMarkOffset = 0x454F46;
@@ -110,12 +111,6 @@ std::size_t Big(const std::vector<uint8_t>& p, std::size_t at, int bytes) {
     return value;
 }
 
-Result Malformed(const std::string& name, std::size_t at, const std::string& what) {
-    char where[48];
-    std::snprintf(where, sizeof where, "offset %zu (0x%zX)", at, at);
-    return Fail(Fault::BadData, name + ": " + where + ": " + what);
-}
-
 } // namespace
 
 Result MakeIps(const std::vector<uint8_t>& original, const std::vector<uint8_t>& edited,
@@ -125,7 +120,7 @@ Result MakeIps(const std::vector<uint8_t>& original, const std::vector<uint8_t>&
                                         std::to_string(original.size()) + " and " +
                                         std::to_string(edited.size()) + " bytes");
     }
-    patch.assign(Magic, Magic + sizeof Magic);
+    patch.assign(IpsMagic.begin(), IpsMagic.end());
     IpsWriter writer(edited, patch);
     const auto differs = [&](std::size_t i) {
         return i >= original.size() || original[i] != edited[i];
@@ -159,11 +154,11 @@ Result MakeIps(const std::vector<uint8_t>& original, const std::vector<uint8_t>&
 
 Result ApplyIps(const std::vector<uint8_t>& patch, const std::string& name,
                 std::vector<uint8_t>& data) {
-    if (patch.size() < sizeof Magic || std::memcmp(patch.data(), Magic, sizeof Magic) != 0) {
-        return Malformed(name, 0, "not an IPS patch (it does not start with PATCH)");
+    if (!StartsWith(patch, IpsMagic)) {
+        return NotThisFormat(name, "an IPS", IpsMagic);
     }
     std::vector<Record> records;
-    std::size_t pos = sizeof Magic;
+    std::size_t pos = IpsMagic.size();
     std::size_t size = data.size();
     while (true) {
         if (pos + sizeof EndMark > patch.size()) {

@@ -11,10 +11,10 @@ namespace formats {
 
 Result ReadPalette(const std::vector<uint8_t>& bytes, const std::string& name, CRomImage& rom) {
     if (bytes.size() < gfx::PaletteFileSize) {
-        return Fail(Fault::BadData, name +
-                                        ": a palette needs 192 bytes (64 colours of red, green, "
-                                        "blue); this one has " +
-                                        std::to_string(bytes.size()));
+        return FileFail(
+            Fault::BadData, name,
+            "a palette needs 192 bytes (64 colours of red, green, blue); this one has " +
+                std::to_string(bytes.size()));
     }
     gfx::SetColourTable(rom, bytes.data(), gfx::PaletteFileSize);
     return Done();

@@ -86,5 +86,10 @@ inline Result Done() {
 inline Result Fail(Fault fault, std::string message) {
     return {fault, std::move(message)};
 }
+// A failure about a file: its name shown as any input is (a line break in it stays on the
+// message's one line), then what is wrong.
+inline Result FileFail(Fault fault, const std::string& file, const std::string& what) {
+    return {fault, Shown(file) + ": " + what};
+}
 
 } // namespace formats

@@ -7,7 +7,9 @@
 #include <vector>
 #include <zlib.h>
 #include <zstd.h>
+#include <zstd_errors.h>
 
+#include "formats/Scanner.h"
 #include "gfx/TileRenderer.h"
 #include "worldmap/WorldMap.h"
 
@@ -21,6 +23,7 @@ using gfx::TileCount;
 constexpr uint32_t FlipBits = 0xF0000000u; // horizontal, vertical, diagonal, hexagonal turn
 constexpr std::size_t CellBytes = 4;
 constexpr std::size_t LayerBytes = static_cast<std::size_t>(worldmap::GridSize) * CellBytes;
+constexpr int ZstdLargestWindowLog = 23; // 8 MiB
 
 // Where a cell's gid was written, for messages; column 0 when only the line is known.
 struct Place {
@@ -60,11 +63,11 @@ class TmxReader {
   private:
     Result Error(const std::string& what) const { return ErrorAt({xml_.lineNumber(), 0}, what); }
     Result ErrorAt(Place at, const std::string& what) const {
-        std::string where = name_ + ": line " + std::to_string(at.line);
+        std::string where = "line " + std::to_string(at.line);
         if (at.column > 0) {
             where += ", column " + std::to_string(at.column);
         }
-        return Fail(Fault::BadData, where + ": " + what);
+        return FileFail(Fault::BadData, name_, where + ": " + what);
     }
     // Qt quotes some of the input between single quotes, and some (an encoding's name) not
     // at all: ClipQuoted keeps both short.
@@ -230,54 +233,36 @@ class TmxReader {
     }
 
     Result ReadCsv(const std::string& body, Place start) {
-        Place at = start;
-        std::size_t i = 0;
-        auto advance = [&](char c) {
-            if (c == '\n') {
-                ++at.line;
-                at.column = 1;
-            } else {
-                ++at.column;
-            }
+        Scanner scan(body, start.line, static_cast<std::size_t>(start.column));
+        const auto here = [&scan] {
+            const Scanner::Place at = scan.Here();
+            return Place{at.line, static_cast<qint64>(at.column)};
         };
-        auto skipSpace = [&] {
-            while (i < body.size() &&
-                   (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n')) {
-                advance(body[i++]);
+        scan.SkipBlanks(true);
+        while (!scan.AtEnd()) {
+            const Place at = here();
+            const Scanner::Number n = scan.ReadNumber(false, uint64_t{1} << 33);
+            if (!n.hasDigits) {
+                return ErrorAt(at, scan.Peek() == ',' ? "a number is missing" : "not a number");
             }
-        };
-        skipSpace();
-        while (i < body.size()) {
-            const Place here = at;
-            uint64_t value = 0;
-            const std::size_t digitsStart = i;
-            while (i < body.size() && body[i] >= '0' && body[i] <= '9') {
-                value = std::min<uint64_t>(value * 10 + static_cast<uint64_t>(body[i] - '0'),
-                                           1ull << 33);
-                advance(body[i++]);
-            }
-            if (i == digitsStart) {
-                return ErrorAt(here, body[i] == ',' ? "a number is missing" : "not a number");
-            }
-            if (value > 0xFFFFFFFFull) {
-                return ErrorAt(here, "gid " + Clip(body.substr(digitsStart, i - digitsStart)) +
-                                         " is too large");
+            if (n.value > 0xFFFFFFFFull) {
+                return ErrorAt(at, "gid " + Clip(scan.Token(n)) + " is too large");
             }
             if (layer_.gids.size() == static_cast<std::size_t>(worldmap::GridSize)) {
-                return ErrorAt(here, "the layer holds more than 65536 cells");
+                return ErrorAt(at, "the layer holds more than 65536 cells");
             }
-            layer_.gids.push_back(static_cast<uint32_t>(value));
-            layer_.places.push_back(here);
-            skipSpace();
-            if (i < body.size()) {
-                if (body[i] != ',') {
-                    return ErrorAt(at, "not a number");
+            layer_.gids.push_back(static_cast<uint32_t>(n.value));
+            layer_.places.push_back(at);
+            scan.SkipBlanks(true);
+            if (!scan.AtEnd()) {
+                if (scan.Peek() != ',') {
+                    return ErrorAt(here(), "not a number");
                 }
-                advance(body[i++]);
-                skipSpace();
+                scan.Next();
+                scan.SkipBlanks(true);
             }
         }
-        return CheckCount(layer_.gids.size(), at);
+        return CheckCount(layer_.gids.size(), here());
     }
 
     Result ReadBase64(QByteArray text, const QString& compression, Place start) {
@@ -297,8 +282,8 @@ class TmxReader {
                                           " data is malformed");
             }
         } else if (compression == QLatin1String("zstd")) {
-            if (!Unzstd(decoded.decoded, bytes)) {
-                return ErrorAt(start, "the layer's zstd data is malformed");
+            if (const std::string problem = Unzstd(decoded.decoded, bytes); !problem.empty()) {
+                return ErrorAt(start, "the layer's zstd data " + problem);
             }
         } else {
             return ErrorAt(start, "compression \"" + Clip(compression.toStdString()) +
@@ -342,84 +327,113 @@ class TmxReader {
     }
 
     // Like Inflate: at most one byte more than a layer needs. Frames may follow each other.
-    static bool Unzstd(const QByteArray& in, std::vector<uint8_t>& out) {
+    // Empty when the data reads, else why not.
+    static std::string Unzstd(const QByteArray& in, std::vector<uint8_t>& out) {
         ZSTD_DCtx* context = ZSTD_createDCtx();
         if (context == nullptr) {
-            return false;
+            return "cannot be decompressed (out of memory?)";
         }
-        // A layer is 256 KiB; a frame asking for a larger window is not one of ours, and
-        // would only make the decoder allocate up to its default limit.
-        ZSTD_DCtx_setParameter(context, ZSTD_d_windowLogMax, 19);
+        // The zstd command line streams with a 2 MiB window; far larger ones would only make
+        // the decoder allocate that much for a 256 KiB layer.
+        ZSTD_DCtx_setParameter(context, ZSTD_d_windowLogMax, ZstdLargestWindowLog);
         out.assign(LayerBytes + 1, 0);
         ZSTD_inBuffer input{in.data(), static_cast<std::size_t>(in.size()), 0};
         ZSTD_outBuffer output{out.data(), out.size(), 0};
-        std::size_t left = 1; // nonzero while a frame is unfinished
-        bool ok = true;
-        while (input.pos < input.size && output.pos < output.size) {
+        std::size_t left = 1;  // nonzero while a frame is unfinished
+        std::size_t frame = 0; // where the frame being read starts
+        std::string problem;
+        while (problem.empty() && input.pos < input.size && output.pos < output.size) {
             left = ZSTD_decompressStream(context, &output, &input);
             if (ZSTD_isError(left)) {
-                ok = false;
-                break;
-            }
-            if (left != 0 && input.pos == input.size && output.pos < output.size) {
-                ok = false; // the input ends inside a frame
-                break;
+                problem = ZSTD_getErrorCode(left) == ZSTD_error_frameParameter_windowTooLarge
+                              ? WindowTooLarge(in.data() + frame, input.size - frame)
+                              : "is malformed";
+            } else if (left != 0 && input.pos == input.size && output.pos < output.size) {
+                problem = "is malformed"; // the input ends inside a frame
+            } else if (left == 0) {
+                frame = input.pos;
             }
         }
         ZSTD_freeDCtx(context);
         // A full buffer means more cells than a layer holds, which the caller reports.
         const bool full = output.pos == output.size;
         out.resize(output.pos);
-        return ok && (left == 0 || full) && !in.isEmpty();
+        if (problem.empty() && ((left != 0 && !full) || in.isEmpty())) {
+            problem = "is malformed";
+        }
+        return problem;
     }
 
+    // The window a frame's header asks for (RFC 8878, 3.1.1.1), in words.
+    static std::string WindowTooLarge(const char* frame, std::size_t size) {
+        uint64_t window = 0;
+        if (size > 5 && (frame[4] & 0x20) != 0) { // one segment: the window is the content
+            window = ZSTD_getFrameContentSize(frame, size);
+        } else if (size > 5) {
+            const auto descriptor = static_cast<uint8_t>(frame[5]);
+            const uint64_t base = uint64_t{1} << (10 + (descriptor >> 3));
+            window = base + base / 8 * (descriptor & 7);
+        }
+        const std::string allowed =
+            std::to_string((std::size_t{1} << ZstdLargestWindowLog) >> 20) + " MiB";
+        const std::string asked = window % (1 << 20) == 0 ? std::to_string(window >> 20) + " MiB"
+                                                          : std::to_string(window) + " bytes";
+        return "asks for a window of " + asked + ", more than the " + allowed +
+               " this reader allows";
+    }
+
+    // The tileset a gid belongs to is the one with the largest firstgid not above it (the
+    // earliest of equals); only the map's first tileset holds our tiles. Its gids are one
+    // range, found once: a map may list any number of tilesets.
     Result Tiles(worldmap::GridSpan grid) const {
+        const uint64_t first = tilesets_.empty() ? UINT64_MAX : tilesets_.front().firstGid;
+        uint64_t end = UINT64_MAX; // the next firstgid above ours
+        for (const Tileset& t : tilesets_) {
+            if (t.firstGid > first) {
+                end = std::min<uint64_t>(end, t.firstGid);
+            }
+        }
         for (int i = 0; i < worldmap::GridSize; ++i) {
             const uint32_t gid = layer_.gids[static_cast<std::size_t>(i)];
+            if ((gid & FlipBits) == 0 && gid >= first && gid < end && gid - first < TileCount) {
+                grid[i] = static_cast<uint8_t>(gid - first);
+                continue;
+            }
             const Place at = layer_.places.size() == 1 ? layer_.places[0]
                                                        : layer_.places[static_cast<std::size_t>(i)];
-            // Built only for a message: a map has 65,536 cells.
-            const auto cell = [i] {
-                return "cell x " + std::to_string(i % worldmap::MapWidth) + ", y " +
-                       std::to_string(i / worldmap::MapWidth) + ": ";
-            };
-            if ((gid & FlipBits) != 0) {
-                return ErrorAt(at, cell() + "the tile is flipped or rotated");
-            }
-            if (gid == 0) {
-                return ErrorAt(at, cell() + "the cell is empty");
-            }
-            // The tileset a gid belongs to is the one with the largest firstgid not above it;
-            // only the map's first tileset holds our tiles.
-            const Tileset* owner = nullptr;
-            for (const Tileset& t : tilesets_) {
-                if (t.firstGid <= gid && (owner == nullptr || t.firstGid > owner->firstGid)) {
-                    owner = &t;
-                }
-            }
-            if (owner == nullptr) {
-                return ErrorAt(at,
-                               cell() + "gid " + std::to_string(gid) + " belongs to no tileset");
-            }
-            const uint32_t first = tilesets_.front().firstGid;
-            if (owner->firstGid != first) {
-                const std::string which = owner->label.empty()
-                                              ? "with firstgid " + std::to_string(owner->firstGid)
-                                              : Clip(owner->label) + " (firstgid " +
-                                                    std::to_string(owner->firstGid) + ")";
-                return ErrorAt(at, cell() + "gid " + std::to_string(gid) +
-                                       " belongs to the tileset " + which +
-                                       ", not to the map's first tileset (firstgid " +
-                                       std::to_string(first) + ")");
-            }
-            const uint32_t tile = gid - first;
-            if (tile >= TileCount) {
-                return ErrorAt(at,
-                               cell() + "tile " + std::to_string(tile) + " is outside 0 to 127");
-            }
-            grid[i] = static_cast<uint8_t>(tile);
+            return ErrorAt(at, "cell x " + std::to_string(i % worldmap::MapWidth) + ", y " +
+                                   std::to_string(i / worldmap::MapWidth) + ": " +
+                                   CellProblem(gid, first, end));
         }
         return Done();
+    }
+
+    std::string CellProblem(uint32_t gid, uint64_t first, uint64_t end) const {
+        if ((gid & FlipBits) != 0) {
+            return "the tile is flipped or rotated";
+        }
+        if (gid == 0) {
+            return "the cell is empty";
+        }
+        if (gid >= first && gid < end) {
+            return "tile " + std::to_string(gid - first) + " is outside 0 to " +
+                   std::to_string(worldmap::MaxTile);
+        }
+        const Tileset* owner = nullptr;
+        for (const Tileset& t : tilesets_) {
+            if (t.firstGid <= gid && (owner == nullptr || t.firstGid > owner->firstGid)) {
+                owner = &t;
+            }
+        }
+        if (owner == nullptr) {
+            return "gid " + std::to_string(gid) + " belongs to no tileset";
+        }
+        const std::string which =
+            owner->label.empty()
+                ? "with firstgid " + std::to_string(owner->firstGid)
+                : Clip(owner->label) + " (firstgid " + std::to_string(owner->firstGid) + ")";
+        return "gid " + std::to_string(gid) + " belongs to the tileset " + which +
+               ", not to the map's first tileset (firstgid " + std::to_string(first) + ")";
     }
 
     QXmlStreamReader xml_;

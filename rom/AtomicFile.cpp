@@ -7,12 +7,14 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace atomicfile {
 
 namespace {
 
 WriteFunction currentWrite = nullptr;
+RenameFunction currentRename = nullptr;
 
 ssize_t DoWrite(int fd, const void* data, std::size_t size) {
     return currentWrite ? currentWrite(fd, data, size) : ::write(fd, data, size);
@@ -81,44 +83,60 @@ void SetWriteFunction(WriteFunction fn) {
     currentWrite = fn;
 }
 
-bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count) {
-    if (path.empty()) {
+void SetRenameFunction(RenameFunction fn) {
+    currentRename = fn;
+}
+
+namespace {
+
+// A file written in full beside its target, not yet renamed over it.
+struct Staged {
+    std::string target;
+    std::string temp;
+    std::string backup; // a second name of the target's old content, while one is needed
+    bool existed = false;
+};
+
+// Writes and syncs the temporary of one file; false on failure, leaving the caller to
+// remove any temporary.
+bool Stage(const Contents& file, Staged& out) {
+    if (file.path.empty()) {
         errno = ENOENT;
         return false;
     }
-    const std::string target = ResolveTarget(path);
+    out.target = ResolveTarget(file.path);
     mode_t mode = DefaultMode();
-    bool existed = false;
     struct stat st;
-    if (::stat(target.c_str(), &st) == 0) {
+    if (::stat(out.target.c_str(), &st) == 0) {
         // A file we could not open for writing is not replaced behind its back either.
         if (!S_ISREG(st.st_mode)) {
             errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
             return false;
         }
-        if (::access(target.c_str(), W_OK) != 0) {
+        if (::access(out.target.c_str(), W_OK) != 0) {
             return false;
         }
         mode = st.st_mode & 07777;
-        existed = true;
+        out.existed = true;
     } else if (errno != ENOENT) {
         return false;
     }
 
     // A short hidden name beside the target: the same filesystem, so the rename is atomic.
-    std::string temp = FolderOf(target) + "/.atlasforge-save-XXXXXX";
-    int fd = ::mkstemp(temp.data());
+    out.temp = FolderOf(out.target) + "/.atlasforge-save-XXXXXX";
+    int fd = ::mkstemp(out.temp.data());
     if (fd < 0) {
+        out.temp.clear();
         return false;
     }
     bool ok = true;
     errno = 0;
-    for (std::size_t i = 0; ok && i < count; ++i) {
-        if (blocks[i].size > 0) {
-            ok = WriteAll(fd, blocks[i].data, blocks[i].size);
+    for (std::size_t i = 0; ok && i < file.count; ++i) {
+        if (file.blocks[i].size > 0) {
+            ok = WriteAll(fd, file.blocks[i].data, file.blocks[i].size);
         }
     }
-    if (existed) {
+    if (out.existed) {
         // Keeps the owner when an administrator saves someone else's file; where that is
         // not allowed the file was ours to begin with.
         (void)!::fchown(fd, st.st_uid, st.st_gid);
@@ -126,21 +144,82 @@ bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count
     ok = ok && ::fchmod(fd, mode) == 0;
     ok = ok && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        // The caller reports why: the failure's errno, not the clean-up's.
-        const int why = errno != 0 ? errno : EIO;
-        ::unlink(temp.c_str());
-        errno = why;
-        return false;
-    }
-    // Make the rename itself durable.
+    return ok;
+}
+
+void SyncFolder(const std::string& target) {
     int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
+}
+
+} // namespace
+
+bool ReplaceFiles(const Contents* files, std::size_t count, std::size_t* failed) {
+    std::vector<Staged> staged(count);
+    std::size_t at = 0; // the file that failed
+    bool ok = true;
+    errno = 0;
+    while (ok && at < count) {
+        ok = Stage(files[at], staged[at]);
+        at += ok ? 1 : 0;
+    }
+    // The old content of each file but the last stays reachable until all are in place.
+    for (std::size_t i = 0; ok && i + 1 < count; ++i) {
+        if (staged[i].existed) {
+            staged[i].backup = staged[i].temp + "-old";
+            if (::link(staged[i].target.c_str(), staged[i].backup.c_str()) != 0) {
+                staged[i].backup.clear();
+                ok = false;
+                at = i;
+            }
+        }
+    }
+    std::size_t renamed = 0;
+    for (; ok && renamed < count; ++renamed) {
+        const Staged& s = staged[renamed];
+        if ((currentRename ? currentRename : ::rename)(s.temp.c_str(), s.target.c_str()) != 0) {
+            ok = false;
+            at = renamed;
+            break;
+        }
+    }
+    if (failed != nullptr) {
+        *failed = at;
+    }
+    // The caller reports why: the failure's errno, not the clean-up's.
+    const int why = errno != 0 ? errno : EIO;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Staged& s = staged[i];
+        if (!ok && i < renamed) {
+            if (s.existed) {
+                ::rename(s.backup.c_str(), s.target.c_str());
+            } else {
+                ::unlink(s.target.c_str());
+            }
+        } else if (i >= renamed && !s.temp.empty()) {
+            ::unlink(s.temp.c_str());
+        }
+        if (!s.backup.empty()) {
+            ::unlink(s.backup.c_str()); // gone already when it was put back
+        }
+    }
+    if (!ok) {
+        errno = why;
+        return false;
+    }
+    // Make the renames themselves durable.
+    for (const Staged& s : staged) {
+        SyncFolder(s.target);
+    }
     return true;
+}
+
+bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count) {
+    const Contents file{path, blocks, count};
+    return ReplaceFiles(&file, 1, nullptr);
 }
 
 } // namespace atomicfile

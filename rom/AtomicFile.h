@@ -9,6 +9,9 @@ namespace atomicfile {
 // The write primitive used for the temporary file; tests swap it to simulate a full disk.
 using WriteFunction = ssize_t (*)(int fd, const void* data, std::size_t size);
 void SetWriteFunction(WriteFunction fn); // nullptr restores ::write
+// The rename that puts a written file in place; tests swap it to fail one of a set.
+using RenameFunction = int (*)(const char* from, const char* to);
+void SetRenameFunction(RenameFunction fn); // nullptr restores ::rename
 
 // Writes the given blocks, in order, to a temporary file beside the real target of `path`
 // (symbolic links followed), syncs it and renames it over the target, keeping the
@@ -19,5 +22,16 @@ struct Block {
     std::size_t size;
 };
 bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count);
+
+// Replaces several files as a set: all or none. Each is written and synced beside its
+// target first; only then are they renamed into place, in order, and should a rename fail
+// the files already renamed get their old content back (or go, when they were new).
+struct Contents {
+    std::string path;
+    const Block* blocks;
+    std::size_t count;
+};
+// On failure `failed`, when given, says which file it was.
+bool ReplaceFiles(const Contents* files, std::size_t count, std::size_t* failed);
 
 } // namespace atomicfile

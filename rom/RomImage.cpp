@@ -1,7 +1,7 @@
 #include "rom/RomImage.h"
 
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -17,46 +17,67 @@ std::string Reason(int error) {
 
 } // namespace
 
-bool CRomImage::LoadRomFile(const std::string& path) {
-    // Update mode: a file we could not write back later is refused now.
-    std::FILE* file = std::fopen(path.c_str(), "r+b");
+bool ReadToEnd(std::FILE* file, std::size_t limit, std::vector<uint8_t>& bytes, int& error) {
+    bytes.clear();
+    uint8_t buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (bytes.size() + got > limit) {
+            bytes.clear();
+            error = 0;
+            return false;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    error = std::ferror(file) != 0 ? (errno != 0 ? errno : EIO) : 0;
+    if (error != 0) {
+        bytes.clear();
+    }
+    return error == 0;
+}
+
+bool CRomImage::LoadRomFile(const std::string& path, RomSizeRule rule) {
+    const bool exact = rule == RomSizeRule::Exact;
+    LastErrorIsSize = false;
+    const auto refuse = [this](const std::string& why, bool size) {
+        LastError = why;
+        LastErrorIsSize = size;
+        return false;
+    };
+    // Update mode for the editor: a file it could not write back later is refused now.
+    std::FILE* file = std::fopen(path.c_str(), exact ? "rb" : "r+b");
     if (file == nullptr) {
-        LastError = Reason(errno);
-        return false;
+        return refuse(Reason(errno), false);
     }
-    // Only a regular file of sane size: a device or a huge file chosen by mistake would
-    // otherwise be read without end, and its whole content written back on save.
+    // Only a regular file of sane size for the editor: a device or a huge file chosen by
+    // mistake would otherwise be read without end, and its whole content written back on
+    // save. Reading stops past MaxRomFileSize in any case.
     struct stat st;
-    const char* refusal = nullptr;
     if (::fstat(::fileno(file), &st) != 0) {
-        refusal = "cannot be examined";
-    } else if (!S_ISREG(st.st_mode)) {
-        refusal = "not a regular file";
-    } else if (static_cast<unsigned long long>(st.st_size) > MaxRomFileSize) {
-        refusal = "larger than 16 MiB";
-    }
-    if (refusal != nullptr) {
-        LastError = refusal;
+        const int error = errno;
         std::fclose(file);
-        return false;
+        return refuse(Reason(error), false);
+    }
+    const bool regular = S_ISREG(st.st_mode);
+    if ((!exact && !regular) ||
+        (regular && static_cast<unsigned long long>(st.st_size) > MaxRomFileSize)) {
+        std::fclose(file);
+        return refuse(regular ? "larger than 16 MiB" : "not a regular file", true);
     }
     // Read everything first, so that a failed read leaves the image as it was.
-    std::vector<uint8_t> bytes(static_cast<std::size_t>(st.st_size) + 1);
-    std::size_t got = 0;
-    std::size_t n = 0;
-    while (got <= MaxRomFileSize &&
-           (n = std::fread(bytes.data() + got, 1, bytes.size() - got, file)) > 0) {
-        got += n;
-        if (got == bytes.size()) {
-            bytes.resize(bytes.size() * 2); // the file grew since it was measured
-        }
-    }
-    const int readError = std::ferror(file) != 0 ? errno : 0;
-    const bool failed = readError != 0 || got > MaxRomFileSize;
+    std::vector<uint8_t> bytes;
+    int readError = 0;
+    const bool read = ReadToEnd(file, MaxRomFileSize, bytes, readError);
     std::fclose(file);
-    if (failed) {
-        LastError = readError != 0 ? Reason(readError) : "larger than 16 MiB";
-        return false;
+    if (!read) {
+        return readError != 0 ? refuse(Reason(readError), false)
+                              : refuse("larger than 16 MiB", true);
+    }
+    const std::size_t got = bytes.size();
+    if (exact && got != RomFileSize) {
+        return refuse("not a ROM image of " + std::to_string(RomFileSize) + " bytes (it has " +
+                          std::to_string(got) + ")",
+                      true);
     }
     const std::size_t head = got < RomFileSize ? got : RomFileSize;
     std::memcpy(RomBytes, bytes.data(), head);

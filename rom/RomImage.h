@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,11 @@ inline constexpr std::size_t RomFileSize = 524304;
 // The largest file LoadRomFile accepts: room for data appended after the image.
 inline constexpr std::size_t MaxRomFileSize = 16 * 1024 * 1024;
 inline constexpr std::size_t TextTableSize = 256;
+
+enum class RomSizeRule {
+    UpTo16MiB, // the editor's: short files and data appended after the image are kept
+    Exact,     // the command-line tool's: exactly RomFileSize bytes
+};
 inline constexpr std::size_t ColourCount = 64;
 
 // The one in-memory copy of the ROM file, plus the two tables built at start-up.
@@ -22,8 +28,10 @@ class CRomImage {
     std::string RomPath;
     // Bytes of a file longer than RomFileSize, carried through so a save loses nothing.
     std::vector<uint8_t> TailBytes;
-    // Why the last LoadRomFile or SaveRomFile failed, in the system's words.
+    // Why the last LoadRomFile or SaveRomFile failed, in the system's words; whether a
+    // failed load refused the file's size or kind rather than failing to read it.
     std::string LastError;
+    bool LastErrorIsSize = false;
 
     uint8_t ReadByte(uint32_t offset) const { return RomBytes[offset]; }
     void WriteByte(uint32_t offset, uint8_t value) { RomBytes[offset] = value; }
@@ -35,10 +43,11 @@ class CRomImage {
         RomBytes[offset + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
     }
 
-    // Opens for update, so a read-only file is refused, as are anything but a regular
-    // file and files over MaxRomFileSize. A short file fills the image from the start and
-    // leaves the rest as it was; bytes past RomFileSize are kept in TailBytes.
-    bool LoadRomFile(const std::string& path);
+    // The editor's rule: opens for update, so a read-only file is refused, as are anything
+    // but a regular file and files over MaxRomFileSize. A short file fills the image from
+    // the start and leaves the rest as it was; bytes past RomFileSize are kept in TailBytes.
+    // The tool's rule, RomSizeRule::Exact: any readable file of exactly RomFileSize bytes.
+    bool LoadRomFile(const std::string& path, RomSizeRule rule = RomSizeRule::UpTo16MiB);
     // Replaces the file at RomPath whole, or leaves it untouched and returns false.
     bool SaveRomFile();
 
@@ -54,3 +63,8 @@ class CRomImage {
 };
 
 extern CRomImage RomImage;
+
+// Reads an open file to its end into `bytes`. Past `limit` bytes it stops and fails with
+// `error` 0, so a device that never ends cannot fill the memory; a read error fails with
+// its errno value. `bytes` is empty after a failure.
+bool ReadToEnd(std::FILE* file, std::size_t limit, std::vector<uint8_t>& bytes, int& error);

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <sched.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include "rom/AtomicFile.h"
@@ -43,6 +41,7 @@ class RomFile : public ::testing::Test {
     }
     void TearDown() override {
         atomicfile::SetWriteFunction(nullptr);
+        atomicfile::SetRenameFunction(nullptr);
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
@@ -67,6 +66,11 @@ TEST_F(RomFile, LoadsAnyHeaderAndShortFilesOverTheStart) {
         std::copy(bytes.begin(), bytes.end(), want.begin());
         EXPECT_EQ(testsupport::Image(*rom_), want) << size;
     }
+    // The tool's rule: a whole image only, and the refusal is one of size, not of reading.
+    EXPECT_FALSE(rom_->LoadRomFile(dir_ / "1000", RomSizeRule::Exact));
+    EXPECT_TRUE(rom_->LastErrorIsSize);
+    EXPECT_TRUE(rom_->LoadRomFile(dir_ / std::to_string(RomFileSize), RomSizeRule::Exact));
+    EXPECT_TRUE(rom_->TailBytes.empty());
 }
 
 // A save replaces the real file behind a symbolic link whole: the edited image, then the
@@ -107,8 +111,7 @@ ssize_t ShortWritesThenFull(int fd, const void* data, std::size_t size) {
 }
 
 // A failed load changes nothing. A failed save leaves the file exactly as it was and no
-// temporary beside it: a failing or stalled write, a vanished folder, and on real
-// filesystems a full disk and a read-only folder.
+// temporary beside it: a failing or stalled write, a vanished folder.
 TEST_F(RomFile, FailuresLoseNothing) {
     const Bytes original = Pattern(RomFileSize + 10, 9);
     const fs::path path = Write("game.nes", original);
@@ -138,22 +141,27 @@ TEST_F(RomFile, FailuresLoseNothing) {
     rom_->RomPath = dir_ / "gone/game.nes";
     EXPECT_FALSE(rom_->SaveRomFile());
     EXPECT_FALSE(fs::exists(dir_ / "gone"));
+}
 
-    if (::unshare(CLONE_NEWNS) != 0 ||
-        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-        GTEST_SKIP() << "no private mount namespace for a full disk and a read-only folder";
-    }
-    const fs::path mnt = dir_ / "mnt";
-    fs::create_directory(mnt);
-    ASSERT_EQ(::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=768k"), 0);
-    rom_->RomPath = Write("mnt/game.nes", original); // room for only half of a new copy
-    EXPECT_FALSE(rom_->SaveRomFile());
-    EXPECT_EQ(Read(rom_->RomPath), original);
-    EXPECT_EQ(Entries(mnt), 1);
-    ASSERT_EQ(::mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
-    EXPECT_FALSE(rom_->SaveRomFile());
-    EXPECT_EQ(Read(rom_->RomPath), original);
-    ::umount2(mnt.c_str(), MNT_DETACH);
+// Files replaced as a set: when the second cannot be renamed into place, the first gets its
+// old content back, and no temporary remains.
+TEST_F(RomFile, FilesReplacedAsASetAllOrNone) {
+    const fs::path first = Write("first", {1, 2}), second = dir_ / "second";
+    const Bytes one{9}, two{8};
+    const atomicfile::Block blocks[] = {{one.data(), 1}, {two.data(), 1}};
+    const atomicfile::Contents files[] = {{first, &blocks[0], 1}, {second, &blocks[1], 1}};
+    static int renames = 0;
+    atomicfile::SetRenameFunction([](const char* from, const char* to) {
+        return ++renames == 2 ? (errno = EXDEV, -1) : ::rename(from, to);
+    });
+    std::size_t failed = 0;
+    EXPECT_FALSE(atomicfile::ReplaceFiles(files, 2, &failed));
+    const int why = errno;
+    EXPECT_EQ(std::tuple(failed, why, Read(first), fs::exists(second), Entries(dir_)),
+              std::tuple(1u, EXDEV, Bytes({1, 2}), false, 1));
+    atomicfile::SetRenameFunction(nullptr);
+    ASSERT_TRUE(atomicfile::ReplaceFiles(files, 2, nullptr));
+    EXPECT_EQ(std::pair(Read(first), Read(second)), std::pair(one, two));
 }
 
 } // namespace

@@ -11,6 +11,8 @@
 #include "demo/DemoRom.h"
 #include "formats/Bps.h"
 #include "formats/Ips.h"
+#include "formats/Patch.h"
+#include "tests/support/MapGrids.h"
 #include "worldmap/WorldMap.h"
 
 namespace {
@@ -169,7 +171,11 @@ TEST(Bps, RoundTripsRandomPairsAndBeatsIps) {
         const formats::Result result = Apply(bps, data);
         ASSERT_TRUE(result.Ok()) << pair << ": " << result.message;
         ASSERT_EQ(data, target) << pair;
-        const std::size_t ips = MakeIps(source, target).size();
+        // IPS round-trips too: records cut at 65,535 bytes, files grown and cut.
+        const Bytes ipsPatch = MakeIps(source, target);
+        data = source;
+        ASSERT_TRUE(formats::ApplyIps(ipsPatch, "p.ips", data).Ok() && data == target) << pair;
+        const std::size_t ips = ipsPatch.size();
         // BPS's sizes and checksums take 15 bytes more than IPS's frame, and a run or the
         // SourceRead that ends a file a few more: a patch of a few changes may be larger.
         EXPECT_LE(bps.size(), ips + 24) << pair;
@@ -263,14 +269,9 @@ TEST(Bps, TypicalMapEditsMakeSmallerPatchesThanIps) {
         EXPECT_TRUE(worldmap::StoreWorldMap(*edited, mapId, grid, worldmap::CountFreeBytes(*rom)));
         return Bytes(edited->RomBytes, edited->RomBytes + RomFileSize);
     };
-    const auto decoded = [&](int mapId) {
-        worldmap::Grid grid{};
-        worldmap::DecodeWorldMap(*rom, mapId, grid);
-        return grid;
-    };
-    worldmap::Grid cell = decoded(0);
+    worldmap::Grid cell = testsupport::Decode(*rom, 0);
     cell[100 * 256 + 100] = cell[100 * 256 + 100] == demo::Town ? demo::Castle : demo::Town;
-    worldmap::Grid island = decoded(1);
+    worldmap::Grid island = testsupport::Decode(*rom, 1);
     for (int y = -12; y <= 12; ++y) {
         for (int x = -14; x <= 14; ++x) {
             if (x * x * 144 + y * y * 196 <= 144 * 196) { // an ellipse of some 530 cells
