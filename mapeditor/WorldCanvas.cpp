@@ -1,6 +1,5 @@
 #include "mapeditor/WorldCanvas.h"
 
-#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -10,18 +9,13 @@
 #include <cmath>
 
 #include "app/DocumentSignals.h"
-#include "mapeditor/tools/BrushTool.h"
-#include "mapeditor/tools/ClickTools.h"
 #include "mapeditor/tools/PanTool.h"
-#include "mapeditor/tools/RectangleTool.h"
 #include "mapeditor/tools/SelectTool.h"
 
 namespace {
 
 // Cells scrolled by one notch of the wheel.
 constexpr int WheelCells = 3;
-// How often a drag held past the view's edge scrolls it one cell further.
-constexpr int AutoScrollMs = 40;
 
 int FloorDiv(int a, int b) {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
@@ -32,20 +26,7 @@ int FloorDiv(int a, int b) {
 WorldCanvas::WorldCanvas(edit::MapDocument& d, QWidget* parent)
     : QAbstractScrollArea(parent), doc(d), metatiles(std::make_unique<gfx::MetatilePixels>()),
       gutter(new RowGutter(*this, this)), edgeScroll(new QTimer(this)) {
-    mapeditor::ToolContext& context = *this;
-    auto pickTool = std::make_unique<mapeditor::PickTool>(context);
-    pick = pickTool.get();
-    tools[static_cast<std::size_t>(Tool::Brush)] = std::make_unique<mapeditor::BrushTool>(context);
-    tools[static_cast<std::size_t>(Tool::Rectangle)] =
-        std::make_unique<mapeditor::RectangleTool>(context);
-    tools[static_cast<std::size_t>(Tool::Fill)] = std::make_unique<mapeditor::FillTool>(context);
-    tools[static_cast<std::size_t>(Tool::Pick)] = std::move(pickTool);
-    tools[static_cast<std::size_t>(Tool::Select)] = std::make_unique<mapeditor::SelectTool>(context);
-    stamp = std::make_unique<mapeditor::StampTool>(context);
-    pan = std::make_unique<mapeditor::PanTool>(context);
-
-    edgeScroll->setInterval(AutoScrollMs);
-    connect(edgeScroll, &QTimer::timeout, this, &WorldCanvas::AutoScroll);
+    MakeTools();
     auto* announced = new DocumentSignals(doc, this);
     connect(announced, &DocumentSignals::rowsChanged, this, &WorldCanvas::RowsChanged);
     connect(announced, &DocumentSignals::mapLoaded, this, &WorldCanvas::TilesChanged);
@@ -234,33 +215,6 @@ void WorldCanvas::FitWholeMap() {
     SetOrigin(QPoint(0, 0));
 }
 
-mapeditor::Tool& WorldCanvas::Active() const {
-    return stamp->Holding() ? static_cast<mapeditor::Tool&>(*stamp)
-                            : *tools[static_cast<std::size_t>(tool)];
-}
-
-void WorldCanvas::SetTool(Tool t) {
-    EndDrag();
-    if (t != tool) {
-        toolBefore = tool;
-        tool = t;
-        emit ToolChanged(t);
-    }
-    UpdateCursor();
-}
-
-void WorldCanvas::ToolDone() {
-    SetTool(toolBefore);
-}
-
-QString WorldCanvas::ToolHint(Tool t) const {
-    return tools[static_cast<std::size_t>(t)]->StatusHint();
-}
-
-void WorldCanvas::UpdateCursor() {
-    viewport()->setCursor(pan->Dragging() ? pan->Cursor() : Active().Cursor());
-}
-
 void WorldCanvas::SetGridVisible(bool on) {
     showGrid = on;
     RebuildTiles();
@@ -270,61 +224,6 @@ void WorldCanvas::SetGridVisible(bool on) {
 void WorldCanvas::SetHighlight(bool on) {
     highlight = on;
     viewport()->update();
-}
-
-void WorldCanvas::SetSelection(const std::optional<edit::Rect>& cells) {
-    if (selection) {
-        UpdateCells(*selection);
-    }
-    selection = cells;
-    if (selection) {
-        UpdateCells(*selection);
-    }
-}
-
-edit::Block& WorldCanvas::Clipboard() {
-    static edit::Block clipboard;
-    return clipboard;
-}
-
-bool WorldCanvas::CopySelection() {
-    if (!selection) {
-        return false;
-    }
-    Clipboard() = doc.Copy(*selection);
-    return Clipboard().width > 0;
-}
-
-bool WorldCanvas::StartStamp() {
-    if (Clipboard().width <= 0 || Clipboard().height <= 0) {
-        return false;
-    }
-    EndDrag();
-    stamp->Start(Clipboard(), pointer && InView(*pointer) ? CellAt(*pointer) : TopLeftCell());
-    UpdateCursor();
-    return true;
-}
-
-bool WorldCanvas::HasStamp() const {
-    return stamp->Holding();
-}
-
-void WorldCanvas::DropStamp() {
-    stamp->Drop();
-    UpdateCursor();
-}
-
-void WorldCanvas::EndDrag() {
-    Active().Finish();
-    pan->Finish();
-    edgeScroll->stop();
-    UpdateCursor();
-}
-
-bool WorldCanvas::ToolKey(int key) {
-    const bool taken = pan->Dragging() ? pan->KeyPressed(key) : Active().KeyPressed(key);
-    UpdateCursor();
-    return taken;
 }
 
 QRegion WorldCanvas::RegionOfRows(const edit::RowSet& rows) const {
@@ -458,79 +357,6 @@ void WorldCanvas::paintEvent(QPaintEvent* event) {
     if (preview) {
         outline(preview->cells, preview->outline);
     }
-}
-
-void WorldCanvas::mousePressEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    pointer = p;
-    // Whatever was half done ends first: a press whose release went elsewhere left it open.
-    EndDrag();
-    switch (event->button()) {
-    case Qt::MiddleButton:
-        pan->Press(p);
-        break;
-    case Qt::RightButton:
-        // Takes the tile with any tool, and the tool stays.
-        pick->PickAt(p);
-        break;
-    case Qt::LeftButton:
-        Active().Press(p);
-        break;
-    default:
-        break;
-    }
-    UpdateCursor();
-}
-
-void WorldCanvas::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    pointer = p;
-    pan->Move(p, (event->buttons() & Qt::MiddleButton) != 0);
-    mapeditor::Tool& active = Active();
-    active.Move(p, (event->buttons() & Qt::LeftButton) != 0);
-    if (active.ScrollsAtEdge() && !InView(p)) {
-        if (!edgeScroll->isActive()) {
-            edgeScroll->start();
-        }
-    } else {
-        edgeScroll->stop();
-    }
-    UpdateCursor();
-    UpdateHover();
-}
-
-void WorldCanvas::AutoScroll() {
-    if (!pointer || InView(*pointer) || !Active().ScrollsAtEdge()) {
-        edgeScroll->stop();
-        return;
-    }
-    const QRect view = viewport()->rect();
-    const QPoint p = *pointer;
-    const int dx = p.x() < view.left() ? -1 : (p.x() > view.right() ? 1 : 0);
-    const int dy = p.y() < view.top() ? -1 : (p.y() > view.bottom() ? 1 : 0);
-    ScrollBy(dx * CellPixels(), dy * CellPixels());
-    // The far corner follows to the cell now at the edge.
-    Active().Move(p, true);
-}
-
-void WorldCanvas::mouseReleaseEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    if (event->button() == Qt::MiddleButton) {
-        pan->Release(p);
-    } else if (event->button() == Qt::LeftButton) {
-        Active().Release(p);
-        edgeScroll->stop();
-    }
-    UpdateCursor();
-}
-
-void WorldCanvas::leaveEvent(QEvent* event) {
-    // A drag still gets the pointer's moves, and they tell where it is.
-    if (!Active().Dragging() && !pan->Dragging()) {
-        pointer.reset();
-    }
-    emit HoverChanged(-1, -1);
-    QAbstractScrollArea::leaveEvent(event);
 }
 
 void WorldCanvas::wheelEvent(QWheelEvent* event) {

@@ -122,6 +122,7 @@ class WorldCanvas : public QAbstractScrollArea, private mapeditor::ToolContext {
     void ScrollTo(QPoint position) override { SetOrigin(position); }
     void ToolDone() override;
 
+    void MakeTools();
     mapeditor::Tool& Active() const;
     void UpdateCursor();
     void UpdateRanges();
