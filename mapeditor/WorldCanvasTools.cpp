@@ -61,7 +61,10 @@ QString WorldCanvas::ToolHint(Tool t) const {
 }
 
 void WorldCanvas::UpdateCursor() {
-    viewport()->setCursor(pan->Dragging() ? pan->Cursor() : Active().Cursor());
+    const Qt::CursorShape shape = pan->Dragging() ? pan->Cursor() : Active().Cursor();
+    if (viewport()->cursor().shape() != shape) {
+        viewport()->setCursor(shape);
+    }
 }
 
 void WorldCanvas::SetSelection(const std::optional<edit::Rect>& cells) {
@@ -115,6 +118,9 @@ void WorldCanvas::EndDrag() {
 
 bool WorldCanvas::ToolKey(int key) {
     const bool taken = pan->Dragging() ? pan->KeyPressed(key) : Active().KeyPressed(key);
+    if (!Active().ScrollsAtEdge()) {
+        edgeScroll->stop();
+    }
     UpdateCursor();
     return taken;
 }
@@ -122,21 +128,19 @@ bool WorldCanvas::ToolKey(int key) {
 void WorldCanvas::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     pointer = p;
+    const Qt::MouseButton button = event->button();
+    if (button != Qt::LeftButton && button != Qt::MiddleButton && button != Qt::RightButton) {
+        return;
+    }
     // Whatever was half done ends first: a press whose release went elsewhere left it open.
     EndDrag();
-    switch (event->button()) {
-    case Qt::MiddleButton:
+    if (button == Qt::MiddleButton) {
         pan->Press(p);
-        break;
-    case Qt::RightButton:
+    } else if (button == Qt::RightButton) {
         // Takes the tile with any tool, and the tool stays.
         pick->PickAt(p);
-        break;
-    case Qt::LeftButton:
+    } else {
         Active().Press(p);
-        break;
-    default:
-        break;
     }
     UpdateCursor();
 }
