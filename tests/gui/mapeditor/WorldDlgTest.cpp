@@ -92,7 +92,7 @@ TEST_F(WorldDlgTest, BrushPaintsGaplessLinesAsOneUndoStep) {
     EXPECT_EQ(doc->UndoCount(0), steps + 1);
     Key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(doc->MapGrid(), before);
-    Key(Qt::Key_Y, Qt::ControlModifier);
+    Key(Qt::Key_Y, Qt::ControlModifier); // and back: what follows paints over it
 
     // Past the canvas's edge (over the tile palette) nothing is painted where it cannot be
     // seen, and coming back draws no line along the outside.
