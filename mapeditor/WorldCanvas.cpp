@@ -1,115 +1,46 @@
 #include "mapeditor/WorldCanvas.h"
 
-#include <QHelpEvent>
-#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QToolTip>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
+
+#include "app/DocumentSignals.h"
+#include "mapeditor/tools/PanTool.h"
+#include "mapeditor/tools/SelectTool.h"
 
 namespace {
 
-constexpr int WheelNotch = 120;
 // Cells scrolled by one notch of the wheel.
 constexpr int WheelCells = 3;
-// The gutter needs rows at least this tall to be read.
-constexpr int MinGutterCellPixels = 8;
 
 int FloorDiv(int a, int b) {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
-edit::Rect Normalised(const edit::Rect& r) {
-    return {{r.Left(), r.Top()}, {r.Right(), r.Bottom()}};
-}
-
 } // namespace
-
-// ----- RowGutter -----
-
-RowGutter::RowGutter(WorldCanvas& c, QWidget* parent) : QWidget(parent), canvas(c) {
-    setMouseTracking(true);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-QString RowGutter::TextAt(int y) const {
-    const int cp = canvas.CellPixels();
-    const int row = FloorDiv(canvas.Origin().y() + y, cp);
-    if (row < 0 || row >= worldmap::MapHeight) {
-        return {};
-    }
-    const edit::RowCosts& costs = canvas.doc.Costs();
-    const int shares = costs.SharesWith(row);
-    if (shares >= 0) {
-        return QStringLiteral("row %1: shares row %2").arg(row).arg(shares);
-    }
-    return QStringLiteral("row %1: %2 bytes").arg(row).arg(costs.Cost(row));
-}
-
-void RowGutter::paintEvent(QPaintEvent* event) {
-    QPainter p(this);
-    p.fillRect(event->rect(), palette().window());
-    const int cp = canvas.CellPixels();
-    const int originY = canvas.Origin().y();
-    const edit::RowCosts& costs = canvas.doc.Costs();
-    const int scale = std::max(costs.MaxCost(), 16);
-    // Rows tall enough for a number keep room for it right of the bars.
-    const bool numbers = cp >= 16;
-    const int barRoom = width() - (numbers ? 28 : 6);
-    const int first = std::max(0, FloorDiv(originY + event->rect().top(), cp));
-    const int last =
-        std::min(worldmap::MapHeight - 1, FloorDiv(originY + event->rect().bottom(), cp));
-    const QColor bar(70, 110, 200);
-    const QColor shared(160, 160, 160);
-    QFont small = font();
-    small.setPixelSize(std::min(cp - 2, 11));
-    p.setFont(small);
-    for (int row = first; row <= last; ++row) {
-        const int y = row * cp - originY;
-        const int h = std::max(cp - 1, 1);
-        if (costs.SharesWith(row) >= 0) {
-            // Costs nothing: a short grey tick says so, and the row it shares where there is
-            // room to write it.
-            p.fillRect(QRect(2, y + h / 2, 6, std::max(h / 4, 1)), shared);
-            if (numbers) {
-                p.setPen(shared.darker(150));
-                p.drawText(QRect(10, y, width() - 12, h), Qt::AlignVCenter | Qt::AlignRight,
-                           QStringLiteral("=%1").arg(costs.SharesWith(row)));
-            }
-            continue;
-        }
-        const int w = std::max(1, costs.Cost(row) * barRoom / scale);
-        p.fillRect(QRect(2, y, w, h), bar);
-        if (numbers) {
-            p.setPen(palette().windowText().color());
-            p.drawText(QRect(width() - 26, y, 24, h), Qt::AlignVCenter | Qt::AlignRight,
-                       QString::number(costs.Cost(row)));
-        }
-    }
-}
-
-bool RowGutter::event(QEvent* event) {
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        const QString text = TextAt(help->pos().y());
-        if (text.isEmpty()) {
-            QToolTip::hideText();
-            event->ignore();
-        } else {
-            QToolTip::showText(help->globalPos(), text, this);
-        }
-        return true;
-    }
-    return QWidget::event(event);
-}
-
-// ----- WorldCanvas -----
 
 WorldCanvas::WorldCanvas(edit::MapDocument& d, QWidget* parent)
     : QAbstractScrollArea(parent), doc(d), metatiles(std::make_unique<gfx::MetatilePixels>()),
-      gutter(new RowGutter(*this, this)) {
+      gutter(new RowGutter(*this, this)), edgeScroll(new QTimer(this)) {
+    MakeTools();
+    auto* announced = new DocumentSignals(doc, this);
+    connect(announced, &DocumentSignals::rowsChanged, this, &WorldCanvas::RowsChanged);
+    connect(announced, &DocumentSignals::mapLoaded, this, &WorldCanvas::TilesChanged);
+    connect(announced, &DocumentSignals::tilesChanged, this, [this](int set, const edit::TileSet&) {
+        if (set == gfx::GraphicsSetOf(doc.MapId())) {
+            TilesChanged();
+        }
+    });
+    connect(announced, &DocumentSignals::selectedTileChanged, this, [this] {
+        if (highlight) {
+            viewport()->update();
+        }
+    });
+
     viewport()->setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setCursor(Qt::CrossCursor);
@@ -125,6 +56,14 @@ void WorldCanvas::SetTiles(const gfx::MetatilePixels& tiles) {
     *metatiles = tiles;
     RebuildTiles();
     viewport()->update();
+}
+
+void WorldCanvas::TilesChanged() {
+    // A map loaded or its graphics changed: every cell may look different.
+    gfx::RenderMetatileSet(doc.Rom(), doc.MapId(), *metatiles);
+    RebuildTiles();
+    viewport()->update();
+    gutter->update();
 }
 
 QPoint WorldCanvas::Origin() const {
@@ -144,13 +83,12 @@ void WorldCanvas::UpdateRanges() {
     verticalScrollBar()->setRange(0, std::max(0, mapPixels - view.height()));
     horizontalScrollBar()->setPageStep(std::max(1, view.width()));
     verticalScrollBar()->setPageStep(std::max(1, view.height()));
-    // The arrow keys move four cells at a time.
-    horizontalScrollBar()->setSingleStep(4 * CellPixels());
-    verticalScrollBar()->setSingleStep(4 * CellPixels());
+    horizontalScrollBar()->setSingleStep(app::ArrowStepCells * CellPixels());
+    verticalScrollBar()->setSingleStep(app::ArrowStepCells * CellPixels());
 }
 
 void WorldCanvas::LayOutGutter() {
-    const bool shown = CellPixels() >= MinGutterCellPixels;
+    const bool shown = CellPixels() >= RowGutter::MinCellPixels;
     setViewportMargins(shown ? RowGutter::Width : 0, 0, 0, 0);
     gutter->setVisible(shown);
     const QRect vp = viewport()->geometry();
@@ -162,12 +100,16 @@ void WorldCanvas::SetOrigin(QPoint origin) {
     verticalScrollBar()->setValue(origin.y());
 }
 
+QPoint WorldCanvas::ScrollPosition() const {
+    return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+}
+
 void WorldCanvas::ScrollToCell(edit::Cell topLeft) {
     SetOrigin(QPoint(topLeft.x * CellPixels(), topLeft.y * CellPixels()));
 }
 
 void WorldCanvas::ScrollBy(int dx, int dy) {
-    SetOrigin(QPoint(horizontalScrollBar()->value() + dx, verticalScrollBar()->value() + dy));
+    SetOrigin(ScrollPosition() + QPoint(dx, dy));
 }
 
 edit::Cell WorldCanvas::TopLeftCell() const {
@@ -183,11 +125,14 @@ edit::Cell WorldCanvas::CellAt(QPoint p) const {
 }
 
 edit::Cell WorldCanvas::ClampedCellAt(QPoint p) const {
-    // A drag past the canvas's edge stops at the last cell in view.
     const QRect view = viewport()->rect();
     const edit::Cell c = CellAt(QPoint(std::clamp(p.x(), view.left(), view.right()),
                                        std::clamp(p.y(), view.top(), view.bottom())));
     return {std::clamp(c.x, 0, worldmap::MapWidth - 1), std::clamp(c.y, 0, worldmap::MapHeight - 1)};
+}
+
+bool WorldCanvas::InView(QPoint p) const {
+    return viewport()->rect().contains(p);
 }
 
 QPoint WorldCanvas::CellPosition(edit::Cell cell) const {
@@ -208,7 +153,9 @@ void WorldCanvas::UpdateCells(const edit::Rect& cells) {
 }
 
 void WorldCanvas::SetZoom(int step) {
-    SetZoom(step, QPoint(viewport()->width() / 2, viewport()->height() / 2));
+    // About the canvas's middle rather than the viewport's: the gutter moves the viewport,
+    // and zooming in and out again must come back to the same view.
+    SetZoom(step, viewport()->mapFrom(this, rect().center()));
 }
 
 void WorldCanvas::SetZoom(int step, QPoint anchor) {
@@ -216,34 +163,34 @@ void WorldCanvas::SetZoom(int step, QPoint anchor) {
     if (step == zoom) {
         return;
     }
-    const int oldCp = CellPixels();
-    // The map pixel under the anchor, and where that same point lies after the change.
-    const QPoint o = Origin();
-    const long long mx = o.x() + anchor.x();
-    const long long my = o.y() + anchor.y();
     // The gutter comes or goes at 1/2 and moves the viewport: the anchor is a point on the
     // screen, so it is held where the canvas as a whole has it.
     const QPoint onCanvas = anchor + viewport()->geometry().topLeft();
+    QPointF cells = QPointF(Origin() + anchor) / CellPixels();
+    if (zoomAnchor && zoomAnchor->zoom == zoom && zoomAnchor->onCanvas == onCanvas &&
+        zoomAnchor->origin == Origin()) {
+        // Whole pixels lose a fraction of a cell on the way out: take the exact point.
+        cells = zoomAnchor->cells;
+    }
     zoom = step;
     const int newCp = CellPixels();
     RebuildTiles();
     LayOutGutter();
     UpdateRanges();
     const QPoint at = onCanvas - viewport()->geometry().topLeft();
-    const auto target = [&](long long m, int a) {
-        return static_cast<int>(m >= 0 ? m * newCp / oldCp : -((-m * newCp + oldCp - 1) / oldCp)) - a;
-    };
-    SetOrigin(QPoint(target(mx, at.x()), target(my, at.y())));
+    // Rounded down, so the pointer stays over the cell it was over.
+    SetOrigin(QPoint(static_cast<int>(std::floor(cells.x() * newCp)) - at.x(),
+                     static_cast<int>(std::floor(cells.y() * newCp)) - at.y()));
+    zoomAnchor = ZoomAnchor{zoom, onCanvas, Origin(), cells};
     viewport()->update();
     gutter->update();
-    RefreshHover();
+    UpdateHover();
     emit ViewChanged();
 }
 
-void WorldCanvas::RefreshHover() {
-    const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
-    const edit::Cell cell = CellAt(p);
-    if (viewport()->rect().contains(p) && edit::InMap(cell)) {
+void WorldCanvas::UpdateHover() {
+    const edit::Cell cell = pointer ? CellAt(*pointer) : edit::Cell{-1, -1};
+    if (pointer && InView(*pointer) && edit::InMap(cell)) {
         emit HoverChanged(cell.x, cell.y);
     } else {
         emit HoverChanged(-1, -1);
@@ -257,7 +204,7 @@ void WorldCanvas::FitWholeMap() {
     int step = 0;
     for (int s = gfx::ZoomSteps - 1; s >= 0; --s) {
         const int cp = gfx::ZoomCellPixels[static_cast<std::size_t>(s)];
-        const int gutterWidth = cp >= MinGutterCellPixels ? RowGutter::Width : 0;
+        const int gutterWidth = cp >= RowGutter::MinCellPixels ? RowGutter::Width : 0;
         if (worldmap::MapWidth * cp <= room.width() - gutterWidth &&
             worldmap::MapHeight * cp <= room.height()) {
             step = s;
@@ -266,11 +213,6 @@ void WorldCanvas::FitWholeMap() {
     }
     SetZoom(step);
     SetOrigin(QPoint(0, 0));
-}
-
-void WorldCanvas::SetTool(Tool t) {
-    EndDrag();
-    tool = t;
 }
 
 void WorldCanvas::SetGridVisible(bool on) {
@@ -282,51 +224,6 @@ void WorldCanvas::SetGridVisible(bool on) {
 void WorldCanvas::SetHighlight(bool on) {
     highlight = on;
     viewport()->update();
-}
-
-void WorldCanvas::SelectedTileChanged() {
-    if (highlight) {
-        viewport()->update();
-    }
-}
-
-void WorldCanvas::ClearSelection() {
-    if (selection) {
-        UpdateCells(*selection);
-        selection.reset();
-    }
-}
-
-edit::Block& WorldCanvas::Clipboard() {
-    static edit::Block clipboard;
-    return clipboard;
-}
-
-bool WorldCanvas::CopySelection() {
-    if (!selection) {
-        return false;
-    }
-    Clipboard() = doc.Copy(*selection);
-    return Clipboard().width > 0;
-}
-
-bool WorldCanvas::StartStamp() {
-    if (Clipboard().width <= 0 || Clipboard().height <= 0) {
-        return false;
-    }
-    EndDrag();
-    stamp = Clipboard();
-    const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
-    stampAt = viewport()->rect().contains(p) ? CellAt(p) : TopLeftCell();
-    viewport()->update();
-    return true;
-}
-
-void WorldCanvas::DropStamp() {
-    if (stamp) {
-        stamp.reset();
-        viewport()->update();
-    }
 }
 
 QRegion WorldCanvas::RegionOfRows(const edit::RowSet& rows) const {
@@ -351,19 +248,9 @@ QRegion WorldCanvas::RegionOfRows(const edit::RowSet& rows) const {
 }
 
 void WorldCanvas::RowsChanged(const edit::RowSet& rows) {
-    if (rows.none()) {
-        return;
-    }
+    staleRows |= rows;
     viewport()->update(RegionOfRows(rows));
     gutter->update();
-}
-
-void WorldCanvas::DidEdit(const edit::RowSet& rows) {
-    if (rows.none()) {
-        return;
-    }
-    RowsChanged(rows);
-    emit Edited(rows);
 }
 
 void WorldCanvas::RebuildTiles() {
@@ -384,7 +271,6 @@ bool WorldCanvas::SyncMapImage(int highlightTile) {
     };
     gfx::ComposeOptions options;
     options.highlightTile = highlightTile;
-    const auto& now = doc.RowVersions();
     if (mapImage.width() != side || mapImageGeneration != tilesGeneration ||
         mapImageHighlight != highlightTile) {
         if (mapImage.width() != side) {
@@ -393,17 +279,16 @@ bool WorldCanvas::SyncMapImage(int highlightTile) {
         gfx::ComposeMap(doc.MapGrid(), scaled, 0, 0, side, side, bits(0), stride(), options);
         mapImageGeneration = tilesGeneration;
         mapImageHighlight = highlightTile;
-        mapImageVersions = now;
+        staleRows.reset();
         return true;
     }
-    // Only the rows that changed since, whoever changed them.
     for (int y = 0; y < worldmap::MapHeight; ++y) {
-        if (now[static_cast<std::size_t>(y)] != mapImageVersions[static_cast<std::size_t>(y)]) {
+        if (staleRows.test(static_cast<std::size_t>(y))) {
             gfx::ComposeMap(doc.MapGrid(), scaled, 0, y * cp, side, cp, bits(y * cp), stride(),
                             options);
         }
     }
-    mapImageVersions = now;
+    staleRows.reset();
     return true;
 }
 
@@ -416,14 +301,13 @@ void WorldCanvas::paintEvent(QPaintEvent* event) {
     gfx::ComposeOptions options;
     options.background = palette().color(QPalette::Dark).rgb() | 0xFF000000u;
     options.highlightTile = highlight ? doc.SelectedTile() : -1;
+    const std::optional<mapeditor::ToolPreview> preview = Active().Preview();
     gfx::CellOverlay overlay;
-    if (preview) {
-        overlay = {preview->Left(), preview->Top(), preview->Right() - preview->Left() + 1,
-                   preview->Bottom() - preview->Top() + 1, nullptr,
-                   static_cast<uint8_t>(doc.SelectedTile())};
-        options.overlay = &overlay;
-    } else if (stamp) {
-        overlay = {stampAt.x, stampAt.y, stamp->width, stamp->height, stamp->tiles.data(), 0};
+    if (preview && (preview->block != nullptr || preview->tile)) {
+        const edit::Rect& r = preview->cells;
+        overlay = {r.Left(), r.Top(), r.Right() - r.Left() + 1, r.Bottom() - r.Top() + 1,
+                   preview->block != nullptr ? preview->block->tiles.data() : nullptr,
+                   preview->tile.value_or(0)};
         options.overlay = &overlay;
     }
     QPainter p(vp);
@@ -441,9 +325,7 @@ void WorldCanvas::paintEvent(QPaintEvent* event) {
         // the overlay's cells are composed afresh.
         QRegion fresh;
         if (options.overlay != nullptr) {
-            fresh = composed.intersected(CellsRect({{overlay.left, overlay.top},
-                                                    {overlay.left + overlay.width - 1,
-                                                     overlay.top + overlay.height - 1}}));
+            fresh = composed.intersected(CellsRect(preview->cells));
         }
         for (const QRect& r : composed.subtracted(fresh)) {
             p.drawImage(r.topLeft(), mapImage, r.translated(o));
@@ -473,196 +355,21 @@ void WorldCanvas::paintEvent(QPaintEvent* event) {
         outline(*selection, Qt::white);
     }
     if (preview) {
-        outline(*preview, Qt::yellow);
+        outline(preview->cells, preview->outline);
     }
-    if (stamp) {
-        outline({stampAt, {stampAt.x + stamp->width - 1, stampAt.y + stamp->height - 1}},
-                Qt::cyan);
-    }
-}
-
-void WorldCanvas::Pick(QPoint p) {
-    const edit::Cell c = CellAt(p);
-    if (!edit::InMap(c)) {
-        return;
-    }
-    doc.SetSelectedTile(doc.At(c));
-    SelectedTileChanged();
-    emit TilePicked();
-}
-
-void WorldCanvas::EndDrag() {
-    if (drag == Drag::Stroke) {
-        doc.EndStroke();
-    }
-    if (preview) {
-        UpdateCells(*preview);
-        preview.reset();
-    }
-    drag = Drag::None;
-}
-
-void WorldCanvas::mousePressEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    if (event->button() == Qt::MiddleButton) {
-        EndDrag();
-        drag = Drag::Pan;
-        panStart = p;
-        panOrigin = QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
-        viewport()->setCursor(Qt::ClosedHandCursor);
-        return;
-    }
-    if (event->button() == Qt::RightButton) {
-        EndDrag();
-        Pick(p);
-        return;
-    }
-    if (event->button() != Qt::LeftButton) {
-        return;
-    }
-    EndDrag();
-    const edit::Cell cell = CellAt(p);
-    if (stamp) {
-        const edit::Block block = std::move(*stamp);
-        stamp.reset();
-        viewport()->update();
-        DidEdit(doc.Paste(block, cell));
-        return;
-    }
-    switch (tool) {
-    case Tool::Brush:
-        doc.BeginStroke();
-        drag = Drag::Stroke;
-        lastCell = cell;
-        if (edit::InMap(cell)) {
-            DidEdit(doc.PaintTo(cell));
-        }
-        break;
-    case Tool::Rectangle:
-        drag = Drag::Rectangle;
-        anchor = ClampedCellAt(p);
-        preview = edit::Rect{anchor, anchor};
-        UpdateCells(*preview);
-        break;
-    case Tool::Fill:
-        if (edit::InMap(cell)) {
-            DidEdit(doc.FloodFill(cell, static_cast<uint8_t>(doc.SelectedTile())));
-        }
-        break;
-    case Tool::Pick:
-        Pick(p);
-        break;
-    case Tool::Select:
-        ClearSelection();
-        drag = Drag::Select;
-        anchor = ClampedCellAt(p);
-        selection = edit::Rect{anchor, anchor};
-        UpdateCells(*selection);
-        break;
-    }
-}
-
-void WorldCanvas::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    const edit::Cell cell = CellAt(p);
-    if (edit::InMap(cell)) {
-        emit HoverChanged(cell.x, cell.y);
-    } else {
-        emit HoverChanged(-1, -1);
-    }
-    // A drag whose release went elsewhere ends with the first move that sees the button up.
-    const bool leftHeld = (event->buttons() & Qt::LeftButton) != 0;
-    if (drag == Drag::Pan && !(event->buttons() & Qt::MiddleButton)) {
-        drag = Drag::None;
-        viewport()->setCursor(Qt::CrossCursor);
-    }
-    if (drag != Drag::None && drag != Drag::Pan && !leftHeld) {
-        if (drag == Drag::Rectangle) {
-            preview.reset();
-            viewport()->update();
-        }
-        EndDrag();
-    }
-    switch (drag) {
-    case Drag::Pan:
-        SetOrigin(panOrigin - (p - panStart));
-        break;
-    case Drag::Stroke:
-        if (cell == lastCell) {
-            break;
-        }
-        lastCell = cell;
-        if (edit::InMap(cell) && viewport()->rect().contains(p)) {
-            DidEdit(doc.PaintTo(cell));
-        } else {
-            // Nothing is painted where it cannot be seen; coming back onto the visible map
-            // starts afresh, with no line along the outside.
-            doc.LiftStroke();
-        }
-        break;
-    case Drag::Rectangle:
-    case Drag::Select: {
-        std::optional<edit::Rect>& shown = drag == Drag::Rectangle ? preview : selection;
-        const edit::Rect next{anchor, ClampedCellAt(p)};
-        UpdateCells(Normalised(*shown));
-        shown = next;
-        UpdateCells(Normalised(next));
-        break;
-    }
-    case Drag::None:
-        if (stamp && cell != stampAt) {
-            UpdateCells({stampAt, {stampAt.x + stamp->width - 1, stampAt.y + stamp->height - 1}});
-            stampAt = cell;
-            UpdateCells({stampAt, {stampAt.x + stamp->width - 1, stampAt.y + stamp->height - 1}});
-        }
-        break;
-    }
-}
-
-void WorldCanvas::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::MiddleButton && drag == Drag::Pan) {
-        drag = Drag::None;
-        viewport()->setCursor(Qt::CrossCursor);
-        return;
-    }
-    if (event->button() != Qt::LeftButton) {
-        return;
-    }
-    if (drag == Drag::Rectangle && preview) {
-        const edit::Rect rect = Normalised(*preview);
-        preview.reset();
-        drag = Drag::None;
-        UpdateCells(rect);
-        DidEdit(doc.FillRect(rect, static_cast<uint8_t>(doc.SelectedTile())));
-        return;
-    }
-    if (drag == Drag::Select && selection) {
-        selection = Normalised(*selection);
-    }
-    EndDrag();
-}
-
-void WorldCanvas::leaveEvent(QEvent* event) {
-    emit HoverChanged(-1, -1);
-    QAbstractScrollArea::leaveEvent(event);
 }
 
 void WorldCanvas::wheelEvent(QWheelEvent* event) {
     event->accept();
+    pointer = event->position().toPoint();
     const QPoint angle = event->angleDelta();
-    const int delta = angle.y() != 0 ? angle.y() : angle.x();
-    if ((delta > 0 && wheelRemainder < 0) || (delta < 0 && wheelRemainder > 0)) {
-        wheelRemainder = 0;
-    }
-    wheelRemainder += delta;
-    const int notches = wheelRemainder / WheelNotch;
+    const int notches = wheel.Take(angle.y() != 0 ? angle.y() : angle.x());
     if (notches == 0) {
         return;
     }
-    wheelRemainder -= notches * WheelNotch;
     const auto mods = event->modifiers();
     if (mods & Qt::ControlModifier) {
-        SetZoom(zoom + notches, event->position().toPoint());
+        SetZoom(zoom + notches, *pointer);
         return;
     }
     const int step = -notches * WheelCells * CellPixels();
@@ -682,6 +389,6 @@ void WorldCanvas::resizeEvent(QResizeEvent* event) {
 void WorldCanvas::scrollContentsBy(int /*dx*/, int /*dy*/) {
     viewport()->update();
     gutter->update();
-    RefreshHover();
+    UpdateHover();
     emit ViewChanged();
 }

@@ -17,6 +17,8 @@
 #include <QToolBar>
 #include <algorithm>
 
+#include "app/DocumentSignals.h"
+#include "app/ViewSteps.h"
 #include "mapeditor/TryMap.h"
 
 namespace {
@@ -144,22 +146,17 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
         WorldCanvas::Tool tool;
         const char* name;
         Qt::Key key;
-        const char* tip;
     };
     static const ToolInfo toolInfo[] = {
-        {WorldCanvas::Tool::Brush, "&Brush", Qt::Key_B, "Paint cells; drag to paint a line"},
-        {WorldCanvas::Tool::Rectangle, "&Rectangle", Qt::Key_R,
-         "Drag out a rectangle to fill with the tile"},
-        {WorldCanvas::Tool::Fill, "&Fill", Qt::Key_F,
-         "Fill the connected area of one tile"},
-        {WorldCanvas::Tool::Pick, "P&ick", Qt::Key_I,
-         "Take the tile under the pointer (right click does this with any tool)"},
-        {WorldCanvas::Tool::Select, "&Select", Qt::Key_S,
-         "Drag out a selection; Ctrl+C copies it, Ctrl+V pastes"},
+        {WorldCanvas::Tool::Brush, "&Brush", Qt::Key_B},
+        {WorldCanvas::Tool::Rectangle, "&Rectangle", Qt::Key_R},
+        {WorldCanvas::Tool::Fill, "&Fill", Qt::Key_F},
+        {WorldCanvas::Tool::Pick, "P&ick", Qt::Key_I},
+        {WorldCanvas::Tool::Select, "&Select", Qt::Key_S},
     };
     for (const ToolInfo& info : toolInfo) {
         QAction* action = AddAction(QString::fromLatin1(info.name), QKeySequence(info.key),
-                                    QString::fromLatin1(info.tip));
+                                    canvas->ToolHint(info.tool));
         action->setCheckable(true);
         tools->addAction(action);
         toolbar->addAction(action);
@@ -167,7 +164,10 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
         const WorldCanvas::Tool tool = info.tool;
         connect(action, &QAction::triggered, this, [this, tool] { canvas->SetTool(tool); });
     }
-    toolActions[static_cast<std::size_t>(WorldCanvas::Tool::Brush)]->setChecked(true);
+    ToolAction(canvas->CurrentTool())->setChecked(true);
+    // A pick hands back to the tool before it: the checked action follows.
+    connect(canvas, &WorldCanvas::ToolChanged, this,
+            [this](WorldCanvas::Tool tool) { ToolAction(tool)->setChecked(true); });
     toolbar->addSeparator();
 
     QAction* replace = AddAction(QStringLiteral("Re&place..."), QKeySequence(Qt::CTRL | Qt::Key_H),
@@ -265,20 +265,18 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
     layout->addLayout(status);
 
     connect(canvas, &WorldCanvas::HoverChanged, this, &CWorldDlg::UpdateHover);
-    connect(canvas, &WorldCanvas::Edited, this, [this] {
-        UpdateStatus();
-        UpdateHighlightCount();
-    });
     connect(canvas, &WorldCanvas::ViewChanged, this, [this] {
         viewMoved = true;
         UpdateStatus();
     });
-    connect(canvas, &WorldCanvas::TilePicked, this, [this] {
-        palette->update();
+    // The labels follow the document, whoever changed it.
+    auto* announced = new DocumentSignals(doc, this);
+    connect(announced, &DocumentSignals::rowsChanged, this, [this] {
+        UpdateStatus();
         UpdateHighlightCount();
     });
-    connect(palette, &TilePalette::TileChosen, this, [this] {
-        canvas->SelectedTileChanged();
+    connect(announced, &DocumentSignals::selectedTileChanged, this, [this] {
+        palette->update();
         UpdateHighlightCount();
     });
 
@@ -386,8 +384,7 @@ void CWorldDlg::UpdateStatus() {
     budgetLabel->setPalette(pal);
 }
 
-void CWorldDlg::GridChanged(const edit::RowSet& rows) {
-    canvas->RowsChanged(rows);
+void CWorldDlg::GridChanged(const edit::RowSet& /*rows*/) {
     UpdateStatus();
     UpdateHighlightCount();
 }
@@ -422,12 +419,12 @@ void CWorldDlg::Replace() {
 void CWorldDlg::keyPressEvent(QKeyEvent* event) {
     const auto mods = event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier |
                                             Qt::AltModifier | Qt::MetaModifier);
-    if (event->key() == Qt::Key_Escape && canvas->HasStamp()) {
-        canvas->DropStamp();
+    // Esc cancels a drag or drops a stamp first; only an Esc with nothing to cancel closes.
+    if (mods == Qt::NoModifier && canvas->ToolKey(event->key())) {
         return;
     }
     if (mods == Qt::NoModifier) {
-        const int step = 4 * canvas->CellPixels();
+        const int step = app::ArrowStepCells * canvas->CellPixels();
         switch (event->key()) {
         case Qt::Key_Left:
             canvas->ScrollBy(-step, 0);

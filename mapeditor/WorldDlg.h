@@ -100,7 +100,7 @@ class CWorldDlg : public QDialog {
     WorldCanvas* canvas;
     TilePalette* palette;
     QActionGroup* tools;
-    std::array<QAction*, 5> toolActions{};
+    std::array<QAction*, WorldCanvas::ToolCount> toolActions{};
     QLabel* cellLabel;
     QLabel* tileLabel;
     QLabel* zoomLabel;

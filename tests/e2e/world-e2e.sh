@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The World window end to end: the real program on its own Xvfb display opens the demo
 # ROM, "Maps" opens the editor and "World..." the World window, where a rectangle is
-# dragged out and an area flood-filled; the window closes, "Save" writes the file, and
-# atlasforge-cli's export of it must equal that of the same two operations done by
-# `atlasforge-cli edit` on the original.
+# dragged out, a second one cancelled with Esc while held, and an area flood-filled; the
+# window closes, "Save" writes the file, and atlasforge-cli's export of it must equal that
+# of the same two operations done by `atlasforge-cli edit` on the original.
 # Usage: world-e2e.sh BIN_DIR PALETTE_FILE GEOMETRY_TOOL
 geometry_tool="$3"
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" world-e2e "$1" "$2"
@@ -41,6 +41,14 @@ xdotool mousemove --window "$world" $(at_cell 3 4) mousedown 1
 xdotool mousemove --window "$world" $(at_cell 8 6)
 # shellcheck disable=SC2046
 xdotool mousemove --window "$world" $(at_cell 12 9) mouseup 1
+
+# Esc while a second rectangle is held cancels it (nothing is filled), not the window.
+# shellcheck disable=SC2046
+xdotool mousemove --window "$world" $(at_cell 40 10) mousedown 1
+# shellcheck disable=SC2046
+xdotool mousemove --window "$world" $(at_cell 45 14)
+xdotool key Escape
+xdotool mouseup 1
 
 # Fill (F): the area around cell (30, 20) with tile 90.
 xdotool key f

@@ -39,6 +39,12 @@ forbid "worldmap/RowCode.h worldmap/RowCode.cpp" '#include "worldmap/(MapLayout|
     "the row code includes what builds on it"
 forbid "worldmap/MapLayout.h worldmap/MapLayout.cpp" '#include "worldmap/WorldMap\.h"' \
     "the layout checks include the store"
+# The World window's tools see the canvas only through their own interface (tools/Tool.h):
+# from mapeditor/ they include only mapeditor/tools/, and nothing of the widgets.
+forbid "mapeditor/tools" '#include "(app|enemies|resources)/|#include "mapeditor/[^t]' \
+    "a tool includes the canvas or a window"
+forbid "mapeditor/tools" '#include <(QWidget|QtWidgets|QAbstractScrollArea|QDialog)' \
+    "a tool includes widgets"
 # Control ids of the windows are 1000 to 1099.
 forbid "text" '\b10[0-9][0-9]\b' "a control id in text/"
 
