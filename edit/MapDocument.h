@@ -120,17 +120,20 @@ class MapDocument {
         std::array<uint8_t, worldmap::MapWidth> before;
         std::array<uint8_t, worldmap::MapWidth> after;
     };
-    using Step = std::vector<RowChange>;
+    using EditStep = std::vector<RowChange>;
     struct History {
-        std::vector<Step> undo;
-        std::vector<Step> redo;
+        std::vector<EditStep> undo;
+        std::vector<EditStep> redo;
     };
+    enum class Direction { Back, Forward };
 
     // Closes a step over `rows`, from the shadow copy to the grid, and brings the shadow up
     // to date. Rows the ops reported but that ended as they were leave nothing.
     void Commit(const RowSet& rows);
-    RowSet Apply(bool undo);
-    RowSet Edited(const RowSet& rows);
+    // Undoes (Back) or redoes (Forward) one step of the current map.
+    RowSet TakeStep(Direction direction);
+    // Closes a single-step operation's change to `rows` as an undo step and announces it.
+    RowSet CommitEdit(const RowSet& rows);
     // Gives `rows` the next version and tells the listeners.
     void RowsChanged(const RowSet& rows);
     template <typename Call> void Notify(Call call) const;

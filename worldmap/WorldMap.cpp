@@ -110,8 +110,9 @@ StoreReport MeasureStore(const CRomImage& rom, int mapId, GridView grid) {
     return PlanStore(rom, mapId, grid, CountFreeBytes(rom), buffer).report;
 }
 
-StoreReport StoreWorldMapReport(CRomImage& rom, int mapId, GridView grid, int freeBytes) {
+StoreReport StoreWorldMapReport(CRomImage& rom, int mapId, GridView grid) {
     static thread_local uint8_t buffer[MaxEncodedSize];
+    const int freeBytes = CountFreeBytes(rom);
     const PlannedStore plan = PlanStore(rom, mapId, grid, freeBytes, buffer);
     if (plan.report.status != StoreStatus::Stored || mapId >= MapCount) {
         return plan.report;

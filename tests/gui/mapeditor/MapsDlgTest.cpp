@@ -23,6 +23,7 @@
 #include "app/Emulator.h"
 #include "app/Platform.h"
 #include "gfx/TileRenderer.h"
+#include "mapeditor/BudgetView.h"
 #include "mapeditor/MapsDlg.h"
 #include "mapeditor/WorldDlg.h"
 #include "tests/gui/GuiTest.h"
@@ -110,6 +111,7 @@ class MapsDlgTest : public ::testing::Test {
     int At(int x, int y) const { return dlg->MapGrid()[static_cast<std::size_t>(y * 256 + x)]; }
     // Keys reach the list, which has the focus, and pass on to the window.
     void Key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::ControlModifier) {
+        QApplication::setActiveWindow(dlg.get()); // shortcuts reach the active window only
         QTest::keyClick(dlg->MapListBox, k, mods);
     }
     Bytes FileBytes() const {
@@ -138,7 +140,7 @@ class MapsDlgTest : public ::testing::Test {
         return QString("Needs %1 of %2").arg(r.newSize).arg(r.available);
     }
     bool BudgetRed() const {
-        return dlg->BudgetText->palette().color(QPalette::WindowText) == CMapsDlg::OverBudgetColour;
+        return dlg->BudgetText->palette().color(QPalette::WindowText) == mapeditor::OverBudgetColour;
     }
 
     QTemporaryDir dir;

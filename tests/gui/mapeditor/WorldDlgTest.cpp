@@ -82,7 +82,7 @@ class WorldDlgTest : public ::testing::Test {
                           Qt::NoButton, mods, Qt::NoScrollPhase, false);
         QApplication::sendEvent(View(), &event);
     }
-    void Choose(int tile) { QTest::mouseClick(dlg->Palette(), Qt::LeftButton, {}, TilePalette::TileCentre(tile)); }
+    void Choose(int tile) { QTest::mouseClick(dlg->TileSheet(), Qt::LeftButton, {}, TilePalette::TileCentre(tile)); }
 
     std::unique_ptr<CRomImage> rom;
     std::unique_ptr<edit::MapDocument> doc;
@@ -338,7 +338,7 @@ TEST_F(WorldDlgTest, ZoomedOutTheCanvasShowsEveryEditPreviewAndUndo) {
 TEST_F(WorldDlgTest, BudgetFollowsEveryEditAndTurnsRedAboveTheRoom) {
     Open(0, 0, 12);
     auto measured = [&] { return worldmap::MeasureStore(*rom, 0, doc->MapGrid()); };
-    EXPECT_EQ(dlg->BudgetText(), QStringLiteral("Needs %1 of %2 bytes")
+    EXPECT_EQ(dlg->BudgetText(), QStringLiteral("Needs %1 of %2")
                                      .arg(measured().newSize)
                                      .arg(measured().available));
     EXPECT_FALSE(dlg->BudgetOver());
@@ -351,7 +351,7 @@ TEST_F(WorldDlgTest, BudgetFollowsEveryEditAndTurnsRedAboveTheRoom) {
     const worldmap::StoreReport now = measured();
     EXPECT_GT(now.newSize, now.available);
     EXPECT_EQ(dlg->BudgetText(),
-              QStringLiteral("Needs %1 of %2 bytes").arg(now.newSize).arg(now.available));
+              QStringLiteral("Needs %1 of %2").arg(now.newSize).arg(now.available));
     EXPECT_TRUE(dlg->BudgetOver());
 }
 
