@@ -12,6 +12,8 @@
 #include "rom/RomImage.h"
 #include "worldmap/WorldMap.h"
 
+class WorldCanvas;
+
 namespace edit {
 
 // One ROM image open for map editing: the map on screen as a grid, the tile to paint with,
@@ -98,13 +100,6 @@ class MapDocument {
     // whose versions moved since it was last asked for.
     const RowCosts& Costs() const;
 
-    // Every row the grid changes in (an edit, a stroke's paint, an undo or redo, a Load,
-    // which counts as changing all rows) takes the document's next version, larger than
-    // any before; rows that did not change keep theirs. A view that keeps the versions it
-    // drew needs to redraw only the rows whose versions moved.
-    const std::array<uint64_t, worldmap::MapHeight>& RowVersions() const { return rowVersions_; }
-    // The latest version given out.
-    uint64_t Version() const { return version_; }
     int FreeBytes() const { return worldmap::CountFreeBytes(*rom_); }
 
     // The grid is not what the image held as the current map when it was last loaded or
@@ -115,6 +110,16 @@ class MapDocument {
     bool ImageDiffersFromFile() const;
 
   private:
+    // The canvas's render cache still compares versions; it is to follow the announcements
+    // like every other view, and then this goes.
+    friend class ::WorldCanvas;
+
+    // Every row the grid changes in (an edit, a stroke's paint, an undo or redo, a Load,
+    // which counts as changing all rows) takes the document's next version, larger than
+    // any before; rows that did not change keep theirs: the row costs are brought up to
+    // date on the rows whose versions moved.
+    const std::array<uint64_t, worldmap::MapHeight>& RowVersions() const { return rowVersions_; }
+
     struct RowChange {
         uint8_t row;
         std::array<uint8_t, worldmap::MapWidth> before;
