@@ -120,7 +120,6 @@ TEST(Platform, MessageBoxAndOpenFileDialog) {
     EXPECT_TRUE(ModalOpens(open, [&rom](QWidget* w) {
         auto* dlg = qobject_cast<QFileDialog*>(w);
         ASSERT_NE(dlg, nullptr);
-        EXPECT_EQ(dlg->acceptMode(), QFileDialog::AcceptOpen);
         dlg->selectFile(rom);
         static_cast<QDialog*>(dlg)->accept(); // QFileDialog hides its accept()
     }));
