@@ -36,13 +36,11 @@ UndoActions AddUndoActions(QWidget& window, edit::MapDocument& doc,
         actions.redo->setEnabled(doc.CanRedo());
     };
     refresh();
-    // Any change may open or close a step; an undo that finds its rows already as it
-    // would leave them announces nothing, so the actions look again after each step too.
+    // Every change of the grid, a load included, is followed by a change of the budget. An
+    // undo that finds its rows already as it would leave them announces nothing, so the
+    // actions look again after each step too.
     auto* heard = new DocumentSignals(doc, &window);
-    QObject::connect(heard, &DocumentSignals::rowsChanged, actions.undo, refresh);
-    QObject::connect(heard, &DocumentSignals::mapLoaded, actions.undo, refresh);
     QObject::connect(heard, &DocumentSignals::budgetChanged, actions.undo, refresh);
-    QObject::connect(heard, &DocumentSignals::selectedTileChanged, actions.undo, refresh);
     QObject::connect(actions.undo, &QAction::triggered, &window, [&doc, beforeStep, refresh] {
         beforeStep();
         doc.Undo();

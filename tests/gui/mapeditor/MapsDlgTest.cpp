@@ -396,9 +396,14 @@ TEST_F(MapsDlgTest, TheWindowFollowsTheDocumentWhoeverChangesIt) {
     EXPECT_EQ(dlg->BudgetText->text(), BudgetWanted());
     EXPECT_TRUE(undo->isEnabled());
     EXPECT_FALSE(redo->isEnabled());
+    ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
     doc.Undo();
     EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
     EXPECT_EQ(std::pair(undo->isEnabled(), redo->isEnabled()), std::pair(false, true));
+    // Redone over the map as stored, the step changes no row and nothing is announced.
+    ASSERT_TRUE(doc.Load(0));
+    redo->trigger();
+    EXPECT_EQ(std::pair(undo->isEnabled(), redo->isEnabled()), std::pair(true, false));
 
     doc.SetSelectedTile(77);
     EXPECT_EQ(Shot().pixel(465 + 16 * 13, 158 + 16 * 4 + 7), qRgb(255, 0, 0));
