@@ -66,8 +66,8 @@ std::variant<QStringList, EmulatorFailure> FindCommand() {
         }
     }
     // The text itself says what to do: there is nothing more to show under the details.
-    const QString games = GamesFolder().isEmpty() ? QString::fromLatin1(SystemGamesFolder)
-                                                  : GamesFolder();
+    const QString games =
+        GamesFolder().isEmpty() ? QString::fromLatin1(SystemGamesFolder) : GamesFolder();
     for (const char* name : KnownEmulators) {
         const QString path =
             QStandardPaths::findExecutable(QString::fromLatin1(name), QStringList{games});

@@ -8,8 +8,8 @@
 #include "gfx/TileSheet.h"
 
 TileSheetView::TileSheetView(QWidget* parent)
-    : QWidget(parent), sheet(gfx::SheetColumns * CellPixels, gfx::SheetRows * CellPixels,
-                             QImage::Format_RGB32) {
+    : QWidget(parent),
+      sheet(gfx::SheetColumns * CellPixels, gfx::SheetRows * CellPixels, QImage::Format_RGB32) {
     sheet.fill(Qt::black);
     setFixedSize(sheet.size());
     setCursor(Qt::PointingHandCursor);
@@ -68,7 +68,8 @@ TilePalette::TilePalette(edit::MapDocument& d, QWidget* parent) : TileSheetView(
     setToolTip(QStringLiteral("Click a tile to paint with it"));
     LoadTiles();
     SetMarked(doc.SelectedTile());
-    connect(this, &TileSheetView::TileClicked, this, [this](int tile) { doc.SetSelectedTile(tile); });
+    connect(this, &TileSheetView::TileClicked, this,
+            [this](int tile) { doc.SetSelectedTile(tile); });
     auto* heard = new DocumentSignals(doc, this);
     connect(heard, &DocumentSignals::selectedTileChanged, this, &TileSheetView::SetMarked);
     connect(heard, &DocumentSignals::mapLoaded, this, &TilePalette::LoadTiles);

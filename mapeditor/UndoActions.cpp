@@ -14,8 +14,8 @@ QAction* NewAction(QWidget& window, const QString& text, const QList<QKeySequenc
                    const QString& tip) {
     auto* action = new QAction(text, &window);
     action->setShortcuts(keys);
-    action->setToolTip(QStringLiteral("%1 (%2)").arg(
-        tip, keys.first().toString(QKeySequence::NativeText)));
+    action->setToolTip(
+        QStringLiteral("%1 (%2)").arg(tip, keys.first().toString(QKeySequence::NativeText)));
     window.addAction(action);
     return action;
 }
@@ -27,10 +27,10 @@ UndoActions AddUndoActions(QWidget& window, edit::MapDocument& doc,
     UndoActions actions;
     actions.undo = NewAction(window, QStringLiteral("&Undo"), {QKeySequence(Qt::CTRL | Qt::Key_Z)},
                              QStringLiteral("Undo the last change"));
-    actions.redo = NewAction(window, QStringLiteral("Re&do"),
-                             {QKeySequence(Qt::CTRL | Qt::Key_Y),
-                              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
-                             QStringLiteral("Redo what was undone"));
+    actions.redo = NewAction(
+        window, QStringLiteral("Re&do"),
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+        QStringLiteral("Redo what was undone"));
     const auto refresh = [&doc, actions] {
         actions.undo->setEnabled(doc.CanUndo());
         actions.redo->setEnabled(doc.CanRedo());

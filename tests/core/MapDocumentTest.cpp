@@ -33,24 +33,31 @@ std::unique_ptr<CRomImage> TwoMapRom(int freeBytes = 2000) {
 }
 
 void ExpectBudgetIsMeasureStore(const MapDocument& doc) {
-    const worldmap::StoreReport want = worldmap::MeasureStore(doc.Rom(), doc.MapId(), doc.MapGrid());
+    const worldmap::StoreReport want =
+        worldmap::MeasureStore(doc.Rom(), doc.MapId(), doc.MapGrid());
     const worldmap::StoreReport& got = doc.Budget();
     EXPECT_EQ(std::tuple(got.status, got.newSize, got.oldSize, got.available),
               std::tuple(want.status, want.newSize, want.oldSize, want.available));
 }
 
 // Random edits of every kind; now and then a cell gets a tile no map can store.
-std::vector<std::function<void()>> RandomEdits(MapDocument& doc, const std::function<int(int)>& pick,
-                                               int tiles) {
+std::vector<std::function<void()>> RandomEdits(MapDocument& doc,
+                                               const std::function<int(int)>& pick, int tiles) {
     auto cell = [pick] { return Cell{pick(256), pick(256)}; };
     auto tile = [pick, tiles] { return static_cast<uint8_t>(pick(tiles)); };
     return {
         [=, &doc] { doc.SetCell(cell(), pick(8) == 0 ? uint8_t{200} : tile()); },
         [=, &doc] { doc.DrawLine(cell(), cell(), tile()); },
-        [=, &doc] { doc.FillRect({cell(), cell()}, tile()); },
+        [=, &doc] {
+            doc.FillRect({cell(), cell()}, tile());
+        },
         [=, &doc] { doc.FloodFill(cell(), tile()); },
-        [=, &doc] { doc.ReplaceTile(tile(), tile(), edit::Rect{cell(), cell()}); },
-        [=, &doc] { doc.Paste(doc.Copy({cell(), cell()}), cell()); },
+        [=, &doc] {
+            doc.ReplaceTile(tile(), tile(), edit::Rect{cell(), cell()});
+        },
+        [=, &doc] {
+            doc.Paste(doc.Copy({cell(), cell()}), cell());
+        },
         [=, &doc] {
             const int from = pick(256); // a whole row copied: rows come to share
             doc.Paste(doc.Copy({{0, from}, {255, from}}), {0, pick(256)});
@@ -173,7 +180,8 @@ TEST(MapDocument, EachMapKeepsItsOwnHistoryAcrossSwitches) {
 
     ASSERT_TRUE(doc.Load(0));
     EXPECT_EQ(doc.UndoCount(1), 1u);
-    EXPECT_EQ(doc.Undo(), RowSet().set(0).set(1).set(2).set(3).set(4).set(5).set(6).set(7).set(8).set(9));
+    EXPECT_EQ(doc.Undo(),
+              RowSet().set(0).set(1).set(2).set(3).set(4).set(5).set(6).set(7).set(8).set(9));
     EXPECT_EQ(doc.MapGrid(), *original0);
     ASSERT_TRUE(doc.Load(1));
     ASSERT_TRUE(doc.Load(0));
@@ -273,7 +281,8 @@ TEST(MapDocument, AnnouncementsAndBudgetFollowRandomEdits) {
                 ASSERT_EQ(heard.rows, changed);
                 ASSERT_TRUE(changed.none() || heard.budgets > 0);
             }
-            ASSERT_EQ(doc.GridDiffersFromStore(), testsupport::Decode(*rom, doc.MapId()) != doc.MapGrid());
+            ASSERT_EQ(doc.GridDiffersFromStore(),
+                      testsupport::Decode(*rom, doc.MapId()) != doc.MapGrid());
             ASSERT_NO_FATAL_FAILURE(ExpectBudgetIsMeasureStore(doc));
             ++statuses[static_cast<int>(doc.Budget().status)];
         }

@@ -152,7 +152,8 @@ class MapsDlgTest : public ::testing::Test {
         return QString("Needs %1 of %2").arg(r.newSize).arg(r.available);
     }
     bool BudgetRed() const {
-        return dlg->BudgetText->palette().color(QPalette::WindowText) == mapeditor::OverBudgetColour;
+        return dlg->BudgetText->palette().color(QPalette::WindowText) ==
+               mapeditor::OverBudgetColour;
     }
 
     QTemporaryDir dir;
@@ -289,8 +290,8 @@ TEST_F(MapsDlgTest, ScrollBarsWheelAndTooltipAgreeAndClamp) {
     dlg->VertScrollBar->setSliderDown(false);
     EXPECT_EQ(View(), QPoint(0, 230));
     dlg->VertScrollBar->triggerAction(S::SliderPageStepAdd);
-    for (S::SliderAction action : {S::SliderPageStepAdd, S::SliderPageStepAdd,
-                                   S::SliderPageStepSub, S::SliderSingleStepSub}) {
+    for (S::SliderAction action : {S::SliderPageStepAdd, S::SliderPageStepAdd, S::SliderPageStepSub,
+                                   S::SliderSingleStepSub}) {
         dlg->HorzScrollBar->triggerAction(action);
     }
     EXPECT_EQ(View(), QPoint(15, 240));
@@ -352,8 +353,8 @@ TEST_F(MapsDlgTest, AFastDragPaintsTheLineBetweenTwoMoves) {
     Drag(ViewCell(8, 4));
     Drag({600, 60});
     Drag(ViewCell(1, 14));
-    QWheelEvent notch(ViewCell(1, 14), dlg->mapToGlobal(ViewCell(1, 14)), QPoint(),
-                      QPoint(0, -120), Qt::LeftButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent notch(ViewCell(1, 14), dlg->mapToGlobal(ViewCell(1, 14)), QPoint(), QPoint(0, -120),
+                      Qt::LeftButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(dlg.get(), &notch);
     ASSERT_EQ(View(), QPoint(16, 2));
     Drag(ViewCell(1, 14) + QPoint(1, 1));
@@ -425,20 +426,22 @@ TEST_F(MapsDlgTest, WorldWindowSharesTheDocumentAndSendsTheViewBack) {
     Press(ChooserTile(100));
     edit::MapDocument& doc = dlg->Document();
     edit::Cell lastLook;
-    const bool opened = ModalOpens([&] { Click(CMapsDlg::IdcWorld); }, [&](QWidget* window) {
-        auto* world = qobject_cast<CWorldDlg*>(window);
-        ASSERT_NE(world, nullptr);
-        WorldCanvas* canvas = world->Canvas();
-        EXPECT_EQ(canvas->CellAt(QPoint(0, 0)), (edit::Cell{20, 30}));
-        QTest::mouseClick(canvas->viewport(), Qt::LeftButton, {},
-                          canvas->CellPosition({22, 31}) + QPoint(3, 3));
-        doc.FillRect({{0, 0}, {40, 3}}, 101);
-        EXPECT_EQ(world->BudgetLabel()->text(), BudgetWanted());
-        doc.SetSelectedTile(33);
-        EXPECT_EQ(world->TileSheet()->Marked(), 33);
-        canvas->ScrollToCell({70, 90});
-        lastLook = world->LastTopLeft();
-    });
+    const bool opened =
+        ModalOpens([&] { Click(CMapsDlg::IdcWorld); },
+                   [&](QWidget* window) {
+                       auto* world = qobject_cast<CWorldDlg*>(window);
+                       ASSERT_NE(world, nullptr);
+                       WorldCanvas* canvas = world->Canvas();
+                       EXPECT_EQ(canvas->CellAt(QPoint(0, 0)), (edit::Cell{20, 30}));
+                       QTest::mouseClick(canvas->viewport(), Qt::LeftButton, {},
+                                         canvas->CellPosition({22, 31}) + QPoint(3, 3));
+                       doc.FillRect({{0, 0}, {40, 3}}, 101);
+                       EXPECT_EQ(world->BudgetLabel()->text(), BudgetWanted());
+                       doc.SetSelectedTile(33);
+                       EXPECT_EQ(world->TileSheet()->Marked(), 33);
+                       canvas->ScrollToCell({70, 90});
+                       lastLook = world->LastTopLeft();
+                   });
     ASSERT_TRUE(opened);
     EXPECT_EQ(At(22, 31), 100);
     EXPECT_EQ(View(), QPoint(lastLook.x, lastLook.y));
@@ -459,18 +462,20 @@ TEST_F(MapsDlgTest, WorldReplaceChoosesBothTilesByClicking) {
     const int under = doc->At({7, 9});
     Grid want = doc->MapGrid();
     edit::ReplaceTile(want, static_cast<uint8_t>(under), 126);
-    ASSERT_TRUE(ModalOpens([&] { world.Replace(); }, [&](QWidget* window) {
-        auto* replace = qobject_cast<mapeditor::CReplaceDlg*>(window);
-        ASSERT_NE(replace, nullptr);
-        EXPECT_EQ(std::pair(replace->FromBox()->value(), replace->ToBox()->value()),
-                  std::pair(under, 5));
-        QTest::mouseClick(replace->Sheet(), Qt::LeftButton, {}, TileSheetView::TileCentre(40));
-        QTest::mouseClick(replace->Sheet(), Qt::LeftButton, {}, TileSheetView::TileCentre(126));
-        EXPECT_EQ(std::pair(replace->FromBox()->value(), replace->ToBox()->value()),
-                  std::pair(40, 126));
-        replace->FromBox()->setValue(under); // typed
-        replace->accept();
-    }));
+    ASSERT_TRUE(ModalOpens(
+        [&] { world.Replace(); },
+        [&](QWidget* window) {
+            auto* replace = qobject_cast<mapeditor::CReplaceDlg*>(window);
+            ASSERT_NE(replace, nullptr);
+            EXPECT_EQ(std::pair(replace->FromBox()->value(), replace->ToBox()->value()),
+                      std::pair(under, 5));
+            QTest::mouseClick(replace->Sheet(), Qt::LeftButton, {}, TileSheetView::TileCentre(40));
+            QTest::mouseClick(replace->Sheet(), Qt::LeftButton, {}, TileSheetView::TileCentre(126));
+            EXPECT_EQ(std::pair(replace->FromBox()->value(), replace->ToBox()->value()),
+                      std::pair(40, 126));
+            replace->FromBox()->setValue(under); // typed
+            replace->accept();
+        }));
     EXPECT_EQ(doc->MapGrid(), want);
 }
 
@@ -495,7 +500,8 @@ TEST_F(MapsDlgTest, WorldBudgetStaysReadableInANarrowWindow) {
 TEST(BudgetView, EveryRefusalIsOver) {
     using worldmap::StoreStatus;
     EXPECT_FALSE(mapeditor::BudgetOver({StoreStatus::Stored, 90, 80, 100}));
-    for (StoreStatus refused : {StoreStatus::DoesNotFit, StoreStatus::BadTile, StoreStatus::BadLayout}) {
+    for (StoreStatus refused :
+         {StoreStatus::DoesNotFit, StoreStatus::BadTile, StoreStatus::BadLayout}) {
         EXPECT_TRUE(mapeditor::BudgetOver({refused, 0, 0, 0}));
         EXPECT_EQ(mapeditor::BudgetText({refused, 0, 0, 0}) == "Cannot store",
                   refused != StoreStatus::DoesNotFit);
@@ -508,9 +514,9 @@ TEST_F(MapsDlgTest, TheMinimapShowsTheWholeMapAndTheView) {
     Open(GraphicsRom());
     const gfx::MinimapBuffer original = ExpectedMinimap();
     dlg->SetScroll(31, 100);
-    QImage want = QImage(reinterpret_cast<const uchar*>(original.data()), 128, 128,
-                         QImage::Format_RGB32)
-                      .copy();
+    QImage want =
+        QImage(reinterpret_cast<const uchar*>(original.data()), 128, 128, QImage::Format_RGB32)
+            .copy();
     QPainter painter(&want);
     painter.setPen(Qt::red);
     painter.drawRect(15, 50, 7, 7);
@@ -665,10 +671,11 @@ TEST_F(MapsDlgTest, TestPlaysACopyWithTheMapStoredOrIsRefusedLikeAStore) {
     const Bytes image = Image(*rom);
     Press(ChooserTile(9));
     PaintAt(ViewCell(2, 2));
-    const bool opened = ModalOpens([&] { Click(CMapsDlg::IdcWorld); }, [&](QWidget* window) {
-        QApplication::setActiveWindow(window);
-        QTest::keyClick(window, Qt::Key_F5);
-    });
+    const bool opened = ModalOpens([&] { Click(CMapsDlg::IdcWorld); },
+                                   [&](QWidget* window) {
+                                       QApplication::setActiveWindow(window);
+                                       QTest::keyClick(window, Qt::Key_F5);
+                                   });
     qunsetenv(app::EmulatorVariable);
     ASSERT_TRUE(opened);
     auto expected = std::make_unique<CRomImage>(*rom);
