@@ -29,12 +29,9 @@ struct StoreReport {
 // for Stored and DoesNotFit.
 StoreReport StoreWorldMapReport(CRomImage& rom, int mapId, GridView grid);
 
-// The same as a yes or no; `freeBytes` must be the current CountFreeBytes, else nothing is
-// stored.
-inline bool StoreWorldMap(CRomImage& rom, int mapId, GridView grid, int freeBytes) {
-    return freeBytes == CountFreeBytes(rom) &&
-           StoreWorldMapReport(rom, mapId, grid).status == StoreStatus::Stored;
-}
+// The same as a yes or no, for a caller that has counted the free bytes: `freeBytes` must
+// be the current CountFreeBytes, else it is refused as BadLayout and nothing is stored.
+bool StoreWorldMap(CRomImage& rom, int mapId, GridView grid, int freeBytes);
 
 // What StoreWorldMapReport would report for `grid` with the current free bytes, with
 // nothing written: the same checks and the same encode.
