@@ -92,7 +92,13 @@ void CMapsDlg::Subscribe() {
 void CMapsDlg::RowsChanged(const edit::RowSet& rows) {
     gfx::UpdateMinimapRows(MapGrid(), TileColours, rows, *MinimapPixels);
     InvalidateRect(MinimapRect.ToQRect(), false);
-    InvalidateRect(MapViewRect.ToQRect(), false);
+    for (int vy = 0; vy < ViewCells; ++vy) {
+        if (rows.test(static_cast<std::size_t>(ScrollY + vy))) {
+            InvalidateRect(QRect(MapViewRect.left, MapViewRect.top + CellSize * vy,
+                                 CellSize * ViewCells, CellSize),
+                           false);
+        }
+    }
 }
 
 void CMapsDlg::MapLoaded(int mapId) {
@@ -219,7 +225,8 @@ void CMapsDlg::OnPaint(QPainter& dc) {
     const int bottom = TileChooserRect.top + r.bottom;
     const QPen previousPen = dc.pen();
     dc.setPen(OutlinePen);
-    const QPoint outline[] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}, {left, top}};
+    const QPoint outline[] = {
+        {left, top}, {right, top}, {right, bottom}, {left, bottom}, {left, top}};
     dc.drawPolyline(outline, 5);
 
     for (int i = 0; i < ViewCells; ++i) {
