@@ -165,11 +165,14 @@ class MapsDlgTest : public ::testing::Test {
     std::unique_ptr<CMapsDlg> dlg;
 };
 
-TEST_F(MapsDlgTest, DrawsTheCoresTilesWithTheSelectedOneOutlined) {
+// The view, the chooser (the tile to paint with outlined) and the minimap show the core's
+// pictures; the minimap has the view's 8 by 8 outline over it.
+TEST_F(MapsDlgTest, DrawsWhatTheCoreDraws) {
     Open(GraphicsRom());
     EXPECT_EQ(dlg->MapGrid(), Decode(*rom, 0));
     Press({465 + 16 * 3 + 5, 158 + 16 * 2 + 9});
     EXPECT_EQ(dlg->SelectedTile(), 35);
+    dlg->SetScroll(31, 100);
     auto tiles = std::make_unique<gfx::MetatilePixels>();
     gfx::RenderMetatileSet(*rom, 0, *tiles);
     const QImage shot = Shot();
@@ -184,10 +187,19 @@ TEST_F(MapsDlgTest, DrawsTheCoresTilesWithTheSelectedOneOutlined) {
         }
         EXPECT_EQ(shot.copy(left, top, 16, 16), want) << "tile " << tile;
     };
-    expectTile(At(0, 0), 163, 30, false);
-    expectTile(At(15, 15), 163 + 240, 30 + 240, false);
+    expectTile(At(31, 100), 163, 30, false);
+    expectTile(At(46, 115), 163 + 240, 30 + 240, false);
     expectTile(35, 465 + 48, 158 + 32, true);
     expectTile(127, 465 + 240, 158 + 112, false);
+    const gfx::MinimapBuffer minimap = ExpectedMinimap();
+    QImage want =
+        QImage(reinterpret_cast<const uchar*>(minimap.data()), 128, 128, QImage::Format_RGB32)
+            .copy();
+    QPainter painter(&want);
+    painter.setPen(Qt::red);
+    painter.drawRect(15, 50, 7, 7);
+    painter.end();
+    EXPECT_EQ(shot.copy(458, 12, 128, 128), want);
 }
 
 TEST_F(MapsDlgTest, PicksAndPaintsOnlyInsideTheViewAndTheChooser) {
@@ -506,22 +518,6 @@ TEST(BudgetView, EveryRefusalIsOver) {
         EXPECT_EQ(mapeditor::BudgetText({refused, 0, 0, 0}) == "Cannot store",
                   refused != StoreStatus::DoesNotFit);
     }
-}
-
-// The minimap on screen is the core's picture of the map with the view's 8 by 8 outline
-// over it. (That it follows every change, the test of the document's announcements shows.)
-TEST_F(MapsDlgTest, TheMinimapShowsTheWholeMapAndTheView) {
-    Open(GraphicsRom());
-    const gfx::MinimapBuffer original = ExpectedMinimap();
-    dlg->SetScroll(31, 100);
-    QImage want =
-        QImage(reinterpret_cast<const uchar*>(original.data()), 128, 128, QImage::Format_RGB32)
-            .copy();
-    QPainter painter(&want);
-    painter.setPen(Qt::red);
-    painter.drawRect(15, 50, 7, 7);
-    painter.end();
-    EXPECT_EQ(Shot().copy(458, 12, 128, 128), want);
 }
 
 // A press centres the view on the spot, clamped as the scroll bars clamp; a drag that
