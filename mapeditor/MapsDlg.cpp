@@ -34,7 +34,11 @@ QString WriteFailedDetail(const CRomImage& rom) {
 
 CMapsDlg::CMapsDlg() : CDialog(IDD) {}
 
-CMapsDlg::~CMapsDlg() = default;
+CMapsDlg::~CMapsDlg() {
+    // The document's listeners (children, otherwise deleted only after the members) leave
+    // before the document goes.
+    qDeleteAll(findChildren<DocumentSignals*>());
+}
 
 bool CMapsDlg::OnInitDialog() {
     CDialog::OnInitDialog();

@@ -42,6 +42,7 @@ struct PixelRect {
 // tile and each map's undo history. Painting changes only the grid; a change of map,
 // "Save" and "Done" store the grid into the ROM image, and the last two write the file.
 // A minimap shows the whole map and moves the view; a label says what storing would take.
+// Every part follows the document's announcements, whichever window made the change.
 class CMapsDlg : public CDialog {
     Q_OBJECT
   public:
