@@ -10,9 +10,10 @@ namespace mapeditor {
 
 namespace {
 
-QAction* NewAction(QWidget& window, const QString& text, const QList<QKeySequence>& keys,
-                   const QString& tip) {
+QAction* NewAction(QWidget& window, const char* name, const QString& text,
+                   const QList<QKeySequence>& keys, const QString& tip) {
     auto* action = new QAction(text, &window);
+    action->setObjectName(QString::fromLatin1(name));
     action->setShortcuts(keys);
     action->setToolTip(
         QStringLiteral("%1 (%2)").arg(tip, keys.first().toString(QKeySequence::NativeText)));
@@ -25,10 +26,11 @@ QAction* NewAction(QWidget& window, const QString& text, const QList<QKeySequenc
 UndoActions AddUndoActions(QWidget& window, edit::MapDocument& doc,
                            std::function<void()> beforeStep) {
     UndoActions actions;
-    actions.undo = NewAction(window, QStringLiteral("&Undo"), {QKeySequence(Qt::CTRL | Qt::Key_Z)},
-                             QStringLiteral("Undo the last change"));
+    actions.undo =
+        NewAction(window, "undo", QStringLiteral("&Undo"), {QKeySequence(Qt::CTRL | Qt::Key_Z)},
+                  QStringLiteral("Undo the last change"));
     actions.redo = NewAction(
-        window, QStringLiteral("Re&do"),
+        window, "redo", QStringLiteral("Re&do"),
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
         QStringLiteral("Redo what was undone"));
     const auto refresh = [&doc, actions] {
