@@ -1,7 +1,8 @@
 #pragma once
 
 // CDialog: a modal dialog built from a template in resources/, with controls bound by id
-// and Qt's events routed to On... handlers. Every window of the program derives from it.
+// and Qt's events routed to On... handlers. The windows that have a template derive from
+// it; the World window and the small dialogs are laid out by Qt.
 
 #include <QDialog>
 #include <QPoint>

@@ -41,6 +41,11 @@ QString NextTestFile(const QTemporaryDir& folder, const QString& romName) {
     return folder.filePath(QStringLiteral("%1-test%2.nes").arg(base).arg(++count));
 }
 
+QString& GamesFolder() {
+    static QString folder;
+    return folder;
+}
+
 std::variant<QStringList, EmulatorFailure> FindCommand() {
     const QString configured = qEnvironmentVariable(EmulatorVariable).trimmed();
     if (!configured.isEmpty()) {
@@ -61,10 +66,29 @@ std::variant<QStringList, EmulatorFailure> FindCommand() {
         }
     }
     // The text itself says what to do: there is nothing more to show under the details.
+    const QString games =
+        GamesFolder().isEmpty() ? QString::fromLatin1(SystemGamesFolder) : GamesFolder();
+    for (const char* name : KnownEmulators) {
+        const QString path =
+            QStandardPaths::findExecutable(QString::fromLatin1(name), QStringList{games});
+        if (!path.isEmpty()) {
+            return EmulatorFailure{
+                QStringLiteral("No emulator found on the PATH, but there is %1, in %2, which "
+                               "is not on the PATH.\n\nSet the environment variable %3 to "
+                               "its command, with %f where the ROM file goes (for example: "
+                               "%3=\"%1 %f\"), or add %2 to the PATH.")
+                    .arg(path, games, QString::fromLatin1(EmulatorVariable)),
+                QString()};
+        }
+    }
     return EmulatorFailure{QStringLiteral("No emulator found.\n\n") + SetupHint, QString()};
 }
 
 } // namespace
+
+void SetGamesFolder(const QString& folder) {
+    GamesFolder() = folder;
+}
 
 std::optional<QStringList> SplitCommandLine(const QString& line) {
     QStringList words;

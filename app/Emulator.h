@@ -31,6 +31,11 @@ struct EmulatorFailure {
     QString detail;
 };
 
+// Where Debian puts emulators, a folder not on every user's PATH: when the PATH has none of
+// the known emulators but this folder does, the failure says so. Tests name another.
+inline constexpr const char* SystemGamesFolder = "/usr/games";
+void SetGamesFolder(const QString& folder); // empty restores SystemGamesFolder
+
 // Writes `bytes` to a new temporary file named after `romName` and starts the emulator on
 // it without waiting. nullopt when it started.
 std::optional<EmulatorFailure> RunInEmulator(const std::vector<uint8_t>& bytes,

@@ -11,7 +11,8 @@ class QPainter;
 
 class CImageList {
   public:
-    // flags 8 = 8-bit colour, no mask. Room for `initial` images, growing by `grow`.
+    // Room for `initial` images. `flags` and `grow` are accepted and not used: images are
+    // kept in full colour, without a mask, and the list grows as needed.
     bool Create(int cx, int cy, unsigned flags, int initial, int grow);
     int GetImageCount() const { return static_cast<int>(images.size()); }
     bool Remove(int index);

@@ -78,7 +78,7 @@ std::optional<QString> ShowOpenFileDialog() {
 } // namespace
 
 QString ApplicationName() {
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    return QStringLiteral("Atlasforge");
 }
 
 void MessageBox(const QString& text, const QString& detail) {

@@ -10,7 +10,8 @@
 
 namespace app {
 
-// The application's name: the base name of the program file ("atlasforge").
+// The application's name, "Atlasforge": the title of its message boxes, whatever the
+// program file is called.
 QString ApplicationName();
 
 // Modal message box: warning icon, one OK button, captioned with ApplicationName().

@@ -210,7 +210,7 @@ Result StoreMap(CRomImage& rom, const std::string& romPath, int mapId, worldmap:
     const char* name = worldmap::MapName(mapId);
     const worldmap::StoreReport report =
         dryRun ? worldmap::MeasureStore(rom, mapId, grid)
-               : worldmap::StoreWorldMapReport(rom, mapId, grid, worldmap::CountFreeBytes(rom));
+               : worldmap::StoreWorldMapReport(rom, mapId, grid);
     const bool measured = report.status == worldmap::StoreStatus::Stored ||
                           report.status == worldmap::StoreStatus::DoesNotFit;
     if (dryRun && measured) {

@@ -7,7 +7,7 @@
 namespace edit {
 
 // The tiles of one graphics set, by tile number.
-using TileSet = std::bitset<128>;
+using TileSet = std::bitset<worldmap::MaxTile + 1>;
 
 // What a view of a MapDocument is told, as narrowly as the document knows it. Every call
 // comes after the change, with the document already in its new state; a listener redraws

@@ -80,7 +80,7 @@ bool MapDocument::Load(int mapId) {
 worldmap::StoreReport MapDocument::Store() {
     EndStroke();
     const worldmap::StoreReport report =
-        worldmap::StoreWorldMapReport(*rom_, mapId_, *grid_, worldmap::CountFreeBytes(*rom_));
+        worldmap::StoreWorldMapReport(*rom_, mapId_, *grid_);
     if (report.status == worldmap::StoreStatus::Stored) {
         // The map's old size and the free bytes moved even if the grid did not.
         layout_.reset();
@@ -94,8 +94,7 @@ worldmap::StoreReport MapDocument::Store() {
 
 worldmap::StoreReport MapDocument::StoredCopy(std::vector<uint8_t>& bytes) const {
     auto copy = std::make_unique<CRomImage>(*rom_);
-    const worldmap::StoreReport report =
-        worldmap::StoreWorldMapReport(*copy, mapId_, *grid_, worldmap::CountFreeBytes(*copy));
+    const worldmap::StoreReport report = worldmap::StoreWorldMapReport(*copy, mapId_, *grid_);
     if (report.status == worldmap::StoreStatus::Stored) {
         bytes.assign(std::begin(copy->RomBytes), std::end(copy->RomBytes));
         bytes.insert(bytes.end(), copy->TailBytes.begin(), copy->TailBytes.end());
@@ -142,7 +141,7 @@ void MapDocument::EndStroke() {
     strokeRows_.reset();
 }
 
-RowSet MapDocument::Edited(const RowSet& rows) {
+RowSet MapDocument::CommitEdit(const RowSet& rows) {
     if (rows.any()) {
         Commit(rows);
         RowsChanged(rows);
@@ -152,36 +151,36 @@ RowSet MapDocument::Edited(const RowSet& rows) {
 
 RowSet MapDocument::SetCell(Cell cell, uint8_t tile) {
     EndStroke();
-    return Edited(edit::SetCell(*grid_, cell, tile));
+    return CommitEdit(edit::SetCell(*grid_, cell, tile));
 }
 
 RowSet MapDocument::DrawLine(Cell from, Cell to, uint8_t tile) {
     EndStroke();
-    return Edited(edit::DrawLine(*grid_, from, to, tile));
+    return CommitEdit(edit::DrawLine(*grid_, from, to, tile));
 }
 
 RowSet MapDocument::FillRect(const Rect& rect, uint8_t tile) {
     EndStroke();
-    return Edited(edit::FillRect(*grid_, rect, tile));
+    return CommitEdit(edit::FillRect(*grid_, rect, tile));
 }
 
 RowSet MapDocument::FloodFill(Cell start, uint8_t tile) {
     EndStroke();
-    return Edited(edit::FloodFill(*grid_, start, tile));
+    return CommitEdit(edit::FloodFill(*grid_, start, tile));
 }
 
 RowSet MapDocument::ReplaceTile(uint8_t from, uint8_t to, const std::optional<Rect>& within) {
     EndStroke();
-    return Edited(edit::ReplaceTile(*grid_, from, to, within));
+    return CommitEdit(edit::ReplaceTile(*grid_, from, to, within));
 }
 
 RowSet MapDocument::Paste(const Block& block, Cell at) {
     EndStroke();
-    return Edited(edit::Paste(*grid_, block, at));
+    return CommitEdit(edit::Paste(*grid_, block, at));
 }
 
 void MapDocument::Commit(const RowSet& rows) {
-    Step step;
+    EditStep step;
     for (std::size_t y = 0; y < worldmap::MapHeight; ++y) {
         if (!rows.test(y)) {
             continue;
@@ -205,16 +204,17 @@ void MapDocument::Commit(const RowSet& rows) {
     history.redo.clear();
 }
 
-RowSet MapDocument::Apply(bool undo) {
+RowSet MapDocument::TakeStep(Direction direction) {
     EndStroke();
+    const bool undo = direction == Direction::Back;
     History& history = histories_[static_cast<std::size_t>(mapId_)];
-    std::vector<Step>& from = undo ? history.undo : history.redo;
-    std::vector<Step>& to = undo ? history.redo : history.undo;
+    std::vector<EditStep>& from = undo ? history.undo : history.redo;
+    std::vector<EditStep>& to = undo ? history.redo : history.undo;
     RowSet rows;
     if (from.empty()) {
         return rows;
     }
-    Step step = std::move(from.back());
+    EditStep step = std::move(from.back());
     from.pop_back();
     // Over a map loaded afresh a row may already hold what the step gives it: that row
     // keeps its version.
@@ -235,11 +235,11 @@ RowSet MapDocument::Apply(bool undo) {
 }
 
 RowSet MapDocument::Undo() {
-    return Apply(true);
+    return TakeStep(Direction::Back);
 }
 
 RowSet MapDocument::Redo() {
-    return Apply(false);
+    return TakeStep(Direction::Forward);
 }
 
 bool MapDocument::CanUndo() const {

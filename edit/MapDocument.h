@@ -98,13 +98,6 @@ class MapDocument {
     // whose versions moved since it was last asked for.
     const RowCosts& Costs() const;
 
-    // Every row the grid changes in (an edit, a stroke's paint, an undo or redo, a Load,
-    // which counts as changing all rows) takes the document's next version, larger than
-    // any before; rows that did not change keep theirs. A view that keeps the versions it
-    // drew needs to redraw only the rows whose versions moved.
-    const std::array<uint64_t, worldmap::MapHeight>& RowVersions() const { return rowVersions_; }
-    // The latest version given out.
-    uint64_t Version() const { return version_; }
     int FreeBytes() const { return worldmap::CountFreeBytes(*rom_); }
 
     // The grid is not what the image held as the current map when it was last loaded or
@@ -115,22 +108,31 @@ class MapDocument {
     bool ImageDiffersFromFile() const;
 
   private:
+    // Every row the grid changes in (an edit, a stroke's paint, an undo or redo, a Load,
+    // which counts as changing all rows) takes the document's next version, larger than
+    // any before; rows that did not change keep theirs: the row costs are brought up to
+    // date on the rows whose versions moved.
+    const std::array<uint64_t, worldmap::MapHeight>& RowVersions() const { return rowVersions_; }
+
     struct RowChange {
         uint8_t row;
         std::array<uint8_t, worldmap::MapWidth> before;
         std::array<uint8_t, worldmap::MapWidth> after;
     };
-    using Step = std::vector<RowChange>;
+    using EditStep = std::vector<RowChange>;
     struct History {
-        std::vector<Step> undo;
-        std::vector<Step> redo;
+        std::vector<EditStep> undo;
+        std::vector<EditStep> redo;
     };
+    enum class Direction { Back, Forward };
 
     // Closes a step over `rows`, from the shadow copy to the grid, and brings the shadow up
     // to date. Rows the ops reported but that ended as they were leave nothing.
     void Commit(const RowSet& rows);
-    RowSet Apply(bool undo);
-    RowSet Edited(const RowSet& rows);
+    // Undoes (Back) or redoes (Forward) one step of the current map.
+    RowSet TakeStep(Direction direction);
+    // Closes a single-step operation's change to `rows` as an undo step and announces it.
+    RowSet CommitEdit(const RowSet& rows);
     // Gives `rows` the next version and tells the listeners.
     void RowsChanged(const RowSet& rows);
     template <typename Call> void Notify(Call call) const;

@@ -8,6 +8,7 @@
 
 #include "gfx/ColourTable.h"
 #include "gfx/TileRenderer.h"
+#include "gfx/TileSheet.h"
 #include "worldmap/WorldMap.h"
 
 namespace formats {
@@ -72,10 +73,10 @@ Result Encode(const QImage& image, Bytes& png) {
 
 Result TileSheetPng(const CRomImage& rom, int mapId, Bytes& png) {
     const IndexedTiles tiles = IndexTiles(rom, mapId);
-    QImage sheet =
-        Blank(tiles, SheetColumns * gfx::TileSize, gfx::TileCount / SheetColumns * gfx::TileSize);
+    QImage sheet = Blank(tiles, SheetColumns * gfx::TileSize, gfx::SheetRows * gfx::TileSize);
     for (int t = 0; t < gfx::TileCount; ++t) {
-        Blit(sheet, tiles, t, t % SheetColumns * gfx::TileSize, t / SheetColumns * gfx::TileSize);
+        const gfx::SheetPoint at = gfx::SheetCellOrigin(t, gfx::TileSize);
+        Blit(sheet, tiles, t, at.x, at.y);
     }
     return Encode(sheet, png);
 }

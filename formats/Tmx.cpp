@@ -11,6 +11,7 @@
 
 #include "formats/Scanner.h"
 #include "gfx/TileRenderer.h"
+#include "gfx/TileSheet.h"
 #include "worldmap/WorldMap.h"
 
 namespace formats {
@@ -475,7 +476,7 @@ std::string WriteTmx(worldmap::GridView grid, const std::string& tilesetImage,
     xml.writeEmptyElement("image");
     xml.writeAttribute("source", QString::fromStdString(tilesetImage));
     xml.writeAttribute("width", QString::number(SheetColumns * TilePixels));
-    xml.writeAttribute("height", QString::number(TileCount / SheetColumns * TilePixels));
+    xml.writeAttribute("height", QString::number(gfx::SheetRows * TilePixels));
     xml.writeEndElement();
 
     xml.writeStartElement("layer");

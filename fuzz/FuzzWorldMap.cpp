@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::vector<uint8_t> before(rom->RomBytes, rom->RomBytes + ReachEnd);
     const auto measured = worldmap::MeasureStore(*rom, mapId, edited);
     FUZZ_CHECK(std::memcmp(rom->RomBytes, before.data(), ReachEnd) == 0);
-    const auto report = worldmap::StoreWorldMapReport(*rom, mapId, edited, freeBytes);
+    const auto report = worldmap::StoreWorldMapReport(*rom, mapId, edited);
     // The dry run promises exactly what the store then does.
     FUZZ_CHECK(measured.status == report.status && measured.newSize == report.newSize &&
                measured.oldSize == report.oldSize && measured.available == report.available);

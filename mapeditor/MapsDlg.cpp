@@ -12,16 +12,18 @@
 #include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
+#include "app/DocumentSignals.h"
 #include "app/Platform.h"
 #include "gfx/TileRenderer.h"
+#include "gfx/TileSheet.h"
+#include "mapeditor/BudgetView.h"
 #include "mapeditor/TryMap.h"
+#include "mapeditor/UndoActions.h"
 
 namespace {
-
-// One notch of an ordinary mouse wheel, in Qt's eighths of a degree.
-constexpr int WheelNotch = 120;
 
 QString WriteFailedDetail(const CRomImage& rom) {
     return QStringLiteral("Could not write \"%1\": %2.")
@@ -32,13 +34,16 @@ QString WriteFailedDetail(const CRomImage& rom) {
 
 CMapsDlg::CMapsDlg() : CDialog(IDD) {}
 
-CMapsDlg::~CMapsDlg() = default;
+CMapsDlg::~CMapsDlg() {
+    // The document's listeners (children, otherwise deleted only after the members) leave
+    // before the document goes.
+    qDeleteAll(findChildren<DocumentSignals*>());
+}
 
 bool CMapsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     FreeBytesText = Item<QLabel>(IdcFreeBytes);
     BudgetText = Item<QLabel>(IdcBudget);
-    NormalBudgetPalette = BudgetText->palette();
     MapListBox = Item<QListWidget>(IdcMapList);
     VertScrollBar = Item<QScrollBar>(IdcVertScroll);
     HorzScrollBar = Item<QScrollBar>(IdcHorzScroll);
@@ -53,9 +58,11 @@ bool CMapsDlg::OnInitDialog() {
     }
     SetCurSel(IdcMapList, 0);
 
-    // The document holds the grid, the selected tile and the undo histories.
+    // The document holds the grid, the selected tile and the undo histories; the window
+    // draws what it announces, from the first load on.
     Doc = std::make_unique<edit::MapDocument>(*RomPtr, 0);
     MetatileSet.Create(CellSize, CellSize, 8, gfx::TileCount, 0);
+    Subscribe();
     LoadWorldMap(0);
 
     SetScrollRange(IdcHorzScroll, 0, MapWidth - ViewCells);
@@ -74,14 +81,54 @@ bool CMapsDlg::OnInitDialog() {
     return true;
 }
 
+void CMapsDlg::Subscribe() {
+    auto* heard = new DocumentSignals(*Doc, this);
+    connect(heard, &DocumentSignals::rowsChanged, this, &CMapsDlg::RowsChanged);
+    connect(heard, &DocumentSignals::mapLoaded, this, &CMapsDlg::MapLoaded);
+    connect(heard, &DocumentSignals::tilesChanged, this, &CMapsDlg::TilesChanged);
+    connect(heard, &DocumentSignals::selectedTileChanged, this,
+            [this] { InvalidateRect(TileChooserRect.ToQRect(), false); });
+    connect(heard, &DocumentSignals::budgetChanged, this, &CMapsDlg::UpdateBudget);
+    connect(heard, &DocumentSignals::stored, this, &CMapsDlg::UpdateFreeBytes);
+    mapeditor::AddUndoActions(*this, *Doc, [this] { StopDragging(); });
+}
+
+void CMapsDlg::RowsChanged(const edit::RowSet& rows) {
+    gfx::UpdateMinimapRows(MapGrid(), TileColours, rows, *MinimapPixels);
+    InvalidateRect(MinimapRect.ToQRect(), false);
+    for (int vy = 0; vy < ViewCells; ++vy) {
+        if (rows.test(static_cast<std::size_t>(ScrollY + vy))) {
+            InvalidateRect(QRect(MapViewRect.left, MapViewRect.top + CellSize * vy,
+                                 CellSize * ViewCells, CellSize),
+                           false);
+        }
+    }
+}
+
+void CMapsDlg::MapLoaded(int mapId) {
+    if (GetCurSel(IdcMapList) != mapId) {
+        SetCurSel(IdcMapList, mapId);
+    }
+    UpdateFreeBytes();
+    BuildMetatileSet();
+    RenderMinimap();
+    InvalidateRect(MapViewRect.ToQRect(), false);
+    InvalidateRect(TileChooserRect.ToQRect(), false);
+}
+
+void CMapsDlg::TilesChanged(int graphicsSet) {
+    if (graphicsSet == gfx::GraphicsSetOf(WorldMapId())) {
+        BuildMetatileSet();
+        RenderMinimap();
+        InvalidateRect(MapViewRect.ToQRect(), false);
+        InvalidateRect(TileChooserRect.ToQRect(), false);
+    }
+}
+
 void CMapsDlg::LoadWorldMap(int mapId) {
     MapWidth = worldmap::MapWidth;
     MapHeight = worldmap::MapHeight;
     Doc->Load(mapId);
-    UpdateFreeBytes();
-    BuildMetatileSet();
-    RenderMinimap();
-    UpdateBudget();
 }
 
 void CMapsDlg::UpdateFreeBytes() {
@@ -89,68 +136,17 @@ void CMapsDlg::UpdateFreeBytes() {
 }
 
 bool CMapsDlg::StoreWorldMap() {
-    return Doc->Store().status == worldmap::StoreStatus::Stored;
+    LastStoreReport = Doc->Store();
+    return LastStoreReport.status == worldmap::StoreStatus::Stored;
 }
 
 void CMapsDlg::UpdateBudget() {
-    const worldmap::StoreReport& budget = Doc->Budget();
-    const bool storable = budget.status == worldmap::StoreStatus::Stored ||
-                          budget.status == worldmap::StoreStatus::DoesNotFit;
-    const bool over = !storable || budget.newSize > budget.available;
-    SetDlgItemText(IdcBudget,
-                   storable
-                       ? QStringLiteral("Needs %1 of %2").arg(budget.newSize).arg(budget.available)
-                       : CannotStoreText);
-    QPalette palette = NormalBudgetPalette;
-    if (over) {
-        palette.setColor(QPalette::WindowText, OverBudgetColour);
-    }
-    BudgetText->setPalette(palette);
+    mapeditor::ShowBudget(Doc->Budget(), *BudgetText);
 }
 
 void CMapsDlg::RenderMinimap() {
     gfx::RenderMinimap(MapGrid(), TileColours, *MinimapPixels);
-    MinimapVersions = Doc->RowVersions();
-    MinimapMapId = WorldMapId();
     InvalidateRect(MinimapRect.ToQRect(), false);
-}
-
-void CMapsDlg::SyncMinimap() {
-    const auto& versions = Doc->RowVersions();
-    edit::RowSet rows;
-    for (std::size_t y = 0; y < versions.size(); ++y) {
-        rows.set(y, versions[y] != MinimapVersions[y]);
-    }
-    if (rows.none()) {
-        return;
-    }
-    gfx::UpdateMinimapRows(MapGrid(), TileColours, rows, *MinimapPixels);
-    MinimapVersions = versions;
-    InvalidateRect(MinimapRect.ToQRect(), false);
-}
-
-void CMapsDlg::GridChanged() {
-    SyncMinimap();
-    InvalidateRect(MapViewRect.ToQRect(), false);
-    UpdateBudget();
-}
-
-void CMapsDlg::RefreshFromDocument() {
-    StopDragging();
-    if (GetCurSel(IdcMapList) != WorldMapId()) {
-        SetCurSel(IdcMapList, WorldMapId());
-    }
-    UpdateFreeBytes();
-    if (MinimapMapId != WorldMapId()) {
-        // Another map: other tiles, and every row new.
-        BuildMetatileSet();
-        RenderMinimap();
-    } else {
-        SyncMinimap();
-    }
-    UpdateBudget();
-    InvalidateRect(MapViewRect.ToQRect(), false);
-    InvalidateRect(TileChooserRect.ToQRect(), false);
 }
 
 void CMapsDlg::SetScroll(int x, int y) {
@@ -221,20 +217,20 @@ void CMapsDlg::Scroll(int& offset, int dimension, int barId, int code, int pos) 
 }
 
 void CMapsDlg::OnPaint(QPainter& dc) {
-    const int chooserRows = gfx::TileCount / ChooserColumns;
-    for (int row = 0; row < chooserRows; ++row) {
-        for (int column = 0; column < ChooserColumns; ++column) {
-            MetatileSet.Draw(dc, row * ChooserColumns + column,
-                             QPoint(TileChooserRect.left + CellSize * column,
-                                    TileChooserRect.top + CellSize * row));
-        }
+    for (int tile = 0; tile < gfx::TileCount; ++tile) {
+        const gfx::SheetPoint at = gfx::SheetCellOrigin(tile, CellSize);
+        MetatileSet.Draw(dc, tile, QPoint(TileChooserRect.left + at.x, TileChooserRect.top + at.y));
     }
 
-    const int x = TileChooserRect.left + CellSize * (SelectedTile() & 15);
-    const int y = TileChooserRect.top + (SelectedTile() & 0xF0);
+    const gfx::SheetRect r = gfx::SheetOutline(SelectedTile(), CellSize);
+    const int left = TileChooserRect.left + r.left;
+    const int top = TileChooserRect.top + r.top;
+    const int right = TileChooserRect.left + r.right;
+    const int bottom = TileChooserRect.top + r.bottom;
     const QPen previousPen = dc.pen();
     dc.setPen(OutlinePen);
-    const QPoint outline[] = {{x, y}, {x + 15, y}, {x + 15, y + 15}, {x, y + 15}, {x, y}};
+    const QPoint outline[] = {
+        {left, top}, {right, top}, {right, bottom}, {left, bottom}, {left, top}};
     dc.drawPolyline(outline, 5);
 
     for (int i = 0; i < ViewCells; ++i) {
@@ -258,21 +254,14 @@ void CMapsDlg::OnPaint(QPainter& dc) {
 }
 
 int CMapsDlg::ChooserTileAt(const QPoint& p) const {
-    return ((p.y() - TileChooserRect.top) >> 4) * ChooserColumns +
-           ((p.x() - TileChooserRect.left) >> 4);
+    return gfx::SheetTileAt(p.x() - TileChooserRect.left, p.y() - TileChooserRect.top, CellSize);
 }
 
 void CMapsDlg::PaintCell(int vx, int vy) {
     LastPaintedX = vx;
     LastPaintedY = vy;
     Dragging = true;
-    const edit::RowSet rows = Doc->PaintTo(MapCellAt(vx, vy));
-    if (rows.none()) {
-        return;
-    }
-    // A jump paints a line whose cells lie between the two view cells, unless the view
-    // scrolled in between: then the whole view may show painted cells.
-    GridChanged();
+    Doc->PaintTo(MapCellAt(vx, vy));
 }
 
 void CMapsDlg::StopDragging() {
@@ -285,7 +274,6 @@ void CMapsDlg::OnLButtonDown(const QPoint& point) {
     StopDragging();
     if (TileChooserRect.PtInRect(point)) {
         Doc->SetSelectedTile(ChooserTileAt(point));
-        InvalidateRect(TileChooserRect.ToQRect(), false);
         return;
     }
     if (MinimapRect.PtInRect(point)) {
@@ -331,10 +319,8 @@ void CMapsDlg::OnRButtonDown(const QPoint& point) {
     if (MapViewRect.PtInRect(point)) {
         const QPoint v = ViewCellAt(point);
         Doc->SetSelectedTile(Doc->At(MapCellAt(v.x(), v.y())));
-        InvalidateRect(TileChooserRect.ToQRect(), true);
     } else if (TileChooserRect.PtInRect(point)) {
         Doc->SetSelectedTile(ChooserTileAt(point));
-        InvalidateRect(TileChooserRect.ToQRect(), true);
     }
 }
 
@@ -360,19 +346,15 @@ void CMapsDlg::OnSelchangeMapList() {
         SetCurSel(IdcMapList, WorldMapId());
         return;
     }
-    const worldmap::StoreReport report = Doc->Store();
-    if (report.status != worldmap::StoreStatus::Stored && Doc->GridDiffersFromStore()) {
+    if (!StoreWorldMap() && Doc->GridDiffersFromStore()) {
         // Keep the map being edited rather than lose its edits: the new map is not loaded.
         // A grid without edits loses nothing, so a region that cannot be rewritten can
         // still be looked through.
-        ExplainRefusedStore(report);
+        ExplainRefusedStore();
         SetCurSel(IdcMapList, WorldMapId());
         return;
     }
     LoadWorldMap(chosen);
-    InvalidateRect(MapViewRect.ToQRect(), false);
-    InvalidateRect(MinimapRect.ToQRect(), false);
-    InvalidateRect(TileChooserRect.ToQRect(), false);
 }
 
 void CMapsDlg::OnCommand(int id) {
@@ -388,14 +370,11 @@ void CMapsDlg::OnCommand(int id) {
 
 bool CMapsDlg::StoreAndSave() {
     StopDragging();
-    const worldmap::StoreReport report = Doc->Store();
-    if (report.status != worldmap::StoreStatus::Stored) {
+    if (!StoreWorldMap()) {
         // Writing the file now would save the old map under the user's nose.
-        ExplainRefusedStore(report);
+        ExplainRefusedStore();
         return false;
     }
-    UpdateFreeBytes();
-    UpdateBudget();
     if (!Doc->SaveFile()) {
         app::MessageBox(SaveFailedText, WriteFailedDetail(*RomPtr));
         return false;
@@ -403,8 +382,8 @@ bool CMapsDlg::StoreAndSave() {
     return true;
 }
 
-void CMapsDlg::ExplainRefusedStore(const worldmap::StoreReport& report) {
-    app::MessageBox(StoreFailedText, mapeditor::RefusalDetail(report));
+void CMapsDlg::ExplainRefusedStore() {
+    app::MessageBox(StoreFailedText, mapeditor::RefusalDetail(LastStoreReport));
 }
 
 void CMapsDlg::OnTest() {
@@ -435,34 +414,9 @@ void CMapsDlg::OnCancel() {
     CDialog::OnCancel();
 }
 
-void CMapsDlg::Undo() {
-    StopDragging();
-    const edit::RowSet rows = Doc->Undo();
-    if (rows.any()) {
-        GridChanged();
-    }
-}
-
-void CMapsDlg::Redo() {
-    StopDragging();
-    const edit::RowSet rows = Doc->Redo();
-    if (rows.any()) {
-        GridChanged();
-    }
-}
-
 void CMapsDlg::keyPressEvent(QKeyEvent* event) {
     const auto mods = event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier |
                                             Qt::AltModifier | Qt::MetaModifier);
-    if (mods == Qt::ControlModifier && event->key() == Qt::Key_Z) {
-        Undo();
-        return;
-    }
-    if ((mods == Qt::ControlModifier && event->key() == Qt::Key_Y) ||
-        (mods == (Qt::ControlModifier | Qt::ShiftModifier) && event->key() == Qt::Key_Z)) {
-        Redo();
-        return;
-    }
     if (mods == Qt::NoModifier && event->key() == Qt::Key_F5) {
         OnTest();
         return;
@@ -480,14 +434,9 @@ void CMapsDlg::wheelEvent(QWheelEvent* event) {
     const QPoint angle = event->angleDelta();
     // Shift turns the wheel sideways; a tilting wheel reports sideways motion as x.
     const bool sideways = (event->modifiers() & Qt::ShiftModifier) || angle.y() == 0;
-    const int delta = angle.y() != 0 ? angle.y() : angle.x();
-    if ((delta > 0 && WheelRemainder < 0) || (delta < 0 && WheelRemainder > 0)) {
-        WheelRemainder = 0;
-    }
-    WheelRemainder += delta;
-    while (WheelRemainder >= WheelNotch || WheelRemainder <= -WheelNotch) {
-        const int code = WheelRemainder > 0 ? SB_LINEUP : SB_LINEDOWN;
-        WheelRemainder += WheelRemainder > 0 ? -WheelNotch : WheelNotch;
+    const int notches = WheelSteps.Take(angle.y() != 0 ? angle.y() : angle.x());
+    for (int i = 0; i < std::abs(notches); ++i) {
+        const int code = notches > 0 ? SB_LINEUP : SB_LINEDOWN;
         if (sideways) {
             OnHScroll(code, 0, IdcHorzScroll);
         } else {

@@ -1,16 +1,15 @@
 #pragma once
 
-#include <QPalette>
 #include <QPen>
 #include <QPoint>
 #include <QRect>
 #include <QString>
-#include <array>
 #include <cstdint>
 #include <memory>
 
 #include "app/Dialog.h"
 #include "app/ImageList.h"
+#include "app/ViewSteps.h"
 #include "edit/MapDocument.h"
 #include "gfx/Minimap.h"
 #include "gfx/TileRenderer.h"
@@ -43,6 +42,7 @@ struct PixelRect {
 // tile and each map's undo history. Painting changes only the grid; a change of map,
 // "Save" and "Done" store the grid into the ROM image, and the last two write the file.
 // A minimap shows the whole map and moves the view; a label says what storing would take.
+// Every part follows the document's announcements, whichever window made the change.
 class CMapsDlg : public CDialog {
     Q_OBJECT
   public:
@@ -66,8 +66,6 @@ class CMapsDlg : public CDialog {
     static inline const QString StoreFailedText = QStringLiteral("Store Values failed");
     static inline const QString SaveFailedText =
         QStringLiteral("Error!\nCould not save changes to ROM");
-    static inline const QString CannotStoreText = QStringLiteral("Cannot store");
-    static inline const QColor OverBudgetColour{192, 0, 0};
 
     CMapsDlg();
     ~CMapsDlg() override;
@@ -103,25 +101,25 @@ class CMapsDlg : public CDialog {
     int SelectedTile() const { return Doc->SelectedTile(); }
     int FreeBytes() const { return Doc->FreeBytes(); }
 
-    // Decodes map `mapId` into the grid (its undo history kept), then UpdateFreeBytes and
-    // BuildMetatileSet.
+    // Decodes map `mapId` into the grid (its undo history kept); the window follows the
+    // document's announcement of the load (UpdateFreeBytes, BuildMetatileSet, minimap).
     void LoadWorldMap(int mapId);
     // Recounts the free bytes of the map region and shows them in control 1029.
     void UpdateFreeBytes();
-    // Stores the grid as map WorldMapId; false, with the image untouched, when refused.
+    // Stores the grid as map WorldMapId; false, with the image untouched, when refused
+    // (LastStore says why).
     bool StoreWorldMap();
+    const worldmap::StoreReport& LastStore() const { return LastStoreReport; }
     // Renders the current map's 128 tiles into MetatileSet, and their average colours.
     void BuildMetatileSet();
     // Shows what storing the grid would take in control 1032, red when it cannot be stored.
     void UpdateBudget();
-    // Brings the minimap, the labels, the map list and the view up to date with the
-    // document, after another window edited it (or changed its map).
-    void RefreshFromDocument();
     // Moves the view's top left to map cell (x, y), clamped, as the scroll bars would.
     void SetScroll(int x, int y);
     // The minimap as last computed, 0xAARRGGBB, row-major.
     const gfx::MinimapBuffer& Minimap() const { return *MinimapPixels; }
-    // Opens the window of all four maps on this document ("World...").
+    // Opens the World window on this document ("World..."); back here, the view shows
+    // where it last looked.
     void OpenWorldWindow();
 
     bool CanUndo() const { return Doc->CanUndo(); }
@@ -169,24 +167,19 @@ class CMapsDlg : public CDialog {
     void StopDragging();
     // Centres the view on the map cells under minimap point `p`, clamped into the minimap.
     void CentreOnMinimap(const QPoint& p);
-    // After the document changed the grid: minimap (its changed rows), budget, view.
-    void GridChanged();
+    // The document's announcements, each redrawing what it names.
+    void Subscribe();
+    void RowsChanged(const edit::RowSet& rows);
+    void MapLoaded(int mapId);
+    void TilesChanged(int graphicsSet);
     // The whole minimap again, for a new map or new tile colours.
     void RenderMinimap();
-    // Only the minimap rows whose grid rows changed since it was last drawn, by whichever
-    // window changed them.
-    void SyncMinimap();
     // "Store Values failed", with the numbers behind the refusal and what to do about it.
-    void ExplainRefusedStore(const worldmap::StoreReport& report);
-    void Undo();
-    void Redo();
+    void ExplainRefusedStore();
 
     std::unique_ptr<edit::MapDocument> Doc;
+    worldmap::StoreReport LastStoreReport;
     gfx::TileColours TileColours{};
     std::unique_ptr<gfx::MinimapBuffer> MinimapPixels = std::make_unique<gfx::MinimapBuffer>();
-    // The document's row versions and map as the minimap last showed them.
-    std::array<uint64_t, worldmap::MapHeight> MinimapVersions{};
-    int MinimapMapId = -1;
-    QPalette NormalBudgetPalette;
-    int WheelRemainder = 0;
+    app::WheelNotches WheelSteps;
 };

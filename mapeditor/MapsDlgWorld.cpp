@@ -5,8 +5,8 @@ void CMapsDlg::OpenWorldWindow() {
     StopDragging();
     CWorldDlg world(Document(), ScrollX, ScrollY, this);
     world.exec();
-    // Back where the user last looked, with whatever they changed there.
+    // Its edits reached this window as the document announced them; the view comes back
+    // where the user last looked.
     const edit::Cell at = world.LastTopLeft();
     SetScroll(at.x, at.y);
-    RefreshFromDocument();
 }

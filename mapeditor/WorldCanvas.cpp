@@ -48,6 +48,7 @@ WorldCanvas::WorldCanvas(edit::MapDocument& d, QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     LayOutGutter();
+    TilesChanged();
 }
 
 WorldCanvas::~WorldCanvas() = default;

@@ -4,60 +4,25 @@
 #include <QApplication>
 #include <QActionGroup>
 #include <QBoxLayout>
-#include <QCheckBox>
-#include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QToolBar>
 #include <algorithm>
 
 #include "app/DocumentSignals.h"
 #include "app/ViewSteps.h"
+#include "mapeditor/BudgetView.h"
+#include "mapeditor/ReplaceDlg.h"
 #include "mapeditor/TryMap.h"
+#include "mapeditor/UndoActions.h"
 
 namespace {
 
 CWorldDlg::ReplaceFunction& ReplaceHook() {
     static CWorldDlg::ReplaceFunction fn;
     return fn;
-}
-
-std::optional<CWorldDlg::ReplaceChoice> AskReplace(QWidget* parent,
-                                                   const CWorldDlg::ReplaceChoice& initial,
-                                                   bool hasSelection) {
-    if (ReplaceHook()) {
-        return ReplaceHook()(parent, initial, hasSelection);
-    }
-    QDialog dialog(parent);
-    dialog.setWindowTitle(QStringLiteral("Replace Tile"));
-    auto* form = new QFormLayout(&dialog);
-    auto* from = new QSpinBox(&dialog);
-    auto* to = new QSpinBox(&dialog);
-    for (QSpinBox* box : {from, to}) {
-        box->setRange(0, worldmap::MaxTile);
-    }
-    from->setValue(initial.from);
-    to->setValue(initial.to);
-    auto* within = new QCheckBox(QStringLiteral("Only in the selection"), &dialog);
-    within->setEnabled(hasSelection);
-    within->setChecked(hasSelection && initial.inSelection);
-    form->addRow(QStringLiteral("Replace tile:"), from);
-    form->addRow(QStringLiteral("With tile:"), to);
-    form->addRow(within);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted) {
-        return std::nullopt;
-    }
-    return CWorldDlg::ReplaceChoice{from->value(), to->value(), within->isChecked()};
 }
 
 // Zoom steps as people say them: 1/8 to 4.
@@ -67,62 +32,6 @@ QString ZoomName(int step) {
 }
 
 } // namespace
-
-// ----- TilePalette -----
-
-TilePalette::TilePalette(edit::MapDocument& d, QWidget* parent)
-    : QWidget(parent), doc(d),
-      sheet(Columns * TilePixels, gfx::TileCount / Columns * TilePixels, QImage::Format_RGB32) {
-    sheet.fill(Qt::black);
-    setFixedSize(sheet.size());
-    setCursor(Qt::PointingHandCursor);
-    setToolTip(QStringLiteral("Click a tile to paint with it"));
-}
-
-QSize TilePalette::sizeHint() const {
-    return sheet.size();
-}
-
-QPoint TilePalette::TileCentre(int tile) {
-    return {(tile % Columns) * TilePixels + TilePixels / 2,
-            (tile / Columns) * TilePixels + TilePixels / 2};
-}
-
-void TilePalette::SetTiles(const gfx::MetatilePixels& tiles) {
-    for (int t = 0; t < gfx::TileCount; ++t) {
-        const int x0 = (t % Columns) * TilePixels;
-        const int y0 = (t / Columns) * TilePixels;
-        for (int y = 0; y < gfx::TileSize; ++y) {
-            auto* line = reinterpret_cast<uint32_t*>(sheet.scanLine(y0 + y)) + x0;
-            for (int x = 0; x < gfx::TileSize; ++x) {
-                line[x] = gfx::ToArgb(
-                    tiles[static_cast<std::size_t>(t)][static_cast<std::size_t>(y * gfx::TileSize + x)]);
-            }
-        }
-    }
-    update();
-}
-
-void TilePalette::paintEvent(QPaintEvent* /*event*/) {
-    QPainter p(this);
-    p.drawImage(0, 0, sheet);
-    const int tile = doc.SelectedTile();
-    const int x = (tile % Columns) * TilePixels;
-    const int y = (tile / Columns) * TilePixels;
-    // The map editor's outline: red on the border pixels of the cell.
-    p.setPen(QPen(QColor(255, 0, 0), 1));
-    p.drawRect(x, y, TilePixels - 1, TilePixels - 1);
-}
-
-void TilePalette::mousePressEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    if (!rect().contains(p)) {
-        return;
-    }
-    doc.SetSelectedTile((p.y() / TilePixels) * Columns + p.x() / TilePixels);
-    update();
-    emit TileChosen();
-}
 
 // ----- CWorldDlg -----
 
@@ -175,16 +84,10 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
                                                 "selection or the whole map"));
     connect(replace, &QAction::triggered, this, &CWorldDlg::Replace);
     toolbar->addAction(replace);
-    QAction* undo = AddAction(QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
-                              QStringLiteral("Undo the last change"));
-    connect(undo, &QAction::triggered, this, &CWorldDlg::Undo);
-    toolbar->addAction(undo);
-    QAction* redo = AddAction(QStringLiteral("Re&do"), QKeySequence(Qt::CTRL | Qt::Key_Y),
-                              QStringLiteral("Redo what was undone"));
-    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y),
-                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    connect(redo, &QAction::triggered, this, &CWorldDlg::Redo);
-    toolbar->addAction(redo);
+    const mapeditor::UndoActions undo =
+        mapeditor::AddUndoActions(*this, doc, [this] { canvas->EndDrag(); });
+    toolbar->addAction(undo.undo);
+    toolbar->addAction(undo.redo);
     toolbar->addSeparator();
 
     QAction* grid = AddAction(QStringLiteral("&Grid"), QKeySequence(Qt::Key_G),
@@ -249,16 +152,19 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
     middle->addLayout(side);
     layout->addLayout(middle, 1);
 
+    // In a narrow window the hover and zoom labels give up their room first (cut at the
+    // right), then the bar; the budget keeps what its text needs.
     auto* status = new QHBoxLayout;
     for (QLabel* label : {cellLabel, tileLabel, zoomLabel, highlightLabel}) {
-        label->setMinimumWidth(label == highlightLabel ? 150 : 110);
-        status->addWidget(label);
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        status->addWidget(label, label == highlightLabel ? 3 : 2);
     }
-    status->addStretch(1);
+    budgetLabel->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     status->addWidget(budgetLabel);
     budgetBar->setTextVisible(false);
-    budgetBar->setFixedWidth(140);
-    status->addWidget(budgetBar);
+    budgetBar->setMinimumWidth(40);
+    budgetBar->setMaximumWidth(140);
+    status->addWidget(budgetBar, 2);
     closeButton->setDefault(true);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
     status->addWidget(closeButton);
@@ -267,28 +173,25 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
     connect(canvas, &WorldCanvas::HoverChanged, this, &CWorldDlg::UpdateHover);
     connect(canvas, &WorldCanvas::ViewChanged, this, [this] {
         viewMoved = true;
-        UpdateStatus();
+        UpdateZoom();
     });
-    // The labels follow the document, whoever changed it.
-    auto* announced = new DocumentSignals(doc, this);
-    connect(announced, &DocumentSignals::rowsChanged, this, [this] {
-        UpdateStatus();
+    auto* heard = new DocumentSignals(doc, this);
+    connect(heard, &DocumentSignals::rowsChanged, this, [this] {
+        UpdateHover(hoverX, hoverY);
         UpdateHighlightCount();
     });
-    connect(announced, &DocumentSignals::selectedTileChanged, this, [this] {
-        palette->update();
+    connect(heard, &DocumentSignals::mapLoaded, this, [this] {
+        UpdateHover(hoverX, hoverY);
         UpdateHighlightCount();
     });
-
-    auto tiles = std::make_unique<gfx::MetatilePixels>();
-    gfx::RenderMetatileSet(doc.Rom(), doc.MapId(), *tiles);
-    canvas->SetTiles(*tiles);
-    palette->SetTiles(*tiles);
+    connect(heard, &DocumentSignals::selectedTileChanged, this, &CWorldDlg::UpdateHighlightCount);
+    connect(heard, &DocumentSignals::budgetChanged, this, &CWorldDlg::UpdateBudget);
 
     resize(1024, 768);
     openedAt = edit::Cell{scrollX, scrollY};
     canvas->setFocus();
-    UpdateStatus();
+    UpdateZoom();
+    UpdateBudget();
     UpdateHighlightCount();
 }
 
@@ -335,17 +238,11 @@ QString CWorldDlg::ZoomText() const {
 }
 
 QString CWorldDlg::BudgetText() const {
-    const worldmap::StoreReport& budget = doc.Budget();
-    if (budget.status == worldmap::StoreStatus::BadLayout ||
-        budget.status == worldmap::StoreStatus::BadTile) {
-        return QStringLiteral("Cannot store");
-    }
-    return QStringLiteral("Needs %1 of %2 bytes").arg(budget.newSize).arg(budget.available);
+    return mapeditor::BudgetText(doc.Budget());
 }
 
 bool CWorldDlg::BudgetOver() const {
-    const worldmap::StoreReport& budget = doc.Budget();
-    return budget.status != worldmap::StoreStatus::Stored;
+    return mapeditor::BudgetOver(doc.Budget());
 }
 
 QString CWorldDlg::HighlightText() const {
@@ -368,42 +265,27 @@ void CWorldDlg::UpdateHighlightCount() {
     highlightLabel->setText(HighlightText());
 }
 
-void CWorldDlg::UpdateStatus() {
+void CWorldDlg::UpdateZoom() {
     zoomLabel->setText(ZoomText());
-    tileLabel->setText(TileText());
-    budgetLabel->setText(BudgetText());
-    const worldmap::StoreReport& budget = doc.Budget();
-    const bool over = BudgetOver();
-    budgetBar->setRange(0, std::max({budget.available, budget.newSize, 1}));
-    budgetBar->setValue(std::max(0, budget.newSize));
-    budgetBar->setStyleSheet(over ? QStringLiteral("QProgressBar::chunk { background: #d02020; }")
-                                  : QString());
-    QPalette pal = budgetLabel->palette();
-    pal.setColor(QPalette::WindowText,
-                 over ? QColor(0xd0, 0x20, 0x20) : QDialog::palette().color(QPalette::WindowText));
-    budgetLabel->setPalette(pal);
 }
 
-void CWorldDlg::GridChanged(const edit::RowSet& /*rows*/) {
-    UpdateStatus();
-    UpdateHighlightCount();
-}
-
-void CWorldDlg::Undo() {
-    canvas->EndDrag();
-    GridChanged(doc.Undo());
-}
-
-void CWorldDlg::Redo() {
-    canvas->EndDrag();
-    GridChanged(doc.Redo());
+void CWorldDlg::UpdateBudget() {
+    mapeditor::ShowBudget(doc.Budget(), *budgetLabel, budgetBar);
 }
 
 void CWorldDlg::Replace() {
     canvas->EndDrag();
     const bool hasSelection = canvas->Selection().has_value();
-    const ReplaceChoice initial{doc.SelectedTile(), doc.SelectedTile(), hasSelection};
-    const std::optional<ReplaceChoice> choice = AskReplace(this, initial, hasSelection);
+    const int tile = doc.SelectedTile();
+    const ReplaceChoice initial{hoverX >= 0 ? doc.At({hoverX, hoverY}) : tile, tile, hasSelection};
+    std::optional<ReplaceChoice> choice;
+    if (ReplaceHook()) {
+        choice = ReplaceHook()(this, initial, hasSelection);
+    } else {
+        auto tiles = std::make_unique<gfx::MetatilePixels>();
+        gfx::RenderMetatileSet(doc.Rom(), doc.MapId(), *tiles);
+        choice = mapeditor::AskReplace(this, *tiles, initial, hasSelection);
+    }
     if (!choice || choice->from < 0 || choice->from > worldmap::MaxTile || choice->to < 0 ||
         choice->to > worldmap::MaxTile) {
         return;
@@ -412,8 +294,7 @@ void CWorldDlg::Replace() {
     if (choice->inSelection && hasSelection) {
         within = canvas->Selection();
     }
-    GridChanged(doc.ReplaceTile(static_cast<uint8_t>(choice->from),
-                                static_cast<uint8_t>(choice->to), within));
+    doc.ReplaceTile(static_cast<uint8_t>(choice->from), static_cast<uint8_t>(choice->to), within);
 }
 
 void CWorldDlg::keyPressEvent(QKeyEvent* event) {
@@ -453,7 +334,7 @@ void CWorldDlg::showEvent(QShowEvent* event) {
         canvas->ScrollToCell(openedAt);
         placed = true;
         viewMoved = false;
-        UpdateStatus();
+        UpdateZoom();
     }
 }
 

@@ -1,14 +1,13 @@
 #pragma once
 
 #include <QDialog>
-#include <QImage>
-#include <QWidget>
 #include <array>
 #include <functional>
 #include <optional>
 
 #include "edit/MapDocument.h"
-#include "gfx/TileRenderer.h"
+#include "mapeditor/ReplaceDlg.h"
+#include "mapeditor/TilePalette.h"
 #include "mapeditor/WorldCanvas.h"
 
 class QAction;
@@ -16,31 +15,6 @@ class QActionGroup;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-
-// The current map's 128 tiles as the map editor's chooser lays them out, 16 to a row;
-// a click chooses the tile to paint with.
-class TilePalette : public QWidget {
-    Q_OBJECT
-  public:
-    static constexpr int TilePixels = 16;
-    static constexpr int Columns = 16;
-    TilePalette(edit::MapDocument& doc, QWidget* parent = nullptr);
-    void SetTiles(const gfx::MetatilePixels& tiles);
-    // Centre of tile `tile` in this widget.
-    static QPoint TileCentre(int tile);
-    QSize sizeHint() const override;
-
-  signals:
-    void TileChosen();
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-
-  private:
-    edit::MapDocument& doc;
-    QImage sheet;
-};
 
 // The World window: the whole map at any zoom with painting tools, over the same document
 // as the map editor, so the grid, the undo history, the selected tile and the budget are
@@ -54,7 +28,7 @@ class CWorldDlg : public QDialog {
     ~CWorldDlg() override;
 
     WorldCanvas* Canvas() const { return canvas; }
-    TilePalette* Palette() const { return palette; }
+    TilePalette* TileSheet() const { return palette; }
     QAction* ToolAction(WorldCanvas::Tool tool) const;
     // The cell the map editor should show at its top-left when this window closes: where
     // it was if the view never moved, else its 16 by 16 cells around the middle of what was
@@ -67,20 +41,17 @@ class CWorldDlg : public QDialog {
     QString BudgetText() const;
     QString HighlightText() const;
     bool BudgetOver() const;
+    QLabel* BudgetLabel() const { return budgetLabel; }
 
     // What Replace asks: the tile to replace, its replacement, and whether only the
-    // selection. Tests answer it through SetReplaceFunction.
-    struct ReplaceChoice {
-        int from = 0;
-        int to = 0;
-        bool inSelection = false;
-    };
+    // selection. It starts from the tile under the pointer (the tile to paint with when the
+    // pointer is off the map) and the tile to paint with. Tests answer it through
+    // SetReplaceFunction.
+    using ReplaceChoice = mapeditor::ReplaceChoice;
     using ReplaceFunction = std::function<std::optional<ReplaceChoice>(
         QWidget* parent, const ReplaceChoice& initial, bool hasSelection)>;
     static void SetReplaceFunction(ReplaceFunction fn); // empty restores the real dialog
 
-    void Undo();
-    void Redo();
     void Replace();
 
   protected:
@@ -90,9 +61,9 @@ class CWorldDlg : public QDialog {
 
   private:
     QAction* AddAction(const QString& text, const QKeySequence& key, const QString& tip);
-    // After the document changed `rows` other than through the canvas's own tools.
-    void GridChanged(const edit::RowSet& rows);
-    void UpdateStatus();
+    // The status bar's parts, each brought up to date when what it shows changed.
+    void UpdateZoom();
+    void UpdateBudget();
     void UpdateHover(int x, int y);
     void UpdateHighlightCount();
 

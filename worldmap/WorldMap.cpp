@@ -110,7 +110,10 @@ StoreReport MeasureStore(const CRomImage& rom, int mapId, GridView grid) {
     return PlanStore(rom, mapId, grid, CountFreeBytes(rom), buffer).report;
 }
 
-StoreReport StoreWorldMapReport(CRomImage& rom, int mapId, GridView grid, int freeBytes) {
+namespace {
+
+// The store, with the free bytes the caller counted (checked against the image).
+StoreReport StoreWith(CRomImage& rom, int mapId, GridView grid, int freeBytes) {
     static thread_local uint8_t buffer[MaxEncodedSize];
     const PlannedStore plan = PlanStore(rom, mapId, grid, freeBytes, buffer);
     if (plan.report.status != StoreStatus::Stored || mapId >= MapCount) {
@@ -146,6 +149,16 @@ StoreReport StoreWorldMapReport(CRomImage& rom, int mapId, GridView grid, int fr
         std::memset(bytes + newDataEnd, 0, RowDataEnd - newDataEnd);
     }
     return plan.report;
+}
+
+} // namespace
+
+StoreReport StoreWorldMapReport(CRomImage& rom, int mapId, GridView grid) {
+    return StoreWith(rom, mapId, grid, CountFreeBytes(rom));
+}
+
+bool StoreWorldMap(CRomImage& rom, int mapId, GridView grid, int freeBytes) {
+    return StoreWith(rom, mapId, grid, freeBytes).status == StoreStatus::Stored;
 }
 
 } // namespace worldmap

@@ -22,16 +22,16 @@ struct StoreReport {
 };
 
 // Puts `grid` into the image as map `mapId`, moving the maps stored after it and
-// adjusting their pointers. `freeBytes` must be the current CountFreeBytes, and the
-// region must pass CheckLayout for this map; otherwise the status is BadLayout. On any
-// status but Stored the image is untouched. A mapId of 4 or more is Stored with nothing
-// done; a negative one is BadLayout. The sizes are filled in whenever the map was coded,
-// that is for Stored and DoesNotFit.
-StoreReport StoreWorldMapReport(CRomImage& rom, int mapId, GridView grid, int freeBytes);
+// adjusting their pointers, within the free bytes the image holds now. The region must
+// pass CheckLayout for this map; otherwise the status is BadLayout. On any status but
+// Stored the image is untouched. A mapId of 4 or more is Stored with nothing done; a
+// negative one is BadLayout. The sizes are filled in whenever the map was coded, that is
+// for Stored and DoesNotFit.
+StoreReport StoreWorldMapReport(CRomImage& rom, int mapId, GridView grid);
 
-inline bool StoreWorldMap(CRomImage& rom, int mapId, GridView grid, int freeBytes) {
-    return StoreWorldMapReport(rom, mapId, grid, freeBytes).status == StoreStatus::Stored;
-}
+// The same as a yes or no, for a caller that has counted the free bytes: `freeBytes` must
+// be the current CountFreeBytes, else it is refused as BadLayout and nothing is stored.
+bool StoreWorldMap(CRomImage& rom, int mapId, GridView grid, int freeBytes);
 
 // What StoreWorldMapReport would report for `grid` with the current free bytes, with
 // nothing written: the same checks and the same encode.

@@ -181,7 +181,7 @@ TEST_F(CliCommand, EditAppliesItsOperationsInOrderAsTheGridOperationsDo) {
     edit::SetCell(grid, {255, 255}, 0);
     auto expected = std::make_unique<CRomImage>(DemoRom());
     const worldmap::StoreReport report =
-        worldmap::StoreWorldMapReport(*expected, 2, grid, worldmap::CountFreeBytes(*expected));
+        worldmap::StoreWorldMapReport(*expected, 2, grid);
     ASSERT_EQ(report.status, worldmap::StoreStatus::Stored);
     auto stored = std::make_unique<CRomImage>();
     std::memcpy(stored->RomBytes, ReadBytes("rom.nes").data(), RomFileSize);

@@ -73,7 +73,7 @@ TEST(Store, TheFitTestTakesEveryFreeByteAndNotOneMore) {
         RomBuilder b;
         b.Map(2, RandomGrid(11));
         auto rom = RomBuilder(b).FreeBytes(free).Build();
-        const auto report = worldmap::StoreWorldMapReport(*rom, 1, g, free);
+        const auto report = worldmap::StoreWorldMapReport(*rom, 1, g);
         EXPECT_EQ(report.newSize - report.oldSize, 3);
         EXPECT_EQ(report.status,
                   free == 3 ? worldmap::StoreStatus::Stored : worldmap::StoreStatus::DoesNotFit);
@@ -173,15 +173,14 @@ TEST(StoreProperties, RandomEditSequencesKeepTheLayoutAndLoseNothing) {
             Grid bad = edited;
             bad[static_cast<std::size_t>(step)] = 128;
             const Bytes before = Image(*rom);
-            ASSERT_EQ(worldmap::StoreWorldMapReport(*rom, m, edited, free + 1).status,
-                      worldmap::StoreStatus::BadLayout);
-            ASSERT_EQ(worldmap::StoreWorldMapReport(*rom, m, bad, free).status,
+            ASSERT_FALSE(worldmap::StoreWorldMap(*rom, m, edited, free + 1));
+            ASSERT_EQ(worldmap::StoreWorldMapReport(*rom, m, bad).status,
                       worldmap::StoreStatus::BadTile);
             ASSERT_FALSE(worldmap::StoreWorldMap(*rom, -1, edited, free));
             ASSERT_EQ(worldmap::MeasureStore(*rom, m, bad).status, worldmap::StoreStatus::BadTile);
             const auto measured = worldmap::MeasureStore(*rom, m, edited);
             ASSERT_EQ(Image(*rom), before);
-            const auto report = worldmap::StoreWorldMapReport(*rom, m, edited, free);
+            const auto report = worldmap::StoreWorldMapReport(*rom, m, edited);
             ASSERT_EQ(
                 std::tuple(measured.status, measured.newSize, measured.oldSize, measured.available),
                 std::tuple(report.status, report.newSize, report.oldSize, report.available));

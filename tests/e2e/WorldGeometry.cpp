@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
     }
     const QPoint canvas = world.Canvas()->viewport()->mapTo(&world, QPoint(0, 0));
-    const QPoint palette = world.Palette()->mapTo(&world, QPoint(0, 0));
+    const QPoint palette = world.TileSheet()->mapTo(&world, QPoint(0, 0));
     std::printf("%d %d %d %d %d\n", canvas.x(), canvas.y(), world.Canvas()->CellPixels(),
                 palette.x(), palette.y());
     return 0;

@@ -45,6 +45,18 @@ forbid "mapeditor/tools" '#include "(app|enemies|resources)/|#include "mapeditor
     "a tool includes the canvas or a window"
 forbid "mapeditor/tools" '#include <(QWidget|QtWidgets|QAbstractScrollArea|QDialog)' \
     "a tool includes widgets"
+# No view reads another view's state: each draws what the document announces, so no view
+# includes another's header. The map editor may open the World window (MapsDlgWorld.cpp
+# includes WorldDlg.h for that alone), and the World window holds its canvas and palette.
+forbid "mapeditor/MapsDlg.h mapeditor/MapsDlg.cpp mapeditor/MapsDlgWorld.cpp" \
+    '#include "mapeditor/(WorldCanvas|TilePalette|ReplaceDlg)\.h"' \
+    "the map editor includes the World window's views"
+forbid "mapeditor/WorldDlg.h mapeditor/WorldDlg.cpp mapeditor/TilePalette.h mapeditor/TilePalette.cpp mapeditor/ReplaceDlg.h mapeditor/ReplaceDlg.cpp" \
+    '#include "mapeditor/MapsDlg\.h"' "a World window view includes the map editor"
+forbid "mapeditor/WorldCanvas.h mapeditor/WorldCanvas.cpp mapeditor/WorldCanvasTools.cpp mapeditor/RowGutter.h mapeditor/RowGutter.cpp" \
+    '#include "mapeditor/(MapsDlg|WorldDlg|TilePalette)\.h"' "the canvas includes another view"
+forbid "mapeditor/TilePalette.h mapeditor/TilePalette.cpp" \
+    '#include "mapeditor/(WorldCanvas|WorldDlg)\.h"' "the tile palette includes another view"
 # Control ids of the windows are 1000 to 1099.
 forbid "text" '\b10[0-9][0-9]\b' "a control id in text/"
 

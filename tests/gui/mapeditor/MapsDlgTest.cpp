@@ -1,34 +1,33 @@
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <array>
-#include <functional>
 #include <gtest/gtest.h>
-#include <initializer_list>
 #include <memory>
 #include <optional>
-#include <random>
 #include <vector>
 
 #include "app/Emulator.h"
 #include "app/Platform.h"
-#include "gfx/TileRenderer.h"
+#include "mapeditor/BudgetView.h"
 #include "mapeditor/MapsDlg.h"
 #include "mapeditor/WorldDlg.h"
 #include "tests/gui/GuiTest.h"
 #include "tests/support/MapGrids.h"
 #include "tests/support/RomBuilder.h"
-#include "worldmap/WorldMap.h"
 
 namespace {
 
@@ -53,7 +52,9 @@ QPoint ViewCell(int vx, int vy) {
 QPoint ChooserTile(int t) {
     return {465 + 16 * (t % 16) + 8, 158 + 16 * (t / 16) + 8};
 }
-
+QPoint MinimapPixel(int mx, int my) {
+    return {458 + mx, 12 + my};
+}
 class MapsDlgTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -71,6 +72,7 @@ class MapsDlgTest : public ::testing::Test {
     void TearDown() override {
         app::SetMessageBoxFunction(app::MessageBoxFunction{});
         app::SetAskFunction({});
+        CWorldDlg::SetReplaceFunction({});
     }
 
     // Writes the image to a file of its own and opens the editor on it.
@@ -110,6 +112,7 @@ class MapsDlgTest : public ::testing::Test {
     int At(int x, int y) const { return dlg->MapGrid()[static_cast<std::size_t>(y * 256 + x)]; }
     // Keys reach the list, which has the focus, and pass on to the window.
     void Key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::ControlModifier) {
+        QApplication::setActiveWindow(dlg.get()); // shortcuts reach the active window only
         QTest::keyClick(dlg->MapListBox, k, mods);
     }
     Bytes FileBytes() const {
@@ -123,6 +126,7 @@ class MapsDlgTest : public ::testing::Test {
         EXPECT_EQ(dlg->VertScrollBar->value(), dlg->ScrollY);
         return {dlg->ScrollX, dlg->ScrollY};
     }
+    QImage Shot() const { return dlg->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
     // The minimap as the core computes it for the grid on screen.
     gfx::MinimapBuffer ExpectedMinimap() const {
@@ -138,7 +142,8 @@ class MapsDlgTest : public ::testing::Test {
         return QString("Needs %1 of %2").arg(r.newSize).arg(r.available);
     }
     bool BudgetRed() const {
-        return dlg->BudgetText->palette().color(QPalette::WindowText) == CMapsDlg::OverBudgetColour;
+        return dlg->BudgetText->palette().color(QPalette::WindowText) ==
+               mapeditor::OverBudgetColour;
     }
 
     QTemporaryDir dir;
@@ -150,16 +155,17 @@ class MapsDlgTest : public ::testing::Test {
     std::unique_ptr<CMapsDlg> dlg;
 };
 
-TEST_F(MapsDlgTest, DrawsTheCoresTilesAndPicksAndPaintsOnlyInsideTheRectangles) {
+// The view, the chooser (the tile to paint with outlined) and the minimap show the core's
+// pictures; the minimap has the view's 8 by 8 outline over it.
+TEST_F(MapsDlgTest, DrawsWhatTheCoreDraws) {
     Open(GraphicsRom());
-    EXPECT_EQ(dlg->GetCurSel(CMapsDlg::IdcMapList), 0);
-    const Grid before = dlg->MapGrid();
-    EXPECT_EQ(before, Decode(*rom, 0));
+    EXPECT_EQ(dlg->MapGrid(), Decode(*rom, 0));
     Press({465 + 16 * 3 + 5, 158 + 16 * 2 + 9});
     EXPECT_EQ(dlg->SelectedTile(), 35);
+    dlg->SetScroll(31, 100);
     auto tiles = std::make_unique<gfx::MetatilePixels>();
     gfx::RenderMetatileSet(*rom, 0, *tiles);
-    const QImage shot = dlg->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shot = Shot();
     auto expectTile = [&](int tile, int left, int top, bool outlined) {
         QImage want(16, 16, QImage::Format_RGB32);
         for (int i = 0; i < 256; ++i) {
@@ -171,11 +177,24 @@ TEST_F(MapsDlgTest, DrawsTheCoresTilesAndPicksAndPaintsOnlyInsideTheRectangles) 
         }
         EXPECT_EQ(shot.copy(left, top, 16, 16), want) << "tile " << tile;
     };
-    expectTile(At(0, 0), 163, 30, false);
-    expectTile(At(15, 15), 163 + 240, 30 + 240, false);
+    expectTile(At(31, 100), 163, 30, false);
+    expectTile(At(46, 115), 163 + 240, 30 + 240, false);
     expectTile(35, 465 + 48, 158 + 32, true);
     expectTile(127, 465 + 240, 158 + 112, false);
+    const gfx::MinimapBuffer minimap = ExpectedMinimap();
+    QImage want =
+        QImage(reinterpret_cast<const uchar*>(minimap.data()), 128, 128, QImage::Format_RGB32)
+            .copy();
+    QPainter painter(&want);
+    painter.setPen(Qt::red);
+    painter.drawRect(15, 50, 7, 7);
+    painter.end();
+    EXPECT_EQ(shot.copy(458, 12, 128, 128), want);
+}
 
+TEST_F(MapsDlgTest, PicksAndPaintsOnlyInsideTheViewAndTheChooser) {
+    Open(GraphicsRom());
+    const Grid before = dlg->MapGrid();
     Press(ViewCell(4, 9), Qt::RightButton);
     EXPECT_EQ(dlg->SelectedTile(), At(4, 9));
     Press(ChooserTile(77), Qt::RightButton);
@@ -195,7 +214,7 @@ TEST_F(MapsDlgTest, DrawsTheCoresTilesAndPicksAndPaintsOnlyInsideTheRectangles) 
 }
 
 // Strokes end with the button, wherever it is released; Ctrl+Z takes back a whole stroke.
-TEST_F(MapsDlgTest, StrokesPaintTheCellsTheyCrossUndoAndRedoWholeAndSaveAndDoneStoreThem) {
+TEST_F(MapsDlgTest, StrokesPaintTheCellsTheyCrossAndUndoWhole) {
     Open(GraphicsRom());
     const Grid original = dlg->MapGrid();
     Press(ChooserTile(100));
@@ -222,25 +241,27 @@ TEST_F(MapsDlgTest, StrokesPaintTheCellsTheyCrossUndoAndRedoWholeAndSaveAndDoneS
     }
     EXPECT_EQ(dlg->MapGrid(), want);
 
-    auto key = [this](Qt::Key k, Qt::KeyboardModifiers mods = Qt::ControlModifier) {
-        Key(k, mods);
-    };
-    key(Qt::Key_Z), key(Qt::Key_Z);
+    Key(Qt::Key_Z), Key(Qt::Key_Z);
     EXPECT_EQ(dlg->MapGrid(), first);
-    key(Qt::Key_Z);
+    Key(Qt::Key_Z);
     EXPECT_EQ(dlg->MapGrid(), original);
-    key(Qt::Key_Y);
+    Key(Qt::Key_Y);
     EXPECT_EQ(dlg->MapGrid(), first);
-    key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier), key(Qt::Key_Y);
+    Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier), Key(Qt::Key_Y);
     EXPECT_EQ(dlg->MapGrid(), want);
+}
 
-    // Save and Done write what the core's store gives; a failed write is reported and
-    // leaves the window open with the edits.
+// Save and Done write what the core's store gives; a failed write is reported and leaves
+// the window open with the edits.
+TEST_F(MapsDlgTest, SaveAndDoneWriteTheStoredMap) {
+    Open(GraphicsRom());
     CRomImage expected = *rom;
     auto store = [&] {
-        ASSERT_TRUE(worldmap::StoreWorldMap(expected, 0, dlg->MapGrid(),
-                                            worldmap::CountFreeBytes(expected)));
+        ASSERT_EQ(worldmap::StoreWorldMapReport(expected, 0, dlg->MapGrid()).status,
+                  worldmap::StoreStatus::Stored);
     };
+    Press(ChooserTile(100));
+    PaintAt(ViewCell(1, 1));
     store();
     Click(CMapsDlg::IdcSave);
     EXPECT_EQ(FileBytes(), Image(expected));
@@ -260,23 +281,21 @@ TEST_F(MapsDlgTest, StrokesPaintTheCellsTheyCrossUndoAndRedoWholeAndSaveAndDoneS
     EXPECT_EQ(dlg->EndResult(), IDOK);
 }
 
-TEST_F(MapsDlgTest, ScrollingClampsAndAChangeOfMapStoresTheMapAndKeepsScrollAndTile) {
+TEST_F(MapsDlgTest, ScrollBarsWheelAndTooltipAgreeAndClamp) {
     Open(GraphicsRom());
     using S = QAbstractSlider;
-    auto act = [](QScrollBar* bar, std::initializer_list<S::SliderAction> actions) {
-        for (S::SliderAction action : actions) {
-            bar->triggerAction(action);
-        }
-    };
-    act(dlg->VertScrollBar, {S::SliderSingleStepSub, S::SliderSingleStepAdd});
+    dlg->VertScrollBar->triggerAction(S::SliderSingleStepSub);
+    dlg->VertScrollBar->triggerAction(S::SliderSingleStepAdd);
     EXPECT_EQ(View(), QPoint(0, 1));
     dlg->VertScrollBar->setSliderDown(true);
     dlg->VertScrollBar->setSliderPosition(230);
     dlg->VertScrollBar->setSliderDown(false);
     EXPECT_EQ(View(), QPoint(0, 230));
-    act(dlg->VertScrollBar, {S::SliderPageStepAdd});
-    act(dlg->HorzScrollBar,
-        {S::SliderPageStepAdd, S::SliderPageStepAdd, S::SliderPageStepSub, S::SliderSingleStepSub});
+    dlg->VertScrollBar->triggerAction(S::SliderPageStepAdd);
+    for (S::SliderAction action : {S::SliderPageStepAdd, S::SliderPageStepAdd, S::SliderPageStepSub,
+                                   S::SliderSingleStepSub}) {
+        dlg->HorzScrollBar->triggerAction(action);
+    }
     EXPECT_EQ(View(), QPoint(15, 240));
 
     // One row per notch, fractions added up; Shift turns it to columns.
@@ -294,7 +313,13 @@ TEST_F(MapsDlgTest, ScrollingClampsAndAChangeOfMapStoresTheMapAndKeepsScrollAndT
     QApplication::sendEvent(dlg.get(), &help);
     EXPECT_EQ(QToolTip::text(), QString("x 19, y 243: tile %1").arg(At(19, 243)));
     QToolTip::hideText();
+}
 
+// The map left is stored; the view, the tile and each map's own undo history stay.
+TEST_F(MapsDlgTest, AChangeOfMapStoresTheMapLeftAndKeepsItsHistory) {
+    Open(GraphicsRom());
+    const Grid original = dlg->MapGrid();
+    dlg->SetScroll(16, 239);
     Press(ChooserTile(100));
     PaintAt({163, 30});
     EXPECT_EQ(At(16, 239), 100);
@@ -312,103 +337,33 @@ TEST_F(MapsDlgTest, ScrollingClampsAndAChangeOfMapStoresTheMapAndKeepsScrollAndT
     EXPECT_EQ(View(), QPoint(16, 239));
     EXPECT_EQ(dlg->SelectedTile(), 100);
     EXPECT_FALSE(dlg->CanUndo());
+    PickMap(0);
+    Key(Qt::Key_Z);
+    EXPECT_EQ(dlg->MapGrid(), original);
 }
 
 // Move events come as often as the system sends them, not once a cell: a fast drag paints
-// the straight line between two moves, in map cells, scrolled or not. Leaving the view
-// and coming back starts a fresh line, and the whole drag is still one undo step.
+// the straight line between two moves, in map cells. Leaving the view and coming back
+// starts afresh, with no line from where it left. The wheel turned under a held button
+// puts another map cell under the pointer, and the next move paints it.
 TEST_F(MapsDlgTest, AFastDragPaintsTheLineBetweenTwoMoves) {
     Open(GraphicsRom());
-    dlg->HorzScrollBar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    dlg->VertScrollBar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    ASSERT_EQ(View(), QPoint(16, 1));
-    const Grid original = dlg->MapGrid();
+    dlg->SetScroll(16, 1);
+    Grid want = dlg->MapGrid();
     Press(ChooserTile(100));
     Press(ViewCell(1, 1));
     Drag(ViewCell(8, 4));
-    Drag(ViewCell(8, 13));
     Drag({600, 60});
     Drag(ViewCell(1, 14));
-    Release(ViewCell(1, 14));
-    auto want = std::make_unique<Grid>(original);
-    edit::DrawLine(*want, {17, 2}, {24, 5}, 100);
-    edit::DrawLine(*want, {24, 5}, {24, 14}, 100);
-    (*want)[15 * 256 + 17] = 100;
-    EXPECT_EQ(dlg->MapGrid(), *want);
-    EXPECT_EQ(At(20, 3), 100);                      // a cell no move event landed on
-    EXPECT_EQ(At(22, 14), original[14 * 256 + 22]); // on a line from leaving to coming back
-
-    Key(Qt::Key_Z);
-    EXPECT_EQ(dlg->MapGrid(), original);
-    EXPECT_FALSE(dlg->CanUndo());
-
-    // The wheel turned under a held button: the next move paints the map cell that is now
-    // under the pointer, though the pointer stays in the same view cell.
-    Press(ViewCell(3, 3));
-    QWheelEvent notch(ViewCell(3, 3), dlg->mapToGlobal(ViewCell(3, 3)), QPoint(), QPoint(0, -120),
+    QWheelEvent notch(ViewCell(1, 14), dlg->mapToGlobal(ViewCell(1, 14)), QPoint(), QPoint(0, -120),
                       Qt::LeftButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(dlg.get(), &notch);
     ASSERT_EQ(View(), QPoint(16, 2));
-    Drag(ViewCell(3, 3) + QPoint(1, 1));
-    Release(ViewCell(3, 3) + QPoint(1, 1));
-    EXPECT_EQ(std::pair(At(19, 4), At(19, 5)), std::pair(100, 100));
-}
-
-// Switching maps stores the map left, as always, and no longer forgets its steps: back on
-// it, Ctrl+Z takes back strokes made before the switch.
-TEST_F(MapsDlgTest, EachMapKeepsItsUndoHistoryAcrossSwitches) {
-    Open(GraphicsRom());
-    const Grid original0 = dlg->MapGrid();
-    Press(ChooserTile(100));
-    PaintAt(ViewCell(2, 2));
-    const Grid edited0 = dlg->MapGrid();
-
-    PickMap(1);
-    ASSERT_EQ(dlg->WorldMapId(), 1);
-    const Grid original1 = dlg->MapGrid();
-    EXPECT_FALSE(dlg->CanUndo());
-    PaintAt(ViewCell(3, 3));
-    const Grid first1 = dlg->MapGrid();
-    PaintAt(ViewCell(4, 4));
-
-    PickMap(0);
-    ASSERT_EQ(dlg->WorldMapId(), 0);
-    EXPECT_EQ(dlg->MapGrid(), edited0);
-    ASSERT_TRUE(dlg->CanUndo());
-    Key(Qt::Key_Z);
-    EXPECT_EQ(dlg->MapGrid(), original0);
-    EXPECT_EQ(Decode(*rom, 0), edited0); // undone on screen, not yet stored
-    EXPECT_FALSE(dlg->CanUndo());
-
-    PickMap(1);
-    EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(Decode(*rom, 0), original0);
-    Key(Qt::Key_Z);
-    EXPECT_EQ(dlg->MapGrid(), first1);
-    Key(Qt::Key_Z);
-    EXPECT_EQ(dlg->MapGrid(), original1);
-    Key(Qt::Key_Y);
-    EXPECT_EQ(dlg->MapGrid(), first1);
-    EXPECT_EQ(&dlg->Document().Rom(), rom.get());
-}
-
-TEST_F(MapsDlgTest, RefusedStoreKeepsTheEditsOnScreenAndWritesNothing) {
-    Open(RomBuilder().FreeBytes(0).Build());
-    const Bytes image = Image(*rom); // as Open wrote it to the file
-    Press(ChooserTile(9));
-    PaintAt(ViewCell(2, 2));
-    const Grid edited = dlg->MapGrid();
-
-    PickMap(2);
-    EXPECT_EQ(dlg->WorldMapId(), 0);
-    EXPECT_EQ(dlg->GetCurSel(CMapsDlg::IdcMapList), 0);
-    Click(CMapsDlg::IdcSave);
-    Click(IDOK);
-    EXPECT_EQ(messages, QStringList(3, "Store Values failed"));
-    EXPECT_EQ(dlg->MapGrid(), edited);
-    EXPECT_EQ(Image(*rom), image);
-    EXPECT_EQ(FileBytes(), image);
-    EXPECT_FALSE(dlg->Ended());
+    Drag(ViewCell(1, 14) + QPoint(1, 1));
+    Release(ViewCell(1, 14));
+    edit::DrawLine(want, {17, 2}, {24, 5}, 100);
+    want[15 * 256 + 17] = want[16 * 256 + 17] = 100;
+    EXPECT_EQ(dlg->MapGrid(), want);
 }
 
 TEST_F(MapsDlgTest, WhereNoStoreIsSafeAnUneditedMapCanStillBeLeft) {
@@ -429,73 +384,126 @@ TEST_F(MapsDlgTest, WhereNoStoreIsSafeAnUneditedMapCanStillBeLeft) {
     EXPECT_TRUE(details.value(0).contains("not laid out in a way that can be rewritten safely"));
 }
 
-QPoint MinimapPixel(int mx, int my) {
-    return {458 + mx, 12 + my};
+// Changes made through the document alone, with no call on the window, show: the minimap's
+// rows, the budget, the undo keys' state, the chooser's outline, and for another map its
+// list entry, free bytes and picture.
+TEST_F(MapsDlgTest, TheWindowFollowsTheDocumentWhoeverChangesIt) {
+    Open(GraphicsRom());
+    edit::MapDocument& doc = dlg->Document();
+    auto* undo = dlg->findChild<QAction*>("undo");
+    auto* redo = dlg->findChild<QAction*>("redo");
+    ASSERT_TRUE(undo && redo);
+    EXPECT_FALSE(undo->isEnabled());
+    doc.FillRect({{30, 40}, {90, 41}}, 100);
+    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
+    EXPECT_EQ(dlg->BudgetText->text(), BudgetWanted());
+    EXPECT_EQ(std::pair(undo->isEnabled(), redo->isEnabled()), std::pair(true, false));
+    ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
+    doc.Undo();
+    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
+    EXPECT_EQ(std::pair(undo->isEnabled(), redo->isEnabled()), std::pair(false, true));
+    // Redone over the map as stored, the step changes no row and nothing is announced.
+    ASSERT_TRUE(doc.Load(0));
+    redo->trigger();
+    EXPECT_EQ(std::pair(undo->isEnabled(), redo->isEnabled()), std::pair(true, false));
+
+    doc.SetSelectedTile(77);
+    EXPECT_EQ(Shot().pixel(465 + 16 * 13, 158 + 16 * 4 + 7), qRgb(255, 0, 0));
+    ASSERT_TRUE(doc.Load(1));
+    EXPECT_EQ(dlg->GetCurSel(CMapsDlg::IdcMapList), 1);
+    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
+    EXPECT_EQ(dlg->BudgetText->text(), BudgetWanted());
+    doc.FillRect({{0, 0}, {255, 255}}, 1);
+    ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
+    EXPECT_EQ(dlg->FreeBytesText->text(), QString::number(worldmap::CountFreeBytes(*rom)));
 }
 
-// The World window opens where the editor looks and edits the same document: back in the
-// editor the edit is there, with its minimap, budget and one history, and the view is
-// where the World window last looked.
-TEST_F(MapsDlgTest, WorldWindowEditsTheSameDocumentAndTheEditorFollows) {
+// The World window opens where the editor looks and edits the same document; its labels
+// and palette follow the document too, and the editor's view comes back where the World
+// window last looked.
+TEST_F(MapsDlgTest, WorldWindowSharesTheDocumentAndSendsTheViewBack) {
     Open(GraphicsRom());
     dlg->SetScroll(20, 30);
     Press(ChooserTile(100));
-    const worldmap::Grid before = dlg->MapGrid();
+    edit::MapDocument& doc = dlg->Document();
     edit::Cell lastLook;
-    const bool opened = ModalOpens([&] { Click(CMapsDlg::IdcWorld); }, [&](QWidget* window) {
-        auto* world = qobject_cast<CWorldDlg*>(window);
-        ASSERT_NE(world, nullptr);
-        WorldCanvas* canvas = world->Canvas();
-        EXPECT_EQ(canvas->CellAt(QPoint(0, 0)), (edit::Cell{20, 30}));
-        QTest::mouseClick(canvas->viewport(), Qt::LeftButton, {},
-                          canvas->CellPosition({22, 31}) + QPoint(3, 3));
-        canvas->ScrollToCell({70, 90});
-        lastLook = world->LastTopLeft();
-    });
+    const bool opened =
+        ModalOpens([&] { Click(CMapsDlg::IdcWorld); },
+                   [&](QWidget* window) {
+                       auto* world = qobject_cast<CWorldDlg*>(window);
+                       ASSERT_NE(world, nullptr);
+                       WorldCanvas* canvas = world->Canvas();
+                       EXPECT_EQ(canvas->CellAt(QPoint(0, 0)), (edit::Cell{20, 30}));
+                       QTest::mouseClick(canvas->viewport(), Qt::LeftButton, {},
+                                         canvas->CellPosition({22, 31}) + QPoint(3, 3));
+                       doc.FillRect({{0, 0}, {40, 3}}, 101);
+                       EXPECT_EQ(world->BudgetLabel()->text(), BudgetWanted());
+                       doc.SetSelectedTile(33);
+                       EXPECT_EQ(world->TileSheet()->Marked(), 33);
+                       canvas->ScrollToCell({70, 90});
+                       lastLook = world->LastTopLeft();
+                   });
     ASSERT_TRUE(opened);
     EXPECT_EQ(At(22, 31), 100);
-    EXPECT_NE(lastLook, (edit::Cell{20, 30}));
     EXPECT_EQ(View(), QPoint(lastLook.x, lastLook.y));
-    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
-    EXPECT_EQ(dlg->GetDlgItemText(CMapsDlg::IdcBudget), BudgetWanted());
-    Key(Qt::Key_Z);
-    EXPECT_EQ(dlg->MapGrid(), before);
-    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
 }
 
-// The minimap on screen is the core's picture of the map with the view's 8 by 8 outline
-// over it, and it follows paint (while the stroke is held too), undo, redo and a change of
-// map.
-TEST_F(MapsDlgTest, TheMinimapShowsTheWholeMapAndFollowsPaintUndoAndAChangeOfMap) {
+// Replace starts from the tile under the pointer and the tile to paint with; in the dialog
+// a click sets the tile to replace, the next its replacement.
+TEST_F(MapsDlgTest, WorldReplaceChoosesBothTilesByClicking) {
     Open(GraphicsRom());
-    const gfx::MinimapBuffer original = ExpectedMinimap();
-    dlg->SetScroll(31, 100);
-    const QImage shot = dlg->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    QImage want = QImage(reinterpret_cast<const uchar*>(original.data()), 128, 128,
-                         QImage::Format_RGB32)
-                      .copy();
-    QPainter painter(&want);
-    painter.setPen(Qt::red);
-    painter.drawRect(15, 50, 7, 7);
-    painter.end();
-    EXPECT_EQ(shot.copy(458, 12, 128, 128), want);
+    edit::MapDocument* doc = &dlg->Document();
+    CWorldDlg world(*doc, 0, 0);
+    world.show();
+    doc->SetSelectedTile(5);
+    emit world.Canvas()->HoverChanged(7, 9); // the pointer over cell (7, 9)
+    const int under = doc->At({7, 9});
+    Grid want = doc->MapGrid();
+    edit::ReplaceTile(want, static_cast<uint8_t>(under), 126);
+    ASSERT_TRUE(ModalOpens(
+        [&] { world.Replace(); },
+        [&](QWidget* window) {
+            auto* replace = qobject_cast<mapeditor::CReplaceDlg*>(window);
+            ASSERT_NE(replace, nullptr);
+            EXPECT_EQ(std::pair(replace->FromBox()->value(), replace->ToBox()->value()),
+                      std::pair(under, 5));
+            QTest::mouseClick(replace->Sheet(), Qt::LeftButton, {}, TileSheetView::TileCentre(40));
+            QTest::mouseClick(replace->Sheet(), Qt::LeftButton, {}, TileSheetView::TileCentre(126));
+            EXPECT_EQ(std::pair(replace->FromBox()->value(), replace->ToBox()->value()),
+                      std::pair(40, 126));
+            replace->FromBox()->setValue(under); // typed
+            replace->accept();
+        }));
+    EXPECT_EQ(doc->MapGrid(), want);
+}
 
-    Press(ChooserTile(100));
-    PaintAt(ViewCell(3, 3)); // map cell (34, 103): minimap row 51
-    EXPECT_NE(dlg->Minimap()[51 * 128 + 17], original[51 * 128 + 17]);
-    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
-    Press(ViewCell(10, 12));
-    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
-    Release(ViewCell(10, 12));
-    Key(Qt::Key_Z);
-    Key(Qt::Key_Z);
-    EXPECT_EQ(dlg->Minimap(), original);
-    Key(Qt::Key_Y);
-    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
-    PickMap(1);
-    ASSERT_EQ(dlg->WorldMapId(), 1);
-    EXPECT_NE(dlg->Minimap(), original);
-    EXPECT_EQ(dlg->Minimap(), ExpectedMinimap());
+// The hover and zoom labels give way first: at 640 pixels the budget is still whole.
+TEST_F(MapsDlgTest, WorldBudgetStaysReadableInANarrowWindow) {
+    Open(GraphicsRom());
+    CWorldDlg world(dlg->Document(), 0, 0);
+    world.show();
+    QLabel* budget = world.BudgetLabel();
+    for (const QString& text : {budget->text(), QString("Needs 99999 of 99999")}) {
+        budget->setText(text);
+        world.resize(640, 480);
+        world.layout()->activate();
+        EXPECT_EQ(world.width(), 640);
+        EXPECT_LE(budget->fontMetrics().horizontalAdvance(text), budget->contentsRect().width())
+            << text.toStdString();
+    }
+}
+
+// Both windows show the budget through these (their tests check the wording on screen):
+// over for every refusal, and a refusal without sizes says it cannot store.
+TEST(BudgetView, EveryRefusalIsOver) {
+    using worldmap::StoreStatus;
+    EXPECT_FALSE(mapeditor::BudgetOver({StoreStatus::Stored, 90, 80, 100}));
+    for (StoreStatus refused :
+         {StoreStatus::DoesNotFit, StoreStatus::BadTile, StoreStatus::BadLayout}) {
+        EXPECT_TRUE(mapeditor::BudgetOver({refused, 0, 0, 0}));
+        EXPECT_EQ(mapeditor::BudgetText({refused, 0, 0, 0}) == "Cannot store",
+                  refused != StoreStatus::DoesNotFit);
+    }
 }
 
 // A press centres the view on the spot, clamped as the scroll bars clamp; a drag that
@@ -528,10 +536,12 @@ TEST_F(MapsDlgTest, PressingAndDraggingOnTheMinimapCentresTheViewAndNeverPaints)
     EXPECT_EQ(dlg->MapGrid(), original);
 }
 
-// The budget is MeasureStore's, red while the map would not fit (already during a stroke),
-// counted afresh from the stored map after a save; a refused store says why.
-TEST_F(MapsDlgTest, TheBudgetIsWhatStoringWouldTakeAndRedWhenItWouldNotFit) {
+// The budget is MeasureStore's, red while the map would not fit (already during a stroke).
+// Then a change of map, Save and Done are refused and say why; the edits stay on screen
+// and nothing is written.
+TEST_F(MapsDlgTest, TheBudgetIsWhatStoringWouldTakeAndAStoreThatWouldNotFitIsRefused) {
     Open(RomBuilder().Map(0, testsupport::StripedGrid(0)).FreeBytes(3).Build());
+    const Bytes image = Image(*rom); // as Open wrote it to the file
     EXPECT_EQ(dlg->BudgetText->text(), BudgetWanted());
     EXPECT_FALSE(BudgetRed());
     Press(ChooserTile(100));
@@ -540,9 +550,18 @@ TEST_F(MapsDlgTest, TheBudgetIsWhatStoringWouldTakeAndRedWhenItWouldNotFit) {
     EXPECT_EQ(dlg->BudgetText->text(), BudgetWanted());
     EXPECT_TRUE(BudgetRed());
     Release(ViewCell(9, 1));
+    const Grid edited = dlg->MapGrid();
     Click(CMapsDlg::IdcSave);
+    PickMap(2);
+    Click(IDOK);
+    EXPECT_EQ(dlg->GetCurSel(CMapsDlg::IdcMapList), 0);
+    EXPECT_EQ(dlg->MapGrid(), edited);
+    EXPECT_EQ(Image(*rom), image);
+    EXPECT_EQ(FileBytes(), image);
+    EXPECT_FALSE(dlg->Ended());
+    EXPECT_EQ(dlg->LastStore().status, worldmap::StoreStatus::DoesNotFit);
     const worldmap::StoreReport over = worldmap::MeasureStore(*rom, 0, dlg->MapGrid());
-    EXPECT_EQ(messages, QStringList{"Store Values failed"});
+    EXPECT_EQ(messages, QStringList(3, "Store Values failed"));
     EXPECT_EQ(details.value(0),
               QString("The map needs %1 bytes but has room for %2 (its %3 bytes plus 3 free). "
                       "Undo some edits, or paint longer runs of one tile: each row is stored "
@@ -550,172 +569,105 @@ TEST_F(MapsDlgTest, TheBudgetIsWhatStoringWouldTakeAndRedWhenItWouldNotFit) {
                   .arg(over.newSize)
                   .arg(over.oldSize + 3)
                   .arg(over.oldSize));
-
     Key(Qt::Key_Z);
-    Click(CMapsDlg::IdcSave);
-    EXPECT_EQ(messages.size(), 1);
-    EXPECT_EQ(dlg->BudgetText->text(), BudgetWanted());
     EXPECT_FALSE(BudgetRed());
-    Key(Qt::Key_Y);
-    EXPECT_EQ(dlg->BudgetText->text(), BudgetWanted());
-    EXPECT_TRUE(BudgetRed());
     // The longest budget the region could give still fits its label.
     dlg->BudgetText->setText("Needs 99999 of 99999");
     EXPECT_EQ(dlg->BudgetText->sizeHint().boundedTo(dlg->BudgetText->size()),
               dlg->BudgetText->sizeHint());
 }
 
-// Cancel, Esc and the close box ask before edits that were never stored are lost, a stroke
-// still held among them, and only then: not for an edit undone or stored.
+// Cancel asks before edits that were never stored are lost, a stroke still held among
+// them, and only then: not for an edit undone or stored. (Esc and the close box reach the
+// same handler.)
 TEST_F(MapsDlgTest, LeavingWithoutStoringAsksOnlyWhenEditsWouldBeLost) {
     const QStringList asked{QString("Discard the edits to %1?").arg(worldmap::MapName(0))};
-    const std::function<void()> ways[] = {
-        [this] { Click(IDCANCEL); },
-        [this] { Key(Qt::Key_Escape, Qt::NoModifier); },
-        [this] { dlg->close(); },
-    };
-    for (std::size_t way = 0; way < std::size(ways); ++way) {
-        SCOPED_TRACE(way);
-        questions.clear();
-        Open(GraphicsRom());
-        const Bytes image = Image(*rom);
-        Press(ChooserTile(100));
-        Press(ViewCell(4, 4)); // held
-        for (app::Answer reply : {app::Answer::Cancel, app::Answer::Discard}) {
-            EXPECT_FALSE(dlg->Ended());
-            EXPECT_EQ(At(4, 4), 100);
-            answer = reply;
-            ways[way]();
-        }
-        EXPECT_EQ(questions, asked + asked);
-        EXPECT_EQ(dlg->EndResult(), IDCANCEL);
-        EXPECT_EQ(Image(*rom), image);
-
-        Open(GraphicsRom());
-        Press(ChooserTile(100));
-        PaintAt(ViewCell(4, 4));
-        if (way == 0) {
-            Key(Qt::Key_Z);
-        } else {
-            PickMap(1), PickMap(0); // the switch stores map 0
-        }
-        ways[way]();
-        EXPECT_EQ(questions.size(), 2);
-        EXPECT_EQ(dlg->EndResult(), IDCANCEL);
+    Open(GraphicsRom());
+    const Bytes image = Image(*rom);
+    Press(ChooserTile(100));
+    Press(ViewCell(4, 4)); // held
+    for (app::Answer reply : {app::Answer::Cancel, app::Answer::Discard}) {
+        EXPECT_FALSE(dlg->Ended());
+        EXPECT_EQ(At(4, 4), 100);
+        answer = reply;
+        Click(IDCANCEL);
     }
+    EXPECT_EQ(questions, asked + asked);
+    EXPECT_EQ(dlg->EndResult(), IDCANCEL);
+    EXPECT_EQ(Image(*rom), image);
+
+    Open(GraphicsRom());
+    Press(ChooserTile(100));
+    PaintAt(ViewCell(4, 4));
+    PaintAt(ViewCell(5, 4));
+    Key(Qt::Key_Z);
+    PickMap(1), PickMap(0); // the switch stores map 0
+    Key(Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_EQ(questions.size(), 2);
+    EXPECT_EQ(dlg->EndResult(), IDCANCEL);
 }
 
-
-// Stands in for an emulator: records its arguments, one per line, and copies the ROM it
-// was given (the word ending in .nes, after any "--rom=") beside itself as got.nes.
-class StandInEmulator {
-  public:
-    explicit StandInEmulator(const QString& folder) : dir(folder) {
-        QDir().mkpath(dir);
-        QFile script(Path());
-        script.open(QIODevice::WriteOnly);
-        script.write("#!/bin/sh\n"
-                     "here=\"$(dirname \"$0\")\"\n"
-                     "printf '%s\\n' \"$@\" > \"$here/args\"\n"
-                     "for a; do case \"$a\" in *.nes) f=\"${a#--rom=}\";; esac; done\n"
-                     "cp \"$f\" \"$here/got.tmp\" && mv \"$here/got.tmp\" \"$here/got.nes\"\n");
-        script.close();
-        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+// Stands in for an emulator: copies the ROM it is given beside itself as got.nes. What it
+// received, once it has run on its own (give it a few seconds), or nothing.
+QString StandInEmulator(const QString& folder) {
+    QDir().mkpath(folder);
+    QFile script(folder + "/emu.sh");
+    script.open(QIODevice::WriteOnly);
+    script.write("#!/bin/sh\nhere=\"$(dirname \"$0\")\"\n"
+                 "cp \"$1\" \"$here/got.tmp\" && mv \"$here/got.tmp\" \"$here/got.nes\"\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    return script.fileName();
+}
+std::optional<Bytes> Received(const QString& folder) {
+    QFile got(folder + "/got.nes");
+    for (int i = 0; i < 200 && !got.exists(); ++i) {
+        QTest::qWait(50);
     }
-    QString Path() const { return dir + "/emu.sh"; }
-    // What it received, once it has run (it runs on its own; give it a few seconds).
-    std::optional<std::pair<QStringList, Bytes>> Received() const {
-        for (int i = 0; i < 200 && !QFile::exists(dir + "/got.nes"); ++i) {
-            QTest::qWait(50);
-        }
-        QFile args(dir + "/args"), got(dir + "/got.nes");
-        if (!args.open(QIODevice::ReadOnly) || !got.open(QIODevice::ReadOnly)) {
-            return std::nullopt;
-        }
-        const QByteArray bytes = got.readAll();
-        return std::pair(QString::fromUtf8(args.readAll()).split('\n', Qt::SkipEmptyParts),
-                         Bytes(bytes.begin(), bytes.end()));
+    if (!got.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
     }
-    bool Ran() const { return QFile::exists(dir + "/args"); }
+    const QByteArray bytes = got.readAll();
+    return Bytes(bytes.begin(), bytes.end());
+}
 
-  private:
-    QString dir;
-};
+// "Test" (the button, F5, and F5 in the World window) refuses a map that does not fit as a
+// store does, starting nothing, and reports an emulator that cannot start. It hands the
+// emulator a temporary copy of the image with the grid stored; the image, its file and the
+// edits on screen stay as they were.
+TEST_F(MapsDlgTest, TestPlaysACopyWithTheMapStoredOrIsRefusedLikeAStore) {
+    const QString emulator = StandInEmulator(dir.filePath("emu dir"));
+    qputenv(app::EmulatorVariable, "/no/such/emulator %f");
+    Open(RomBuilder().FreeBytes(0).Build());
+    Press(ChooserTile(9));
+    PaintAt(ViewCell(2, 2));
+    Key(Qt::Key_F5, Qt::NoModifier);
+    EXPECT_EQ(messages, QStringList{"Store Values failed"});
+    EXPECT_TRUE(details.value(0).startsWith("The map needs"));
+    Key(Qt::Key_Z);
+    Click(CMapsDlg::IdcTest);
+    EXPECT_EQ(messages.value(1), "The emulator could not be started");
 
-// "Test" hands the emulator a temporary copy of the image with the grid stored, however
-// the paths are spelled; the image, its file and the edits on screen stay as they were.
-TEST_F(MapsDlgTest, TestPlaysACopyWithTheMapStoredAndLeavesTheRomAlone) {
-    StandInEmulator emulator(dir.filePath("emu dir"));
-    const QString temp = dir.filePath("temp dir");
-    QDir().mkpath(temp);
-    qputenv("TMPDIR", temp.toUtf8());
-    qputenv(app::EmulatorVariable, ("'" + emulator.Path() + "' --rom=%f --speed=100%%").toUtf8());
+    qputenv(app::EmulatorVariable, ("'" + emulator + "' %f").toUtf8());
     Open(GraphicsRom());
     const Bytes image = Image(*rom);
     Press(ChooserTile(9));
     PaintAt(ViewCell(2, 2));
-    Click(CMapsDlg::IdcTest);
-
-    const auto received = emulator.Received();
-    ASSERT_TRUE(received.has_value()) << messages.join("; ").toStdString();
-    const auto& [args, bytes] = *received;
-    ASSERT_EQ(args.size(), 2);
-    EXPECT_TRUE(args[0].startsWith("--rom=" + temp + "/")) << args[0].toStdString();
-    EXPECT_TRUE(args[0].endsWith("/map-test1.nes")) << args[0].toStdString();
-    EXPECT_EQ(args[1], "--speed=100%");
-    auto expected = std::make_unique<CRomImage>(*rom);
-    ASSERT_TRUE(worldmap::StoreWorldMap(*expected, 0, dlg->MapGrid(),
-                                        worldmap::CountFreeBytes(*expected)));
-    EXPECT_EQ(bytes, Image(*expected));
-    EXPECT_NE(bytes, image);
-    EXPECT_EQ(Image(*rom), image);
-    EXPECT_EQ(FileBytes(), image);
-    EXPECT_EQ(At(2, 2), 9);
-    EXPECT_TRUE(dlg->Document().GridDiffersFromStore());
-    EXPECT_TRUE(messages.isEmpty());
-    qunsetenv("TMPDIR");
-    qunsetenv(app::EmulatorVariable);
-}
-
-// F5 in the World window does the same (the file appended without %f); a map that does
-// not fit is refused as a store is, and a missing emulator is explained; neither starts
-// anything.
-TEST_F(MapsDlgTest, TestIsRefusedLikeAStoreAndExplainsAMissingEmulator) {
-    StandInEmulator emulator(dir.filePath("emu dir"));
-    Open(RomBuilder().FreeBytes(0).Build());
-    Press(ChooserTile(9));
-    PaintAt(ViewCell(2, 2));
-    qputenv(app::EmulatorVariable, ("\"" + emulator.Path() + "\"").toUtf8());
-    Key(Qt::Key_F5, Qt::NoModifier);
-    EXPECT_EQ(messages, QStringList{"Store Values failed"});
-    EXPECT_TRUE(details.value(0).startsWith("The map needs"));
-    EXPECT_FALSE(emulator.Ran());
-
-    qputenv(app::EmulatorVariable, "/no/such/emulator %f");
-    Key(Qt::Key_Z);
-    Key(Qt::Key_F5, Qt::NoModifier);
-    qunsetenv(app::EmulatorVariable);
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", dir.path().toUtf8());
-    Click(CMapsDlg::IdcTest);
-    qputenv("PATH", path);
-    ASSERT_EQ(messages.size(), 3);
-    EXPECT_EQ(messages[1], "The emulator could not be started");
-    EXPECT_TRUE(messages[2].startsWith("No emulator found.")) << messages[2].toStdString();
-    EXPECT_TRUE(messages[2].contains("ATLASFORGE_EMULATOR")) << messages[2].toStdString();
-
-    qputenv(app::EmulatorVariable, ("\"" + emulator.Path() + "\"").toUtf8());
-    const bool opened = ModalOpens([&] { Click(CMapsDlg::IdcWorld); }, [&](QWidget* window) {
-        QApplication::setActiveWindow(window);
-        QTest::keyClick(window, Qt::Key_F5);
-    });
+    const bool opened = ModalOpens([&] { Click(CMapsDlg::IdcWorld); },
+                                   [&](QWidget* window) {
+                                       QApplication::setActiveWindow(window);
+                                       QTest::keyClick(window, Qt::Key_F5);
+                                   });
     qunsetenv(app::EmulatorVariable);
     ASSERT_TRUE(opened);
-    const auto received = emulator.Received();
-    ASSERT_TRUE(received.has_value()) << messages.join("; ").toStdString();
-    EXPECT_EQ(received->first.size(), 1);
-    EXPECT_EQ(received->second, Image(*rom));
-    EXPECT_EQ(messages.size(), 3);
+    auto expected = std::make_unique<CRomImage>(*rom);
+    ASSERT_EQ(worldmap::StoreWorldMapReport(*expected, 0, dlg->MapGrid()).status,
+              worldmap::StoreStatus::Stored);
+    EXPECT_EQ(Received(dir.filePath("emu dir")), Image(*expected));
+    EXPECT_EQ(Image(*rom), image);
+    EXPECT_EQ(FileBytes(), image);
+    EXPECT_TRUE(dlg->Document().GridDiffersFromStore());
+    EXPECT_EQ(messages.size(), 2);
 }
 
 TEST(EmulatorCommand, SplitsLikeAShellAndPutsTheFileWherePercentFStands) {

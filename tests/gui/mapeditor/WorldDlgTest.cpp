@@ -23,14 +23,26 @@ namespace {
 using testsupport::RomBuilder;
 using Tool = WorldCanvas::Tool;
 
+// A map of patches and runs, so fills and replaces have real areas to work on, and a
+// few distinct colours so the window has something to show.
+std::unique_ptr<CRomImage> VariedRom(int freeBytes = -1) {
+    RomBuilder builder;
+    builder.Map(0, testsupport::RandomGrid(11, 30, 40, 6))
+        .Map(1, testsupport::StripedGrid(2))
+        .NoiseGraphics(777);
+    if (freeBytes >= 0) {
+        builder.FreeBytes(freeBytes);
+    }
+    return builder.Build();
+}
+
 class WorldDlgTest : public ::testing::Test {
   protected:
-    // A map of patches and runs, so fills and replaces have real areas to work on, and a
-    // few distinct colours so the window has something to show.
-    void Open(int scrollX = 0, int scrollY = 0) {
-        rom = RomBuilder().Map(0, testsupport::RandomGrid(11, 30, 40, 6)).NoiseGraphics(777).Build();
+    void Open(int scrollX = 0, int scrollY = 0, int freeBytes = -1, int selected = 0) {
+        rom = VariedRom(freeBytes);
         ASSERT_NE(rom, nullptr);
         doc = std::make_unique<edit::MapDocument>(*rom, 0);
+        doc->SetSelectedTile(selected);
         dlg = std::make_unique<CWorldDlg>(*doc, scrollX, scrollY);
         dlg->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
@@ -69,7 +81,7 @@ class WorldDlgTest : public ::testing::Test {
                           Qt::NoButton, mods, Qt::NoScrollPhase, false);
         QApplication::sendEvent(View(), &event);
     }
-    void Choose(int tile) { QTest::mouseClick(dlg->Palette(), Qt::LeftButton, {}, TilePalette::TileCentre(tile)); }
+    void Choose(int tile) { QTest::mouseClick(dlg->TileSheet(), Qt::LeftButton, {}, TilePalette::TileCentre(tile)); }
 
     std::unique_ptr<CRomImage> rom;
     std::unique_ptr<edit::MapDocument> doc;
@@ -373,6 +385,26 @@ TEST_F(WorldDlgTest, TheCanvasShowsEveryEditPreviewAndUndo) {
         doc->SetCell({5, 7}, 100); // through the document alone
         ExpectCanvasShows(canvas, *rom, doc->MapGrid(), nullptr, "after another view's edit");
     }
+}
+
+TEST_F(WorldDlgTest, BudgetFollowsEveryEditAndTurnsRedAboveTheRoom) {
+    Open(0, 0, 12);
+    auto measured = [&] { return worldmap::MeasureStore(*rom, 0, doc->MapGrid()); };
+    EXPECT_EQ(dlg->BudgetText(), QStringLiteral("Needs %1 of %2")
+                                     .arg(measured().newSize)
+                                     .arg(measured().available));
+    EXPECT_FALSE(dlg->BudgetOver());
+    // A checkerboard stroke makes rows dearer than 12 free bytes allow.
+    Key(Qt::Key_B);
+    for (int x = 0; x < 40; x += 2) {
+        Choose(x % 4 == 0 ? 90 : 91);
+        Click(At(x, 3));
+    }
+    const worldmap::StoreReport now = measured();
+    EXPECT_GT(now.newSize, now.available);
+    EXPECT_EQ(dlg->BudgetText(),
+              QStringLiteral("Needs %1 of %2").arg(now.newSize).arg(now.available));
+    EXPECT_TRUE(dlg->BudgetOver());
 }
 
 TEST_F(WorldDlgTest, GutterTellsWhatEachRowCostsOrWhichRowItShares) {
