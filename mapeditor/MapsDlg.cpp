@@ -1,7 +1,6 @@
 #include "mapeditor/MapsDlg.h"
 
 #include <QFile>
-#include <QHelpEvent>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -9,10 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QToolTip>
-#include <QWheelEvent>
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 
 #include "app/DocumentSignals.h"
@@ -422,48 +418,4 @@ void CMapsDlg::keyPressEvent(QKeyEvent* event) {
         return;
     }
     CDialog::keyPressEvent(event);
-}
-
-void CMapsDlg::wheelEvent(QWheelEvent* event) {
-    const QPoint at = event->position().toPoint();
-    if (!MapViewRect.PtInRect(at)) {
-        CDialog::wheelEvent(event);
-        return;
-    }
-    event->accept();
-    const QPoint angle = event->angleDelta();
-    // Shift turns the wheel sideways; a tilting wheel reports sideways motion as x.
-    const bool sideways = (event->modifiers() & Qt::ShiftModifier) || angle.y() == 0;
-    const int notches = WheelSteps.Take(angle.y() != 0 ? angle.y() : angle.x());
-    for (int i = 0; i < std::abs(notches); ++i) {
-        const int code = notches > 0 ? SB_LINEUP : SB_LINEDOWN;
-        if (sideways) {
-            OnHScroll(code, 0, IdcHorzScroll);
-        } else {
-            OnVScroll(code, 0, IdcVertScroll);
-        }
-    }
-}
-
-bool CMapsDlg::event(QEvent* event) {
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        if (MapViewRect.PtInRect(help->pos())) {
-            const QPoint v = ViewCellAt(help->pos());
-            const int vx = v.x();
-            const int vy = v.y();
-            const QRect cell(MapViewRect.left + CellSize * vx, MapViewRect.top + CellSize * vy,
-                             CellSize, CellSize);
-            const int tile = Doc->At(MapCellAt(vx, vy));
-            QToolTip::showText(
-                help->globalPos(),
-                QString::asprintf("x %d, y %d: tile %d", ScrollX + vx, ScrollY + vy, tile), this,
-                cell);
-        } else {
-            QToolTip::hideText();
-            event->ignore();
-        }
-        return true;
-    }
-    return CDialog::event(event);
 }
