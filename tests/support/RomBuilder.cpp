@@ -161,6 +161,17 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
     return static_cast<bool>(in);
 }
 
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    ReadFile(path, bytes);
+    return bytes;
+}
+
+std::string ReadText(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
 RomBuilder& RomBuilder::NoiseGraphics(uint32_t seed) {
     std::minstd_rand engine(seed);
     std::vector<uint8_t> noise(0x2530); // patterns, then quarter tables, then palettes

@@ -103,6 +103,11 @@ class MapsDlgTest : public ::testing::Test {
     }
     void Release(QPoint at) { Send(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton); }
     void PaintAt(QPoint at) { Press(at), Release(at); }
+    void Wheel(QPoint at, int angle, Qt::KeyboardModifiers mods = {}, Qt::MouseButtons held = {}) {
+        QWheelEvent event(at, dlg->mapToGlobal(at), QPoint(), QPoint(0, angle), held, mods,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(dlg.get(), &event);
+    }
     void Click(int id) { QTest::mouseClick(dlg->GetDlgItem(id), Qt::LeftButton); }
     void PickMap(int row, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QListWidget* list = dlg->MapListBox;
@@ -115,11 +120,7 @@ class MapsDlgTest : public ::testing::Test {
         QApplication::setActiveWindow(dlg.get()); // shortcuts reach the active window only
         QTest::keyClick(dlg->MapListBox, k, mods);
     }
-    Bytes FileBytes() const {
-        Bytes bytes;
-        EXPECT_TRUE(testsupport::ReadFile(rom->RomPath, bytes));
-        return bytes;
-    }
+    Bytes FileBytes() const { return testsupport::ReadBytes(rom->RomPath); }
     // The map cell at the view's top left; the scroll bars must agree with it.
     QPoint View() const {
         EXPECT_EQ(dlg->HorzScrollBar->value(), dlg->ScrollX);
@@ -299,15 +300,10 @@ TEST_F(MapsDlgTest, ScrollBarsWheelAndTooltipAgreeAndClamp) {
     EXPECT_EQ(View(), QPoint(15, 240));
 
     // One row per notch, fractions added up; Shift turns it to columns.
-    auto wheel = [this](QPoint at, int angle, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QWheelEvent event(at, dlg->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton, mods,
-                          Qt::NoScrollPhase, false);
-        QApplication::sendEvent(dlg.get(), &event);
-    };
-    wheel(ViewCell(0, 0), 60);
-    wheel(ViewCell(0, 0), 60);
-    wheel(ViewCell(0, 0), -120, Qt::ShiftModifier);
-    wheel(ChooserTile(0), 120);
+    Wheel(ViewCell(0, 0), 60);
+    Wheel(ViewCell(0, 0), 60);
+    Wheel(ViewCell(0, 0), -120, Qt::ShiftModifier);
+    Wheel(ChooserTile(0), 120);
     EXPECT_EQ(View(), QPoint(16, 239));
     QHelpEvent help(QEvent::ToolTip, ViewCell(3, 4), dlg->mapToGlobal(ViewCell(3, 4)));
     QApplication::sendEvent(dlg.get(), &help);
@@ -355,9 +351,7 @@ TEST_F(MapsDlgTest, AFastDragPaintsTheLineBetweenTwoMoves) {
     Drag(ViewCell(8, 4));
     Drag({600, 60});
     Drag(ViewCell(1, 14));
-    QWheelEvent notch(ViewCell(1, 14), dlg->mapToGlobal(ViewCell(1, 14)), QPoint(), QPoint(0, -120),
-                      Qt::LeftButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(dlg.get(), &notch);
+    Wheel(ViewCell(1, 14), -120, {}, Qt::LeftButton);
     ASSERT_EQ(View(), QPoint(16, 2));
     Drag(ViewCell(1, 14) + QPoint(1, 1));
     Release(ViewCell(1, 14));

@@ -23,26 +23,19 @@ namespace {
 using testsupport::RomBuilder;
 using Tool = WorldCanvas::Tool;
 
-// A map of patches and runs, so fills and replaces have real areas to work on, and a
-// few distinct colours so the window has something to show.
-std::unique_ptr<CRomImage> VariedRom(int freeBytes = -1) {
-    RomBuilder builder;
-    builder.Map(0, testsupport::RandomGrid(11, 30, 40, 6))
-        .Map(1, testsupport::StripedGrid(2))
-        .NoiseGraphics(777);
-    if (freeBytes >= 0) {
-        builder.FreeBytes(freeBytes);
-    }
-    return builder.Build();
-}
-
 class WorldDlgTest : public ::testing::Test {
   protected:
-    void Open(int scrollX = 0, int scrollY = 0, int freeBytes = -1, int selected = 0) {
-        rom = VariedRom(freeBytes);
+    // A map of patches and runs, so fills and replaces have real areas to work on, and a
+    // few distinct colours so the window has something to show.
+    void Open(int scrollX = 0, int scrollY = 0, int freeBytes = -1) {
+        rom = RomBuilder()
+                  .Map(0, testsupport::RandomGrid(11, 30, 40, 6))
+                  .Map(1, testsupport::StripedGrid(2))
+                  .NoiseGraphics(777)
+                  .FreeBytes(freeBytes) // -1: the builder's own default
+                  .Build();
         ASSERT_NE(rom, nullptr);
         doc = std::make_unique<edit::MapDocument>(*rom, 0);
-        doc->SetSelectedTile(selected);
         dlg = std::make_unique<CWorldDlg>(*doc, scrollX, scrollY);
         dlg->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
@@ -69,10 +62,7 @@ class WorldDlgTest : public ::testing::Test {
     void Release(QPoint p, Qt::MouseButton b = Qt::LeftButton) {
         Send(QEvent::MouseButtonRelease, p, b, Qt::NoButton);
     }
-    void Click(QPoint p, Qt::MouseButton b = Qt::LeftButton) {
-        Press(p, b);
-        Release(p, b);
-    }
+    void Click(QPoint p, Qt::MouseButton b = Qt::LeftButton) { Press(p, b), Release(p, b); }
     void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(dlg.get(), static_cast<Qt::Key>(key), mods);
     }
@@ -336,21 +326,18 @@ void ExpectCanvasShows(WorldCanvas* canvas, const CRomImage& rom, const worldmap
     options.overlay = overlay;
     gfx::ComposeMap(grid, scaled, o.x(), o.y(), shot.width(), shot.height(), want.data(),
                     shot.width(), options);
-    QRect frame;
-    if (overlay != nullptr) {
-        frame = QRect(canvas->CellPosition({overlay->left, overlay->top}),
-                      QSize(overlay->width, overlay->height) * canvas->CellPixels());
-    }
+    // The overlay's dashed outline is drawn over its edge cells' border pixels.
+    const QRect frame = overlay == nullptr
+                            ? QRect()
+                            : QRect(canvas->CellPosition({overlay->left, overlay->top}),
+                                    QSize(overlay->width, overlay->height) * canvas->CellPixels());
     int wrong = 0;
     for (int y = 0; y < shot.height(); ++y) {
         for (int x = 0; x < shot.width(); ++x) {
-            // The overlay's dashed outline is drawn over its edge cells' border pixels.
-            const bool outline = overlay != nullptr && frame.contains(x, y) &&
-                                 !frame.adjusted(1, 1, -1, -1).contains(x, y);
-            if (!outline &&
-                shot.pixel(x, y) != want[static_cast<std::size_t>(y * shot.width() + x)]) {
-                ++wrong;
-            }
+            const bool outline =
+                frame.contains(x, y) && !frame.adjusted(1, 1, -1, -1).contains(x, y);
+            wrong += !outline &&
+                     shot.pixel(x, y) != want[static_cast<std::size_t>(y * shot.width() + x)];
         }
     }
     EXPECT_EQ(wrong, 0) << when;
