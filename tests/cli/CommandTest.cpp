@@ -37,9 +37,7 @@ const auto Write = [](const std::string& path, const auto& data) {
     testsupport::WriteFile(path, data);
 };
 
-QJsonDocument Json(const std::string& text) {
-    return QJsonDocument::fromJson(QByteArray::fromStdString(text));
-}
+const auto Json = [](const std::string& text) { return QJsonDocument::fromJson(text.c_str()); };
 
 // The demo image, built once.
 const CRomImage& DemoRom() {

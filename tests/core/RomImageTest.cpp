@@ -24,9 +24,9 @@ Bytes Pattern(std::size_t size, uint8_t seed) {
 using testsupport::ReadBytes;
 
 // A temporary left behind shows as one entry too many.
-long Entries(const fs::path& dir) {
+const auto Entries = [](const fs::path& dir) {
     return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
-}
+};
 
 class RomFile : public ::testing::Test {
   protected:

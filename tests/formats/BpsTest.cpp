@@ -23,9 +23,7 @@ using namespace std::string_literals;
 const auto npos = std::string::npos;
 const formats::Fault BadData = formats::Fault::BadData;
 
-Bytes Of(const std::string& text) {
-    return {text.begin(), text.end()};
-}
+const auto Of = [](const std::string& text) { return Bytes(text.begin(), text.end()); };
 
 std::string Crc(const Bytes& of) {
     char text[9];
@@ -48,9 +46,7 @@ Bytes Sealed(Bytes patch, const Bytes& source, const Bytes& target) {
     return patch;
 }
 
-formats::Result Apply(const Bytes& patch, Bytes& data) {
-    return formats::ApplyBps(patch, "p.bps", data);
-}
+const auto Apply = [](const Bytes& p, Bytes& data) { return formats::ApplyBps(p, "p.bps", data); };
 
 template <class Maker> Bytes Made(Maker maker, const Bytes& source, const Bytes& target) {
     Bytes patch;

@@ -46,17 +46,11 @@ std::unique_ptr<CRomImage> GraphicsRom() {
         .Build();
 }
 
-QPoint ViewCell(int vx, int vy) {
-    return {163 + 16 * vx + 8, 30 + 16 * vy + 8};
-}
-QPoint ChooserTile(int t) {
-    return {465 + 16 * (t % 16) + 8, 158 + 16 * (t / 16) + 8};
-}
-QPoint MinimapPixel(int mx, int my) {
-    return {458 + mx, 12 + my};
-}
 class MapsDlgTest : public ::testing::Test {
   protected:
+    static QPoint ViewCell(int vx, int vy) { return {163 + 16 * vx + 8, 30 + 16 * vy + 8}; }
+    static QPoint ChooserTile(int t) { return {465 + 16 * (t % 16) + 8, 158 + 16 * (t / 16) + 8}; }
+    static QPoint MinimapPixel(int mx, int my) { return {458 + mx, 12 + my}; }
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         app::SetMessageBoxFunction([this](const QString& text, const QString& detail) {
@@ -72,7 +66,6 @@ class MapsDlgTest : public ::testing::Test {
     void TearDown() override {
         app::SetMessageBoxFunction(app::MessageBoxFunction{});
         app::SetAskFunction({});
-        CWorldDlg::SetReplaceFunction({});
     }
 
     // Writes the image to a file of its own and opens the editor on it.

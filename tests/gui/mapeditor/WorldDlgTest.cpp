@@ -41,7 +41,7 @@ class WorldDlgTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
         dlg->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
-        before = doc->MapGrid();
+        before = expected = doc->MapGrid();
     }
     void TearDown() override { CWorldDlg::SetReplaceFunction({}); }
 
@@ -77,6 +77,7 @@ class WorldDlgTest : public ::testing::Test {
     std::unique_ptr<edit::MapDocument> doc;
     std::unique_ptr<CWorldDlg> dlg;
     worldmap::Grid before{};
+    worldmap::Grid expected{}; // what the test has done so far, done by the grid operations
 };
 
 TEST_F(WorldDlgTest, BrushPaintsGaplessLinesAsOneUndoStep) {
@@ -87,7 +88,6 @@ TEST_F(WorldDlgTest, BrushPaintsGaplessLinesAsOneUndoStep) {
     Move(At(30, 19)); // a jump: the cells between are painted too
     Move(At(30, 25));
     Release(At(30, 25));
-    worldmap::Grid expected = before;
     edit::DrawLine(expected, {12, 12}, {30, 19}, 99);
     edit::DrawLine(expected, {30, 19}, {30, 25}, 99);
     EXPECT_EQ(doc->MapGrid(), expected);
@@ -130,7 +130,6 @@ TEST_F(WorldDlgTest, EscCancelsOnlyTheDragInProgress) {
     Key(Qt::Key_Escape);
     Move(At(9, 8)); // the rest of the drag paints nothing
     Release(At(9, 8));
-    worldmap::Grid expected = before;
     edit::DrawLine(expected, {2, 8}, {4, 8}, 99);
     EXPECT_EQ(doc->MapGrid(), expected);
     EXPECT_EQ(doc->UndoCount(0), steps + 1);
@@ -144,7 +143,6 @@ TEST_F(WorldDlgTest, FillPickAndRightClickAgreeWithTheGridOperations) {
     Key(Qt::Key_F);
     Choose(120);
     Click(At(5, 6));
-    worldmap::Grid expected = before;
     edit::FloodFill(expected, {5, 6}, 120);
     EXPECT_EQ(doc->MapGrid(), expected);
 
@@ -188,7 +186,6 @@ TEST_F(WorldDlgTest, SelectCopyAndStampPasteDroppingCellsPastTheEdge) {
     Move(At(253, 240), Qt::NoButton);
     Click(At(253, 240));
     EXPECT_FALSE(canvas->HasStamp());
-    worldmap::Grid expected = before;
     edit::Paste(expected, block, {253, 240});
     EXPECT_EQ(doc->MapGrid(), expected);
 
@@ -234,7 +231,6 @@ TEST_F(WorldDlgTest, ReplaceInTheSelectionOrTheWholeMap) {
     Release(At(20, 20));
     Key(Qt::Key_H, Qt::ControlModifier);
     EXPECT_TRUE(offeredSelection);
-    worldmap::Grid expected = before;
     edit::ReplaceTile(expected, from, 126, edit::Rect{{0, 0}, {20, 20}});
     EXPECT_EQ(doc->MapGrid(), expected);
 
