@@ -155,16 +155,9 @@ bool WriteFile(const std::string& path, const uint8_t* data, std::size_t size) {
     return !out.fail();
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
-    std::ifstream in(path, std::ios::binary);
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return static_cast<bool>(in);
-}
-
 std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    ReadFile(path, bytes);
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string ReadText(const std::string& path) {

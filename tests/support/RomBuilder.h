@@ -95,8 +95,6 @@ bool WriteFile(const std::string& path, const uint8_t* data, std::size_t size);
 template <class Data> bool WriteFile(const std::string& path, const Data& data) {
     return WriteFile(path, reinterpret_cast<const uint8_t*>(data.data()), data.size());
 }
-// Reads a whole file; false when it cannot be opened.
-bool ReadFile(const std::string& path, std::vector<uint8_t>& out);
 // A whole file, empty when it cannot be opened.
 std::vector<uint8_t> ReadBytes(const std::string& path);
 std::string ReadText(const std::string& path);

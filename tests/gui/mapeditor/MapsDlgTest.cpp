@@ -77,6 +77,7 @@ class MapsDlgTest : public ::testing::Test {
         dlg = std::make_unique<CMapsDlg>();
         dlg->RomPtr = rom.get();
         ASSERT_TRUE(dlg->Create());
+        original = dlg->MapGrid();
     }
 
     // As the window system delivers the mouse: a press to the control under the point, if
@@ -147,6 +148,7 @@ class MapsDlgTest : public ::testing::Test {
     app::Answer answer = app::Answer::Cancel;
     std::unique_ptr<CRomImage> rom;
     std::unique_ptr<CMapsDlg> dlg;
+    Grid original{}; // the map as opened
 };
 
 // The view, the chooser (the tile to paint with outlined) and the minimap show the core's
@@ -188,7 +190,6 @@ TEST_F(MapsDlgTest, DrawsWhatTheCoreDraws) {
 
 TEST_F(MapsDlgTest, PicksAndPaintsOnlyInsideTheViewAndTheChooser) {
     Open(GraphicsRom());
-    const Grid before = dlg->MapGrid();
     Press(ViewCell(4, 9), Qt::RightButton);
     EXPECT_EQ(dlg->SelectedTile(), At(4, 9));
     Press(ChooserTile(77), Qt::RightButton);
@@ -200,7 +201,7 @@ TEST_F(MapsDlgTest, PicksAndPaintsOnlyInsideTheViewAndTheChooser) {
     EXPECT_EQ(dlg->SelectedTile(), 127);
     PaintAt({419, 100});
     PaintAt({300, 286});
-    EXPECT_EQ(dlg->MapGrid(), before);
+    EXPECT_EQ(dlg->MapGrid(), original);
     PaintAt({163, 30});
     PaintAt({418, 285});
     EXPECT_EQ(At(0, 0), 127);
@@ -210,7 +211,6 @@ TEST_F(MapsDlgTest, PicksAndPaintsOnlyInsideTheViewAndTheChooser) {
 // Strokes end with the button, wherever it is released; Ctrl+Z takes back a whole stroke.
 TEST_F(MapsDlgTest, StrokesPaintTheCellsTheyCrossAndUndoWhole) {
     Open(GraphicsRom());
-    const Grid original = dlg->MapGrid();
     Press(ChooserTile(100));
     Press(ViewCell(1, 1));
     Drag(ViewCell(1, 1) + QPoint(3, 3));
@@ -307,7 +307,6 @@ TEST_F(MapsDlgTest, ScrollBarsWheelAndTooltipAgreeAndClamp) {
 // The map left is stored; the view, the tile and each map's own undo history stay.
 TEST_F(MapsDlgTest, AChangeOfMapStoresTheMapLeftAndKeepsItsHistory) {
     Open(GraphicsRom());
-    const Grid original = dlg->MapGrid();
     dlg->SetScroll(16, 239);
     Press(ChooserTile(100));
     PaintAt({163, 30});
@@ -498,7 +497,6 @@ TEST(BudgetView, EveryRefusalIsOver) {
 // never paints.
 TEST_F(MapsDlgTest, PressingAndDraggingOnTheMinimapCentresTheViewAndNeverPaints) {
     Open(GraphicsRom());
-    const Grid original = dlg->MapGrid();
     Press(ChooserTile(100));
     for (auto [pixel, view] : {std::pair{MinimapPixel(40, 30), QPoint(72, 52)},
                                {MinimapPixel(0, 3), QPoint(0, 0)},
