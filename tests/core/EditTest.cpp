@@ -31,13 +31,11 @@ RowSet RowsThatDiffer(const Grid& a, const Grid& b) {
     return rows;
 }
 
-uint8_t At(const Grid& g, int x, int y) {
+const auto At = [](const Grid& g, int x, int y) {
     return g[static_cast<std::size_t>(y * 256 + x)];
-}
+};
 
-std::unique_ptr<Grid> NewGrid(uint8_t tile = 0) {
-    return std::make_unique<Grid>(testsupport::Filled(tile));
-}
+const auto NewGrid = [](uint8_t tile) { return std::make_unique<Grid>(testsupport::Filled(tile)); };
 
 TEST(LineCells, TouchingCellsFromEndToEndInEveryDirection) {
     const std::pair<Cell, Cell> lines[] = {
@@ -66,7 +64,7 @@ TEST(LineCells, TouchingCellsFromEndToEndInEveryDirection) {
 // A cell or a line: painted inside the map, skipped outside it; a cell given its own tile
 // is no change.
 TEST(DrawLine, PaintsTheLineInsideTheMapAndSkipsTheRest) {
-    auto g = NewGrid();
+    auto g = NewGrid(0);
     const RowSet rows = edit::DrawLine(*g, {253, 0}, {259, 6}, 9);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(At(*g, 253 + i, i), 9) << i;

@@ -21,16 +21,12 @@ Bytes Pattern(std::size_t size, uint8_t seed) {
     return bytes;
 }
 
-Bytes Read(const fs::path& path) {
-    Bytes bytes;
-    testsupport::ReadFile(path, bytes);
-    return bytes;
-}
+using testsupport::ReadBytes;
 
 // A temporary left behind shows as one entry too many.
-long Entries(const fs::path& dir) {
+const auto Entries = [](const fs::path& dir) {
     return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
-}
+};
 
 class RomFile : public ::testing::Test {
   protected:
@@ -90,13 +86,13 @@ TEST_F(RomFile, SaveReplacesTheRealFileWhole) {
     EXPECT_TRUE(rom_->DiffersFromFile());
     ASSERT_TRUE(rom_->SaveRomFile());
     EXPECT_FALSE(rom_->DiffersFromFile());
-    EXPECT_EQ(Read(target), longer);
+    EXPECT_EQ(ReadBytes(target), longer);
     EXPECT_EQ(fs::status(target).permissions(), perms);
     EXPECT_EQ(fs::read_symlink(dir_ / "link.nes"), fs::path("real/long.nes"));
     EXPECT_EQ(Entries(dir_) + Entries(dir_ / "real"), 3);
     fs::remove(target);
     ASSERT_TRUE(rom_->SaveRomFile());
-    EXPECT_EQ(Read(target), longer);
+    EXPECT_EQ(ReadBytes(target), longer);
 }
 
 // Writes at most 4 KiB a call and fails as a full disk does on every tenth call: a save that
@@ -133,7 +129,7 @@ TEST_F(RomFile, FailuresLoseNothing) {
     for (auto writer : writers) {
         atomicfile::SetWriteFunction(writer);
         EXPECT_FALSE(rom_->SaveRomFile());
-        EXPECT_EQ(Read(path), original);
+        EXPECT_EQ(ReadBytes(path), original);
         EXPECT_EQ(Entries(dir_), 1);
         EXPECT_TRUE(rom_->DiffersFromFile()); // a failed save leaves the changes unsaved
     }
@@ -157,11 +153,11 @@ TEST_F(RomFile, FilesReplacedAsASetAllOrNone) {
     std::size_t failed = 0;
     EXPECT_FALSE(atomicfile::ReplaceFiles(files, 2, &failed));
     const int why = errno;
-    EXPECT_EQ(std::tuple(failed, why, Read(first), fs::exists(second), Entries(dir_)),
+    EXPECT_EQ(std::tuple(failed, why, ReadBytes(first), fs::exists(second), Entries(dir_)),
               std::tuple(1u, EXDEV, Bytes({1, 2}), false, 1));
     atomicfile::SetRenameFunction(nullptr);
     ASSERT_TRUE(atomicfile::ReplaceFiles(files, 2, nullptr));
-    EXPECT_EQ(std::pair(Read(first), Read(second)), std::pair(one, two));
+    EXPECT_EQ(std::pair(ReadBytes(first), ReadBytes(second)), std::pair(one, two));
 }
 
 } // namespace

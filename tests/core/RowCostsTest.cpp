@@ -16,9 +16,7 @@ using testsupport::Grid;
 
 namespace {
 
-uint8_t* Row(Grid& g, int y) {
-    return g.data() + y * 256;
-}
+const auto Row = [](Grid& g, int y) { return g.data() + y * 256; };
 
 // Every row's figures worked out from scratch, the plain way: its own code, and the first
 // earlier row equal to it byte for byte. The total is EncodeWorldMap's.

@@ -1,7 +1,8 @@
-// BPS patches: patches put together by hand from the format's description, round trips
-// against IPS over random pairs, refusals, and the sizes of typical map edits.
+// IPS and BPS patches: BPS patches put together by hand from the format's description, round
+// trips of both over random pairs, refusals, and the sizes of typical map edits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -19,11 +20,10 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using namespace std::string_literals;
+const auto npos = std::string::npos;
 const formats::Fault BadData = formats::Fault::BadData;
 
-Bytes Of(const std::string& text) {
-    return {text.begin(), text.end()};
-}
+const auto Of = [](const std::string& text) { return Bytes(text.begin(), text.end()); };
 
 std::string Crc(const Bytes& of) {
     char text[9];
@@ -46,9 +46,7 @@ Bytes Sealed(Bytes patch, const Bytes& source, const Bytes& target) {
     return patch;
 }
 
-formats::Result Apply(const Bytes& patch, Bytes& data) {
-    return formats::ApplyBps(patch, "p.bps", data);
-}
+const auto Apply = [](const Bytes& p, Bytes& data) { return formats::ApplyBps(p, "p.bps", data); };
 
 template <class Maker> Bytes Made(Maker maker, const Bytes& source, const Bytes& target) {
     Bytes patch;
@@ -57,6 +55,14 @@ template <class Maker> Bytes Made(Maker maker, const Bytes& source, const Bytes&
 }
 const auto MakeBps = [](const Bytes& a, const Bytes& b) { return Made(formats::MakeBps, a, b); };
 const auto MakeIps = [](const Bytes& a, const Bytes& b) { return Made(formats::MakeIps, a, b); };
+
+// `original` with an IPS patch that must apply.
+Bytes IpsApplied(const Bytes& original, const Bytes& patch) {
+    Bytes data = original;
+    const formats::Result result = formats::ApplyIps(patch, "p.ips", data);
+    EXPECT_TRUE(result.Ok()) << result.message;
+    return data;
+}
 
 TEST(Bps, AppliesPatchesPutTogetherByHand) {
     // The empty patch of an empty file.
@@ -173,8 +179,7 @@ TEST(Bps, RoundTripsRandomPairsAndBeatsIps) {
         ASSERT_EQ(data, target) << pair;
         // IPS round-trips too: records cut at 65,535 bytes, files grown and cut.
         const Bytes ipsPatch = MakeIps(source, target);
-        data = source;
-        ASSERT_TRUE(formats::ApplyIps(ipsPatch, "p.ips", data).Ok() && data == target) << pair;
+        ASSERT_EQ(IpsApplied(source, ipsPatch), target) << pair;
         const std::size_t ips = ipsPatch.size();
         // BPS's sizes and checksums take 15 bytes more than IPS's frame, and a run or the
         // SourceRead that ends a file a few more: a patch of a few changes may be larger.
@@ -238,7 +243,7 @@ TEST(Bps, RefusesBadPatchesAndChangesNothing) {
         {action("\x01"), "offset 7 (0x7): an action runs into the checksums"},
     };
     for (const auto& [message, expected] : cases) {
-        EXPECT_NE(message.find(expected), std::string::npos) << message;
+        EXPECT_NE(message.find(expected), npos) << message;
     }
     // The file tells another ROM from one already patched; an action table that builds a file
     // other than the one the patch names is caught by its CRC32.
@@ -302,6 +307,66 @@ TEST(Bps, TypicalMapEditsMakeSmallerPatchesThanIps) {
     }
     EXPECT_LE(MakeBps(original, edits[0].edited).size() * 4,
               MakeIps(original, edits[0].edited).size());
+}
+
+// Runs of one byte become run records, a cut is marked, no record starts at the offset that
+// reads as "EOF", and files beyond the format's reach are refused.
+TEST(Ips, RunRecordsTruncationTheEndMarkAndTheReach) {
+    constexpr std::size_t mark = 0x454F46;
+    const Bytes original(mark + 100, 0);
+    Bytes runs = original, literal = original, atMark = original;
+    std::fill(runs.begin() + 10, runs.begin() + 90000, 0xEE);
+    EXPECT_EQ(MakeIps(original, original), Bytes({'P', 'A', 'T', 'C', 'H', 'E', 'O', 'F'}));
+    EXPECT_EQ(MakeIps(original, runs).size(), 5u + 8u + 8u + 3u); // runs of 65,535 and the rest
+    EXPECT_EQ(IpsApplied(original, MakeIps(original, runs)), runs);
+    EXPECT_EQ(MakeIps(original, Bytes(original.begin(), original.begin() + 0x10203)),
+              Bytes({'P', 'A', 'T', 'C', 'H', 'E', 'O', 'F', 0x01, 0x02, 0x03}));
+    literal[mark] = 1;
+    literal[mark + 2] = 2;
+    for (std::size_t i = 100; i < 70100; ++i) { // a change longer than a record holds
+        literal[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    }
+    std::fill(atMark.begin() + mark, atMark.begin() + mark + 40, 3);
+    for (const Bytes& edited : {literal, atMark}) {
+        const Bytes patch = MakeIps(original, edited);
+        EXPECT_EQ(IpsApplied(original, patch), edited);
+        EXPECT_EQ(std::string(patch.begin() + 5, patch.end() - 3).find("EOF"), npos);
+    }
+    const Bytes small(10, 0), big(formats::IpsReach + 1, 0);
+    Bytes out;
+    EXPECT_EQ(formats::MakeIps(small, big, out).fault, BadData);
+    EXPECT_EQ(formats::MakeIps(big, small, out).fault, BadData);
+    EXPECT_TRUE(formats::MakeIps(small, Bytes(formats::IpsReach, 1), out).Ok());
+    const std::string last = "PATCH\xFF\xFF\xFF\0\1\x42"
+                             "EOF"s; // the last byte in reach
+    EXPECT_EQ(IpsApplied(small, Bytes(last.begin(), last.end())).size(), formats::IpsReach);
+}
+
+TEST(Ips, MalformedPatchesNameTheOffsetAndChangeNothing) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"PAT", "offset 0 (0x0): not an IPS patch (it does not start with PATCH)"},
+        {"PATCH\0\0\1\0\2\t\t"s, "offset 12 (0xC): the patch ends without its EOF mark"},
+        {"PATCH\0\0\1\0"s, "offset 5 (0x5): a record header is cut short"},
+        {"PATCH\0\0\1\0\5\tEOF"s,
+         "offset 5 (0x5): a record of 5 bytes runs past the end of the patch"},
+        {"PATCH\0\0\1\0\0\0\4"s, "offset 5 (0x5): a run record is cut short"},
+        {"PATCH\0\0\1\0\0\0\0\7EOF"s, "offset 5 (0x5): a run record of length 0"},
+        {"PATCHEOF\1", "offset 8 (0x8): 1 unexpected bytes after the EOF mark"},
+        {"PATCH\xFF\xFF\xFF\0\2abEOF"s,
+         "offset 5 (0x5): a record of 2 bytes at 0xFFFFFF ends past the 16 MiB the format reaches"},
+        {"PATCH\0\0\0\0\0\0\1\0\xFF\xFF\xF0\0\0\0\x20\7EOF"s,
+         "offset 13 (0xD): a record of 32 bytes at 0xFFFFF0 ends past the 16 MiB the format "
+         "reaches"},
+        {"PATCHEOF\0\1\0"s,
+         "offset 8 (0x8): the truncation length 256 is beyond the patched file's 16 bytes"},
+    };
+    for (const auto& [patch, message] : cases) {
+        Bytes data(16, 0xAB);
+        const formats::Result result =
+            formats::ApplyIps(Bytes(patch.begin(), patch.end()), "p.ips", data);
+        EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, "p.ips: " + message));
+        EXPECT_EQ(data, Bytes(16, 0xAB));
+    }
 }
 
 } // namespace

@@ -1,11 +1,10 @@
-// The exchange formats on their own: grid CSV, Tiled's TMX and IPS patches.
+// The exchange formats on their own: grid CSV and Tiled's TMX.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <zstd.h>
 
 #include "formats/GridCsv.h"
-#include "formats/Ips.h"
 #include "formats/Tmx.h"
 #include "tests/support/RomBuilder.h"
 #include "tests/support/TmxForms.h"
@@ -13,8 +12,6 @@
 
 namespace {
 
-using namespace std::string_literals;
-using Bytes = std::vector<uint8_t>;
 using namespace testsupport::tmx;
 using testsupport::Grid;
 
@@ -115,13 +112,9 @@ TEST(Tmx, ReadsWhatWeWriteAndEveryEncodingThroughTheTilesetsFirstGid) {
     // The others hold tiles of our tileset at first gid 200, beside a second one no cell uses.
     const std::string tilesets = "<tileset firstgid=\"200\" source=\"t.tsx\"/>\n"
                                  "<tileset firstgid=\"328\" source=\"u.tsx\"/>\n";
-    Gids gids;
-    for (uint8_t t : grid) {
-        gids.push_back(t + 200u);
-    }
     std::vector<std::string> texts{ours};
     for (int form = 0; form < FormCount; ++form) {
-        texts.push_back(Map(Data(gids, static_cast<Form>(form)), tilesets));
+        texts.push_back(Map(Data(GidsOf(grid, 200), static_cast<Form>(form)), tilesets));
     }
     for (const std::string& text : texts) {
         Grid back{};
@@ -215,14 +208,10 @@ std::string ZstdStream(const std::string& raw, int windowLog) {
 // refused naming its size.
 TEST(Tmx, ZstdWindowsUpTo8MiBAreRead) {
     const Grid grid = testsupport::RandomGrid(6, 1, 0, 128);
-    Gids gids(grid.begin(), grid.end());
-    for (uint32_t& gid : gids) {
-        ++gid;
-    }
     for (int windowLog : {21, 23, 24}) {
         Grid back{};
         const formats::Result result = formats::ParseTmx(
-            Map(Base64Data(ZstdStream(Packed(gids), windowLog), "zstd")), "map.tmx", back);
+            Map(Base64Data(ZstdStream(Packed(GidsOf(grid)), windowLog), "zstd")), "map.tmx", back);
         EXPECT_EQ(result.message, windowLog < 24
                                       ? ""
                                       : "map.tmx: line 5, column 43: the layer's zstd data asks "
@@ -290,79 +279,6 @@ TEST(Tmx, RefusesMalformedMapsInOneShortLine) {
     EXPECT_EQ(formats::Clip(std::string(39, 'a') + "\xC3\xA9"), std::string(39, 'a') + "...");
     EXPECT_EQ(formats::Clip(std::string(50, '\n')).size(), 43u);
     EXPECT_EQ(formats::Clip("ab\x01"), "ab\\x01");
-}
-
-Bytes Patch(const Bytes& original, const Bytes& edited) {
-    Bytes patch;
-    EXPECT_TRUE(formats::MakeIps(original, edited, patch).Ok());
-    return patch;
-}
-
-Bytes Apply(const Bytes& original, const Bytes& patch) {
-    Bytes data = original;
-    const formats::Result result = formats::ApplyIps(patch, "p.ips", data);
-    EXPECT_TRUE(result.Ok()) << result.message;
-    return data;
-}
-
-// Runs of one byte become run records, a cut is marked, no record starts at the offset that
-// reads as "EOF", and files beyond the format's reach are refused.
-TEST(Ips, RunRecordsTruncationTheEndMarkAndTheReach) {
-    constexpr std::size_t mark = 0x454F46;
-    const Bytes original(mark + 100, 0);
-    Bytes runs = original, literal = original, atMark = original;
-    std::fill(runs.begin() + 10, runs.begin() + 90000, 0xEE);
-    EXPECT_EQ(Patch(original, original), Bytes({'P', 'A', 'T', 'C', 'H', 'E', 'O', 'F'}));
-    EXPECT_EQ(Patch(original, runs).size(), 5u + 8u + 8u + 3u); // runs of 65,535 and the rest
-    EXPECT_EQ(Apply(original, Patch(original, runs)), runs);
-    EXPECT_EQ(Patch(original, Bytes(original.begin(), original.begin() + 0x10203)),
-              Bytes({'P', 'A', 'T', 'C', 'H', 'E', 'O', 'F', 0x01, 0x02, 0x03}));
-    literal[mark] = 1;
-    literal[mark + 2] = 2;
-    for (std::size_t i = 100; i < 70100; ++i) { // a change longer than a record holds
-        literal[i] = static_cast<uint8_t>(i * 7 + i / 251);
-    }
-    std::fill(atMark.begin() + mark, atMark.begin() + mark + 40, 3);
-    for (const Bytes& edited : {literal, atMark}) {
-        const Bytes patch = Patch(original, edited);
-        EXPECT_EQ(Apply(original, patch), edited);
-        EXPECT_EQ(std::string(patch.begin() + 5, patch.end() - 3).find("EOF"), npos);
-    }
-    const Bytes small(10, 0), big(formats::IpsReach + 1, 0);
-    Bytes out;
-    EXPECT_EQ(formats::MakeIps(small, big, out).fault, BadData);
-    EXPECT_EQ(formats::MakeIps(big, small, out).fault, BadData);
-    EXPECT_TRUE(formats::MakeIps(small, Bytes(formats::IpsReach, 1), out).Ok());
-    const std::string last = "PATCH\xFF\xFF\xFF\0\1\x42"
-                             "EOF"s; // the last byte in reach
-    EXPECT_EQ(Apply(small, Bytes(last.begin(), last.end())).size(), formats::IpsReach);
-}
-
-TEST(Ips, MalformedPatchesNameTheOffsetAndChangeNothing) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"PAT", "offset 0 (0x0): not an IPS patch (it does not start with PATCH)"},
-        {"PATCH\0\0\1\0\2\t\t"s, "offset 12 (0xC): the patch ends without its EOF mark"},
-        {"PATCH\0\0\1\0"s, "offset 5 (0x5): a record header is cut short"},
-        {"PATCH\0\0\1\0\5\tEOF"s,
-         "offset 5 (0x5): a record of 5 bytes runs past the end of the patch"},
-        {"PATCH\0\0\1\0\0\0\4"s, "offset 5 (0x5): a run record is cut short"},
-        {"PATCH\0\0\1\0\0\0\0\7EOF"s, "offset 5 (0x5): a run record of length 0"},
-        {"PATCHEOF\1", "offset 8 (0x8): 1 unexpected bytes after the EOF mark"},
-        {"PATCH\xFF\xFF\xFF\0\2abEOF"s,
-         "offset 5 (0x5): a record of 2 bytes at 0xFFFFFF ends past the 16 MiB the format reaches"},
-        {"PATCH\0\0\0\0\0\0\1\0\xFF\xFF\xF0\0\0\0\x20\7EOF"s,
-         "offset 13 (0xD): a record of 32 bytes at 0xFFFFF0 ends past the 16 MiB the format "
-         "reaches"},
-        {"PATCHEOF\0\1\0"s,
-         "offset 8 (0x8): the truncation length 256 is beyond the patched file's 16 bytes"},
-    };
-    for (const auto& [patch, message] : cases) {
-        Bytes data(16, 0xAB);
-        const formats::Result result =
-            formats::ApplyIps(Bytes(patch.begin(), patch.end()), "p.ips", data);
-        EXPECT_EQ(std::pair(result.fault, result.message), std::pair(BadData, "p.ips: " + message));
-        EXPECT_EQ(data, Bytes(16, 0xAB));
-    }
 }
 
 } // namespace

@@ -155,10 +155,14 @@ bool WriteFile(const std::string& path, const uint8_t* data, std::size_t size) {
     return !out.fail();
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
+std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return static_cast<bool>(in);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string ReadText(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 RomBuilder& RomBuilder::NoiseGraphics(uint32_t seed) {

@@ -92,7 +92,11 @@ inline std::vector<uint8_t> Image(const CRomImage& rom) {
 }
 // Writes bytes to a file; false on any failure.
 bool WriteFile(const std::string& path, const uint8_t* data, std::size_t size);
-// Reads a whole file; false when it cannot be opened.
-bool ReadFile(const std::string& path, std::vector<uint8_t>& out);
+template <class Data> bool WriteFile(const std::string& path, const Data& data) {
+    return WriteFile(path, reinterpret_cast<const uint8_t*>(data.data()), data.size());
+}
+// A whole file, empty when it cannot be opened.
+std::vector<uint8_t> ReadBytes(const std::string& path);
+std::string ReadText(const std::string& path);
 
 } // namespace testsupport

@@ -87,37 +87,15 @@ std::string Compressed(const std::string& raw, const std::string& compression) {
 }
 
 std::string FormName(Form form) {
-    switch (form) {
-    case Form::Csv:
-        return "csv";
-    case Form::Base64:
-        return "base64";
-    case Form::Zlib:
-        return "zlib";
-    case Form::Gzip:
-        return "gzip";
-    case Form::Zstd:
-        return "zstd";
-    case Form::XmlTiles:
-        break;
-    }
-    return "xml";
+    static const char* const names[FormCount] = {"csv", "base64", "zlib", "gzip", "zstd", "xml"};
+    return names[static_cast<int>(form)];
 }
 
 std::string Data(const Gids& gids, Form form) {
-    switch (form) {
-    case Form::Csv:
-        return CsvData(gids);
-    case Form::XmlTiles:
-        return XmlTiles(gids);
-    case Form::Base64:
-        return Base64Data(Packed(gids));
-    case Form::Zlib:
-    case Form::Gzip:
-    case Form::Zstd:
-        break;
-    }
-    return Base64Data(Compressed(Packed(gids), FormName(form)), FormName(form));
+    const std::string name = form == Form::Base64 ? "" : FormName(form);
+    return form == Form::Csv        ? CsvData(gids)
+           : form == Form::XmlTiles ? XmlTiles(gids)
+                                    : Base64Data(Compressed(Packed(gids), name), name);
 }
 
 } // namespace testsupport::tmx

@@ -22,6 +22,15 @@ std::string CsvData(const Gids& gids);
 std::string XmlTiles(const Gids& gids);
 std::string Base64Data(const std::string& bytes, const std::string& compression = "");
 
+// The gids of `tiles` in a tileset whose first gid is `firstGid`.
+template <class Tiles> Gids GidsOf(const Tiles& tiles, uint32_t firstGid = 1) {
+    Gids gids(tiles.begin(), tiles.end());
+    for (uint32_t& gid : gids) {
+        gid += firstGid;
+    }
+    return gids;
+}
+
 // Gids as the binary encodings hold them: four little-endian bytes each.
 std::string Packed(const Gids& gids);
 

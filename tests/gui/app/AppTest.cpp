@@ -179,7 +179,7 @@ class StartupTest : public ::testing::Test {
         QDir::setCurrent(oldCwd);
     }
     bool Write(const char* name, const Bytes& bytes) {
-        return testsupport::WriteFile(dir.filePath(name).toStdString(), bytes.data(), bytes.size());
+        return testsupport::WriteFile(dir.filePath(name).toStdString(), bytes);
     }
     static bool TextTableBuilt() {
         return std::any_of(std::begin(RomImage.TextTable), std::end(RomImage.TextTable),
@@ -254,9 +254,7 @@ TEST_F(StartupTest, StartsInOrderSayWhyAFailedStartEndsAndTheWindowWritesNothing
     quitAnswer = app::Answer::Discard;
     QTest::mouseClick(dlg.GetDlgItem(IDOK), Qt::LeftButton);
     EXPECT_EQ(dlg.EndResult(), IDOK);
-    Bytes after;
-    ASSERT_TRUE(testsupport::ReadFile(answer->toStdString(), after));
-    EXPECT_EQ(after, romBytes);
+    EXPECT_EQ(testsupport::ReadBytes(answer->toStdString()), romBytes);
     EXPECT_EQ(log, (Log{"open", "ask Save the changes to game.nes before quitting?"}));
 }
 
@@ -299,10 +297,9 @@ TEST_F(StartupTest, QuittingWithUnwrittenChangesAsksWhetherToSaveThem) {
                             question}));
         EXPECT_EQ(details.back(),
                   QString("Could not write \"%1\": No such file or directory.").arg(missing));
-        Bytes written, want = romBytes;
+        Bytes want = romBytes;
         want[0x3000] = mark;
-        ASSERT_TRUE(testsupport::ReadFile(path, written));
-        EXPECT_EQ(written, want);
+        EXPECT_EQ(testsupport::ReadBytes(path), want);
         ASSERT_TRUE(Write("game.nes", romBytes));
     }
 }

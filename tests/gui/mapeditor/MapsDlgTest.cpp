@@ -46,17 +46,11 @@ std::unique_ptr<CRomImage> GraphicsRom() {
         .Build();
 }
 
-QPoint ViewCell(int vx, int vy) {
-    return {163 + 16 * vx + 8, 30 + 16 * vy + 8};
-}
-QPoint ChooserTile(int t) {
-    return {465 + 16 * (t % 16) + 8, 158 + 16 * (t / 16) + 8};
-}
-QPoint MinimapPixel(int mx, int my) {
-    return {458 + mx, 12 + my};
-}
 class MapsDlgTest : public ::testing::Test {
   protected:
+    static QPoint ViewCell(int vx, int vy) { return {163 + 16 * vx + 8, 30 + 16 * vy + 8}; }
+    static QPoint ChooserTile(int t) { return {465 + 16 * (t % 16) + 8, 158 + 16 * (t / 16) + 8}; }
+    static QPoint MinimapPixel(int mx, int my) { return {458 + mx, 12 + my}; }
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         app::SetMessageBoxFunction([this](const QString& text, const QString& detail) {
@@ -72,7 +66,6 @@ class MapsDlgTest : public ::testing::Test {
     void TearDown() override {
         app::SetMessageBoxFunction(app::MessageBoxFunction{});
         app::SetAskFunction({});
-        CWorldDlg::SetReplaceFunction({});
     }
 
     // Writes the image to a file of its own and opens the editor on it.
@@ -84,6 +77,7 @@ class MapsDlgTest : public ::testing::Test {
         dlg = std::make_unique<CMapsDlg>();
         dlg->RomPtr = rom.get();
         ASSERT_TRUE(dlg->Create());
+        original = dlg->MapGrid();
     }
 
     // As the window system delivers the mouse: a press to the control under the point, if
@@ -103,6 +97,11 @@ class MapsDlgTest : public ::testing::Test {
     }
     void Release(QPoint at) { Send(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton); }
     void PaintAt(QPoint at) { Press(at), Release(at); }
+    void Wheel(QPoint at, int angle, Qt::KeyboardModifiers mods = {}, Qt::MouseButtons held = {}) {
+        QWheelEvent event(at, dlg->mapToGlobal(at), QPoint(), QPoint(0, angle), held, mods,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(dlg.get(), &event);
+    }
     void Click(int id) { QTest::mouseClick(dlg->GetDlgItem(id), Qt::LeftButton); }
     void PickMap(int row, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QListWidget* list = dlg->MapListBox;
@@ -115,11 +114,7 @@ class MapsDlgTest : public ::testing::Test {
         QApplication::setActiveWindow(dlg.get()); // shortcuts reach the active window only
         QTest::keyClick(dlg->MapListBox, k, mods);
     }
-    Bytes FileBytes() const {
-        Bytes bytes;
-        EXPECT_TRUE(testsupport::ReadFile(rom->RomPath, bytes));
-        return bytes;
-    }
+    Bytes FileBytes() const { return testsupport::ReadBytes(rom->RomPath); }
     // The map cell at the view's top left; the scroll bars must agree with it.
     QPoint View() const {
         EXPECT_EQ(dlg->HorzScrollBar->value(), dlg->ScrollX);
@@ -153,6 +148,7 @@ class MapsDlgTest : public ::testing::Test {
     app::Answer answer = app::Answer::Cancel;
     std::unique_ptr<CRomImage> rom;
     std::unique_ptr<CMapsDlg> dlg;
+    Grid original{}; // the map as opened
 };
 
 // The view, the chooser (the tile to paint with outlined) and the minimap show the core's
@@ -194,7 +190,6 @@ TEST_F(MapsDlgTest, DrawsWhatTheCoreDraws) {
 
 TEST_F(MapsDlgTest, PicksAndPaintsOnlyInsideTheViewAndTheChooser) {
     Open(GraphicsRom());
-    const Grid before = dlg->MapGrid();
     Press(ViewCell(4, 9), Qt::RightButton);
     EXPECT_EQ(dlg->SelectedTile(), At(4, 9));
     Press(ChooserTile(77), Qt::RightButton);
@@ -206,7 +201,7 @@ TEST_F(MapsDlgTest, PicksAndPaintsOnlyInsideTheViewAndTheChooser) {
     EXPECT_EQ(dlg->SelectedTile(), 127);
     PaintAt({419, 100});
     PaintAt({300, 286});
-    EXPECT_EQ(dlg->MapGrid(), before);
+    EXPECT_EQ(dlg->MapGrid(), original);
     PaintAt({163, 30});
     PaintAt({418, 285});
     EXPECT_EQ(At(0, 0), 127);
@@ -216,7 +211,6 @@ TEST_F(MapsDlgTest, PicksAndPaintsOnlyInsideTheViewAndTheChooser) {
 // Strokes end with the button, wherever it is released; Ctrl+Z takes back a whole stroke.
 TEST_F(MapsDlgTest, StrokesPaintTheCellsTheyCrossAndUndoWhole) {
     Open(GraphicsRom());
-    const Grid original = dlg->MapGrid();
     Press(ChooserTile(100));
     Press(ViewCell(1, 1));
     Drag(ViewCell(1, 1) + QPoint(3, 3));
@@ -299,15 +293,10 @@ TEST_F(MapsDlgTest, ScrollBarsWheelAndTooltipAgreeAndClamp) {
     EXPECT_EQ(View(), QPoint(15, 240));
 
     // One row per notch, fractions added up; Shift turns it to columns.
-    auto wheel = [this](QPoint at, int angle, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QWheelEvent event(at, dlg->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton, mods,
-                          Qt::NoScrollPhase, false);
-        QApplication::sendEvent(dlg.get(), &event);
-    };
-    wheel(ViewCell(0, 0), 60);
-    wheel(ViewCell(0, 0), 60);
-    wheel(ViewCell(0, 0), -120, Qt::ShiftModifier);
-    wheel(ChooserTile(0), 120);
+    Wheel(ViewCell(0, 0), 60);
+    Wheel(ViewCell(0, 0), 60);
+    Wheel(ViewCell(0, 0), -120, Qt::ShiftModifier);
+    Wheel(ChooserTile(0), 120);
     EXPECT_EQ(View(), QPoint(16, 239));
     QHelpEvent help(QEvent::ToolTip, ViewCell(3, 4), dlg->mapToGlobal(ViewCell(3, 4)));
     QApplication::sendEvent(dlg.get(), &help);
@@ -318,7 +307,6 @@ TEST_F(MapsDlgTest, ScrollBarsWheelAndTooltipAgreeAndClamp) {
 // The map left is stored; the view, the tile and each map's own undo history stay.
 TEST_F(MapsDlgTest, AChangeOfMapStoresTheMapLeftAndKeepsItsHistory) {
     Open(GraphicsRom());
-    const Grid original = dlg->MapGrid();
     dlg->SetScroll(16, 239);
     Press(ChooserTile(100));
     PaintAt({163, 30});
@@ -355,9 +343,7 @@ TEST_F(MapsDlgTest, AFastDragPaintsTheLineBetweenTwoMoves) {
     Drag(ViewCell(8, 4));
     Drag({600, 60});
     Drag(ViewCell(1, 14));
-    QWheelEvent notch(ViewCell(1, 14), dlg->mapToGlobal(ViewCell(1, 14)), QPoint(), QPoint(0, -120),
-                      Qt::LeftButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(dlg.get(), &notch);
+    Wheel(ViewCell(1, 14), -120, {}, Qt::LeftButton);
     ASSERT_EQ(View(), QPoint(16, 2));
     Drag(ViewCell(1, 14) + QPoint(1, 1));
     Release(ViewCell(1, 14));
@@ -511,7 +497,6 @@ TEST(BudgetView, EveryRefusalIsOver) {
 // never paints.
 TEST_F(MapsDlgTest, PressingAndDraggingOnTheMinimapCentresTheViewAndNeverPaints) {
     Open(GraphicsRom());
-    const Grid original = dlg->MapGrid();
     Press(ChooserTile(100));
     for (auto [pixel, view] : {std::pair{MinimapPixel(40, 30), QPoint(72, 52)},
                                {MinimapPixel(0, 3), QPoint(0, 0)},

@@ -23,32 +23,25 @@ namespace {
 using testsupport::RomBuilder;
 using Tool = WorldCanvas::Tool;
 
-// A map of patches and runs, so fills and replaces have real areas to work on, and a
-// few distinct colours so the window has something to show.
-std::unique_ptr<CRomImage> VariedRom(int freeBytes = -1) {
-    RomBuilder builder;
-    builder.Map(0, testsupport::RandomGrid(11, 30, 40, 6))
-        .Map(1, testsupport::StripedGrid(2))
-        .NoiseGraphics(777);
-    if (freeBytes >= 0) {
-        builder.FreeBytes(freeBytes);
-    }
-    return builder.Build();
-}
-
 class WorldDlgTest : public ::testing::Test {
   protected:
-    void Open(int scrollX = 0, int scrollY = 0, int freeBytes = -1, int selected = 0) {
-        rom = VariedRom(freeBytes);
+    // A map of patches and runs, so fills and replaces have real areas to work on, and a
+    // few distinct colours so the window has something to show.
+    void Open(int scrollX = 0, int scrollY = 0, int freeBytes = -1) {
+        rom = RomBuilder()
+                  .Map(0, testsupport::RandomGrid(11, 30, 40, 6))
+                  .Map(1, testsupport::StripedGrid(2))
+                  .NoiseGraphics(777)
+                  .FreeBytes(freeBytes) // -1: the builder's own default
+                  .Build();
         ASSERT_NE(rom, nullptr);
         doc = std::make_unique<edit::MapDocument>(*rom, 0);
-        doc->SetSelectedTile(selected);
         dlg = std::make_unique<CWorldDlg>(*doc, scrollX, scrollY);
         dlg->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
         dlg->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
-        before = doc->MapGrid();
+        before = expected = doc->MapGrid();
     }
     void TearDown() override { CWorldDlg::SetReplaceFunction({}); }
 
@@ -69,10 +62,7 @@ class WorldDlgTest : public ::testing::Test {
     void Release(QPoint p, Qt::MouseButton b = Qt::LeftButton) {
         Send(QEvent::MouseButtonRelease, p, b, Qt::NoButton);
     }
-    void Click(QPoint p, Qt::MouseButton b = Qt::LeftButton) {
-        Press(p, b);
-        Release(p, b);
-    }
+    void Click(QPoint p, Qt::MouseButton b = Qt::LeftButton) { Press(p, b), Release(p, b); }
     void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(dlg.get(), static_cast<Qt::Key>(key), mods);
     }
@@ -87,6 +77,7 @@ class WorldDlgTest : public ::testing::Test {
     std::unique_ptr<edit::MapDocument> doc;
     std::unique_ptr<CWorldDlg> dlg;
     worldmap::Grid before{};
+    worldmap::Grid expected{}; // what the test has done so far, done by the grid operations
 };
 
 TEST_F(WorldDlgTest, BrushPaintsGaplessLinesAsOneUndoStep) {
@@ -97,7 +88,6 @@ TEST_F(WorldDlgTest, BrushPaintsGaplessLinesAsOneUndoStep) {
     Move(At(30, 19)); // a jump: the cells between are painted too
     Move(At(30, 25));
     Release(At(30, 25));
-    worldmap::Grid expected = before;
     edit::DrawLine(expected, {12, 12}, {30, 19}, 99);
     edit::DrawLine(expected, {30, 19}, {30, 25}, 99);
     EXPECT_EQ(doc->MapGrid(), expected);
@@ -140,7 +130,6 @@ TEST_F(WorldDlgTest, EscCancelsOnlyTheDragInProgress) {
     Key(Qt::Key_Escape);
     Move(At(9, 8)); // the rest of the drag paints nothing
     Release(At(9, 8));
-    worldmap::Grid expected = before;
     edit::DrawLine(expected, {2, 8}, {4, 8}, 99);
     EXPECT_EQ(doc->MapGrid(), expected);
     EXPECT_EQ(doc->UndoCount(0), steps + 1);
@@ -154,7 +143,6 @@ TEST_F(WorldDlgTest, FillPickAndRightClickAgreeWithTheGridOperations) {
     Key(Qt::Key_F);
     Choose(120);
     Click(At(5, 6));
-    worldmap::Grid expected = before;
     edit::FloodFill(expected, {5, 6}, 120);
     EXPECT_EQ(doc->MapGrid(), expected);
 
@@ -198,7 +186,6 @@ TEST_F(WorldDlgTest, SelectCopyAndStampPasteDroppingCellsPastTheEdge) {
     Move(At(253, 240), Qt::NoButton);
     Click(At(253, 240));
     EXPECT_FALSE(canvas->HasStamp());
-    worldmap::Grid expected = before;
     edit::Paste(expected, block, {253, 240});
     EXPECT_EQ(doc->MapGrid(), expected);
 
@@ -244,7 +231,6 @@ TEST_F(WorldDlgTest, ReplaceInTheSelectionOrTheWholeMap) {
     Release(At(20, 20));
     Key(Qt::Key_H, Qt::ControlModifier);
     EXPECT_TRUE(offeredSelection);
-    worldmap::Grid expected = before;
     edit::ReplaceTile(expected, from, 126, edit::Rect{{0, 0}, {20, 20}});
     EXPECT_EQ(doc->MapGrid(), expected);
 
@@ -336,21 +322,18 @@ void ExpectCanvasShows(WorldCanvas* canvas, const CRomImage& rom, const worldmap
     options.overlay = overlay;
     gfx::ComposeMap(grid, scaled, o.x(), o.y(), shot.width(), shot.height(), want.data(),
                     shot.width(), options);
-    QRect frame;
-    if (overlay != nullptr) {
-        frame = QRect(canvas->CellPosition({overlay->left, overlay->top}),
-                      QSize(overlay->width, overlay->height) * canvas->CellPixels());
-    }
+    // The overlay's dashed outline is drawn over its edge cells' border pixels.
+    const QRect frame = overlay == nullptr
+                            ? QRect()
+                            : QRect(canvas->CellPosition({overlay->left, overlay->top}),
+                                    QSize(overlay->width, overlay->height) * canvas->CellPixels());
     int wrong = 0;
     for (int y = 0; y < shot.height(); ++y) {
         for (int x = 0; x < shot.width(); ++x) {
-            // The overlay's dashed outline is drawn over its edge cells' border pixels.
-            const bool outline = overlay != nullptr && frame.contains(x, y) &&
-                                 !frame.adjusted(1, 1, -1, -1).contains(x, y);
-            if (!outline &&
-                shot.pixel(x, y) != want[static_cast<std::size_t>(y * shot.width() + x)]) {
-                ++wrong;
-            }
+            const bool outline =
+                frame.contains(x, y) && !frame.adjusted(1, 1, -1, -1).contains(x, y);
+            wrong += !outline &&
+                     shot.pixel(x, y) != want[static_cast<std::size_t>(y * shot.width() + x)];
         }
     }
     EXPECT_EQ(wrong, 0) << when;
