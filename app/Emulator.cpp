@@ -14,11 +14,12 @@ namespace {
 
 constexpr const char* KnownEmulators[] = {"fceux", "nestopia", "mednafen"};
 
-const QString SetupHint = QStringLiteral(
-    "Set the environment variable %1 to the command that starts your emulator, with %f "
-    "where the ROM file goes (for example: %1=\"fceux %f\"), or install fceux, nestopia or "
-    "mednafen.")
-                              .arg(QString::fromLatin1(EmulatorVariable));
+const QString SetupHint =
+    QStringLiteral(
+        "Set the environment variable %1 to the command that starts your emulator, with %f "
+        "where the ROM file goes (for example: %1=\"fceux %f\"), or install fceux, nestopia or "
+        "mednafen.")
+        .arg(QString::fromLatin1(EmulatorVariable));
 
 // One folder for the whole run: removed with everything in it when the program ends, while
 // an emulator started earlier may still have its file open.

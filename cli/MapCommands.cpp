@@ -208,9 +208,8 @@ Result RunImport(const Args& args) {
 Result StoreMap(CRomImage& rom, const std::string& romPath, int mapId, worldmap::GridView grid,
                 const std::string& source, bool dryRun) {
     const char* name = worldmap::MapName(mapId);
-    const worldmap::StoreReport report =
-        dryRun ? worldmap::MeasureStore(rom, mapId, grid)
-               : worldmap::StoreWorldMapReport(rom, mapId, grid);
+    const worldmap::StoreReport report = dryRun ? worldmap::MeasureStore(rom, mapId, grid)
+                                                : worldmap::StoreWorldMapReport(rom, mapId, grid);
     const bool measured = report.status == worldmap::StoreStatus::Stored ||
                           report.status == worldmap::StoreStatus::DoesNotFit;
     if (dryRun && measured) {

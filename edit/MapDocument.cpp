@@ -79,8 +79,7 @@ bool MapDocument::Load(int mapId) {
 
 worldmap::StoreReport MapDocument::Store() {
     EndStroke();
-    const worldmap::StoreReport report =
-        worldmap::StoreWorldMapReport(*rom_, mapId_, *grid_);
+    const worldmap::StoreReport report = worldmap::StoreWorldMapReport(*rom_, mapId_, *grid_);
     if (report.status == worldmap::StoreStatus::Stored) {
         // The map's old size and the free bytes moved even if the grid did not.
         layout_.reset();

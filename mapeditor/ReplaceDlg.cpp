@@ -53,7 +53,7 @@ CReplaceDlg::CReplaceDlg(const gfx::MetatilePixels& t, const ReplaceChoice& init
     sheet->SetTiles(tiles);
     connect(sheet, &TileSheetView::TileClicked, this, &CReplaceDlg::TileClicked);
     // The active tile follows the focus, however it moved there.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    followFocus = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         for (QSpinBox* box : {fromBox, toBox}) {
             if (now != nullptr && (now == box || box->isAncestorOf(now))) {
                 Activate(box);
@@ -71,6 +71,10 @@ CReplaceDlg::CReplaceDlg(const gfx::MetatilePixels& t, const ReplaceChoice& init
     layout->addWidget(buttons);
     fromBox->setFocus();
     Activate(fromBox);
+}
+
+CReplaceDlg::~CReplaceDlg() {
+    disconnect(followFocus);
 }
 
 ReplaceChoice CReplaceDlg::Choice() const {

@@ -28,6 +28,7 @@ class CReplaceDlg : public QDialog {
   public:
     CReplaceDlg(const gfx::MetatilePixels& tiles, const ReplaceChoice& initial, bool hasSelection,
                 QWidget* parent = nullptr);
+    ~CReplaceDlg() override;
     ReplaceChoice Choice() const;
     TileSheetView* Sheet() const { return sheet; }
     QSpinBox* FromBox() const { return fromBox; }
@@ -46,6 +47,9 @@ class CReplaceDlg : public QDialog {
     TileSheetView* sheet;
     QCheckBox* within;
     QSpinBox* active;
+    // Focus moves while the widgets are torn down, after this class has gone: the
+    // connection ends with the destructor, not with QObject's.
+    QMetaObject::Connection followFocus;
 };
 
 // Runs the dialog; nullopt when cancelled.

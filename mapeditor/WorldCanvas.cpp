@@ -70,10 +70,10 @@ void WorldCanvas::TilesChanged() {
 QPoint WorldCanvas::Origin() const {
     const int mapPixels = worldmap::MapWidth * CellPixels();
     const QSize view = viewport()->size();
-    const int x = mapPixels < view.width() ? -(view.width() - mapPixels) / 2
-                                           : horizontalScrollBar()->value();
-    const int y = mapPixels < view.height() ? -(view.height() - mapPixels) / 2
-                                            : verticalScrollBar()->value();
+    const int x =
+        mapPixels < view.width() ? -(view.width() - mapPixels) / 2 : horizontalScrollBar()->value();
+    const int y =
+        mapPixels < view.height() ? -(view.height() - mapPixels) / 2 : verticalScrollBar()->value();
     return {x, y};
 }
 
@@ -129,7 +129,8 @@ edit::Cell WorldCanvas::ClampedCellAt(QPoint p) const {
     const QRect view = viewport()->rect();
     const edit::Cell c = CellAt(QPoint(std::clamp(p.x(), view.left(), view.right()),
                                        std::clamp(p.y(), view.top(), view.bottom())));
-    return {std::clamp(c.x, 0, worldmap::MapWidth - 1), std::clamp(c.y, 0, worldmap::MapHeight - 1)};
+    return {std::clamp(c.x, 0, worldmap::MapWidth - 1),
+            std::clamp(c.y, 0, worldmap::MapHeight - 1)};
 }
 
 bool WorldCanvas::InView(QPoint p) const {
@@ -200,8 +201,9 @@ void WorldCanvas::UpdateHover() {
 
 void WorldCanvas::FitWholeMap() {
     // The gutter's margin goes away below 1/2, so measure the area without it.
-    const QSize room = size() - QSize(verticalScrollBar()->sizeHint().width() + 2 * frameWidth(),
-                                      horizontalScrollBar()->sizeHint().height() + 2 * frameWidth());
+    const QSize room =
+        size() - QSize(verticalScrollBar()->sizeHint().width() + 2 * frameWidth(),
+                       horizontalScrollBar()->sizeHint().height() + 2 * frameWidth());
     int step = 0;
     for (int s = gfx::ZoomSteps - 1; s >= 0; --s) {
         const int cp = gfx::ZoomCellPixels[static_cast<std::size_t>(s)];
@@ -268,7 +270,8 @@ bool WorldCanvas::SyncMapImage(int highlightTile) {
     const int side = worldmap::MapWidth * cp;
     const auto stride = [&] { return static_cast<int>(mapImage.bytesPerLine() / 4); };
     const auto bits = [&](int y) {
-        return reinterpret_cast<uint32_t*>(mapImage.bits()) + static_cast<std::ptrdiff_t>(y) * stride();
+        return reinterpret_cast<uint32_t*>(mapImage.bits()) +
+               static_cast<std::ptrdiff_t>(y) * stride();
     };
     gfx::ComposeOptions options;
     options.highlightTile = highlightTile;
@@ -306,7 +309,10 @@ void WorldCanvas::paintEvent(QPaintEvent* event) {
     gfx::CellOverlay overlay;
     if (preview && (preview->block != nullptr || preview->tile)) {
         const edit::Rect& r = preview->cells;
-        overlay = {r.Left(), r.Top(), r.Right() - r.Left() + 1, r.Bottom() - r.Top() + 1,
+        overlay = {r.Left(),
+                   r.Top(),
+                   r.Right() - r.Left() + 1,
+                   r.Bottom() - r.Top() + 1,
                    preview->block != nullptr ? preview->block->tiles.data() : nullptr,
                    preview->tile.value_or(0)};
         options.overlay = &overlay;

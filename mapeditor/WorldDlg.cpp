@@ -1,8 +1,8 @@
 #include "mapeditor/WorldDlg.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QActionGroup>
+#include <QApplication>
 #include <QBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -42,8 +42,8 @@ void CWorldDlg::SetReplaceFunction(ReplaceFunction fn) {
 CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* parent)
     : QDialog(parent), doc(d), canvas(new WorldCanvas(d, this)), palette(new TilePalette(d, this)),
       tools(new QActionGroup(this)), cellLabel(new QLabel(this)), tileLabel(new QLabel(this)),
-      zoomLabel(new QLabel(this)), highlightLabel(new QLabel(this)),
-      budgetLabel(new QLabel(this)), budgetBar(new QProgressBar(this)),
+      zoomLabel(new QLabel(this)), highlightLabel(new QLabel(this)), budgetLabel(new QLabel(this)),
+      budgetBar(new QProgressBar(this)),
       closeButton(new QPushButton(QStringLiteral("Close"), this)) {
     setWindowTitle(QStringLiteral("World"));
     setSizeGripEnabled(true);
@@ -108,8 +108,8 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
 
     QAction* zoomIn = AddAction(QStringLiteral("Zoom In"), QKeySequence(Qt::CTRL | Qt::Key_Plus),
                                 QStringLiteral("Zoom in (Ctrl+wheel zooms about the pointer)"));
-    zoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus),
-                          QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    zoomIn->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
     connect(zoomIn, &QAction::triggered, this, [this] { canvas->SetZoom(canvas->Zoom() + 1); });
     toolbar->addAction(zoomIn);
     QAction* zoomOut = AddAction(QStringLiteral("Zoom Out"), QKeySequence(Qt::CTRL | Qt::Key_Minus),
@@ -201,7 +201,8 @@ QAction* CWorldDlg::AddAction(const QString& text, const QKeySequence& key, cons
     auto* action = new QAction(text, this);
     action->setShortcut(key);
     if (!tip.isEmpty()) {
-        action->setToolTip(QStringLiteral("%1 (%2)").arg(tip, key.toString(QKeySequence::NativeText)));
+        action->setToolTip(
+            QStringLiteral("%1 (%2)").arg(tip, key.toString(QKeySequence::NativeText)));
     }
     return action;
 }

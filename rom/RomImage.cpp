@@ -80,7 +80,10 @@ bool CRomImage::LoadRomFile(const std::string& path, RomSizeRule rule) {
                       true);
     }
     const std::size_t head = got < RomFileSize ? got : RomFileSize;
-    std::memcpy(RomBytes, bytes.data(), head);
+    if (head != 0) {
+        // An empty file gives an empty vector, whose data() may be null.
+        std::memcpy(RomBytes, bytes.data(), head);
+    }
     TailBytes.assign(bytes.begin() + static_cast<std::ptrdiff_t>(head),
                      bytes.begin() + static_cast<std::ptrdiff_t>(got));
     RomPath = path;

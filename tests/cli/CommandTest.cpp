@@ -168,8 +168,7 @@ TEST_F(CliCommand, EditAppliesItsOperationsInOrderAsTheGridOperationsDo) {
     edit::Paste(grid, {3, 4, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}, {254, 253});
     edit::SetCell(grid, {255, 255}, 0);
     auto expected = std::make_unique<CRomImage>(DemoRom());
-    const worldmap::StoreReport report =
-        worldmap::StoreWorldMapReport(*expected, 2, grid);
+    const worldmap::StoreReport report = worldmap::StoreWorldMapReport(*expected, 2, grid);
     ASSERT_EQ(report.status, worldmap::StoreStatus::Stored);
     EXPECT_EQ(ReadBytes("rom.nes"), Image(*expected));
     EXPECT_EQ(r.out, "Stored Standard World Map (" + std::to_string(report.newSize) +

@@ -48,10 +48,16 @@ std::vector<std::function<void()>> RandomEdits(MapDocument& doc,
     return {
         [=, &doc] { doc.SetCell(cell(), pick(8) == 0 ? uint8_t{200} : tile()); },
         [=, &doc] { doc.DrawLine(cell(), cell(), tile()); },
-        [=, &doc] { doc.FillRect(edit::Rect{cell(), cell()}, tile()); },
+        [=, &doc] {
+            doc.FillRect(edit::Rect{cell(), cell()}, tile());
+        },
         [=, &doc] { doc.FloodFill(cell(), tile()); },
-        [=, &doc] { doc.ReplaceTile(tile(), tile(), edit::Rect{cell(), cell()}); },
-        [=, &doc] { doc.Paste(doc.Copy(edit::Rect{cell(), cell()}), cell()); },
+        [=, &doc] {
+            doc.ReplaceTile(tile(), tile(), edit::Rect{cell(), cell()});
+        },
+        [=, &doc] {
+            doc.Paste(doc.Copy(edit::Rect{cell(), cell()}), cell());
+        },
         [=, &doc] {
             const int from = pick(256); // a whole row copied: rows come to share
             doc.Paste(doc.Copy({{0, from}, {255, from}}), {0, pick(256)});

@@ -48,8 +48,8 @@ void ExpectMatchesFreshCoding(const RowCosts& costs, const Grid& g) {
 TEST(RowCosts, WholeGridsAgreeWithTheMapCoder) {
     RowCosts costs;
     ExpectMatchesFreshCoding(costs, testsupport::Filled(0));
-    for (const Grid& g : {testsupport::Filled(5), testsupport::StripedGrid(3),
-                          testsupport::WorstCaseGrid(1)}) {
+    for (const Grid& g :
+         {testsupport::Filled(5), testsupport::StripedGrid(3), testsupport::WorstCaseGrid(1)}) {
         costs.UpdateAll(g);
         ExpectMatchesFreshCoding(costs, g);
     }

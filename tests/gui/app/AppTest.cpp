@@ -18,8 +18,8 @@
 
 #include "app/AboutDlg.h"
 #include "app/Dialog.h"
-#include "app/Emulator.h"
 #include "app/EditorApp.h"
+#include "app/Emulator.h"
 #include "app/MainDlg.h"
 #include "app/Platform.h"
 #include "enemies/EnemiesDlg.h"
@@ -147,7 +147,8 @@ TEST(Emulator, AMissingEmulatorIsExplainedAndOneOffThePathIsNamed) {
     ASSERT_TRUE(none.has_value() && offPath.has_value());
     EXPECT_TRUE(none->text.startsWith("No emulator found.\n")) << none->text.toStdString();
     EXPECT_TRUE(none->text.contains("ATLASFORGE_EMULATOR"));
-    for (const QString& part : {fake.fileName(), games.path() + ",", QString("ATLASFORGE_EMULATOR=\"")}) {
+    for (const QString& part :
+         {fake.fileName(), games.path() + ",", QString("ATLASFORGE_EMULATOR=\"")}) {
         EXPECT_TRUE(offPath->text.contains(part)) << offPath->text.toStdString();
     }
 }

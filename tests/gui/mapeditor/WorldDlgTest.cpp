@@ -55,7 +55,9 @@ class WorldDlgTest : public ::testing::Test {
         QMouseEvent event(type, QPointF(p), QPointF(View()->mapToGlobal(p)), button, held, {});
         QApplication::sendEvent(View(), &event);
     }
-    void Press(QPoint p, Qt::MouseButton b = Qt::LeftButton) { Send(QEvent::MouseButtonPress, p, b, b); }
+    void Press(QPoint p, Qt::MouseButton b = Qt::LeftButton) {
+        Send(QEvent::MouseButtonPress, p, b, b);
+    }
     void Move(QPoint p, Qt::MouseButtons held = Qt::LeftButton) {
         Send(QEvent::MouseMove, p, Qt::NoButton, held);
     }
@@ -71,7 +73,9 @@ class WorldDlgTest : public ::testing::Test {
                           Qt::NoButton, mods, Qt::NoScrollPhase, false);
         QApplication::sendEvent(View(), &event);
     }
-    void Choose(int tile) { QTest::mouseClick(dlg->TileSheet(), Qt::LeftButton, {}, TilePalette::TileCentre(tile)); }
+    void Choose(int tile) {
+        QTest::mouseClick(dlg->TileSheet(), Qt::LeftButton, {}, TilePalette::TileCentre(tile));
+    }
 
     std::unique_ptr<CRomImage> rom;
     std::unique_ptr<edit::MapDocument> doc;
@@ -221,10 +225,11 @@ TEST_F(WorldDlgTest, ReplaceInTheSelectionOrTheWholeMap) {
     const uint8_t from = before[0];
     std::optional<CWorldDlg::ReplaceChoice> answer = CWorldDlg::ReplaceChoice{from, 126, true};
     bool offeredSelection = false;
-    CWorldDlg::SetReplaceFunction([&](QWidget*, const CWorldDlg::ReplaceChoice&, bool hasSelection) {
-        offeredSelection = hasSelection;
-        return answer;
-    });
+    CWorldDlg::SetReplaceFunction(
+        [&](QWidget*, const CWorldDlg::ReplaceChoice&, bool hasSelection) {
+            offeredSelection = hasSelection;
+            return answer;
+        });
     Key(Qt::Key_S);
     Press(At(0, 0));
     Move(At(20, 20));
@@ -373,9 +378,8 @@ TEST_F(WorldDlgTest, TheCanvasShowsEveryEditPreviewAndUndo) {
 TEST_F(WorldDlgTest, BudgetFollowsEveryEditAndTurnsRedAboveTheRoom) {
     Open(0, 0, 12);
     auto measured = [&] { return worldmap::MeasureStore(*rom, 0, doc->MapGrid()); };
-    EXPECT_EQ(dlg->BudgetText(), QStringLiteral("Needs %1 of %2")
-                                     .arg(measured().newSize)
-                                     .arg(measured().available));
+    EXPECT_EQ(dlg->BudgetText(),
+              QStringLiteral("Needs %1 of %2").arg(measured().newSize).arg(measured().available));
     EXPECT_FALSE(dlg->BudgetOver());
     // A checkerboard stroke makes rows dearer than 12 free bytes allow.
     Key(Qt::Key_B);
@@ -400,7 +404,8 @@ TEST_F(WorldDlgTest, GutterTellsWhatEachRowCostsOrWhichRowItShares) {
     ASSERT_TRUE(gutter->isVisible());
     const int cp = dlg->Canvas()->CellPixels();
     uint8_t coded[256];
-    const int row2 = worldmap::EncodeRow(std::span<const uint8_t, 256>(doc->MapGrid().data() + 512, 256), coded);
+    const int row2 =
+        worldmap::EncodeRow(std::span<const uint8_t, 256>(doc->MapGrid().data() + 512, 256), coded);
     EXPECT_EQ(gutter->TextAt(2 * cp + 3), QStringLiteral("row 2: %1 bytes").arg(row2));
     EXPECT_EQ(gutter->TextAt(3 * cp + 3), "row 3: shares row 2");
     // Below 1/2 the rows are too thin to read: no gutter.
