@@ -15,6 +15,7 @@ namespace {
 
 WriteFunction currentWrite = nullptr;
 RenameFunction currentRename = nullptr;
+LinkFunction currentLink = nullptr;
 
 ssize_t DoWrite(int fd, const void* data, std::size_t size) {
     return currentWrite ? currentWrite(fd, data, size) : ::write(fd, data, size);
@@ -87,6 +88,10 @@ void SetRenameFunction(RenameFunction fn) {
     currentRename = fn;
 }
 
+void SetLinkFunction(LinkFunction fn) {
+    currentLink = fn;
+}
+
 namespace {
 
 // A file written in full beside its target, not yet renamed over it.
@@ -147,6 +152,52 @@ bool Stage(const Contents& file, Staged& out) {
     return ok;
 }
 
+// Copies `from` to the new file `to`, synced, with the same permission bits.
+bool CopyFile(const std::string& from, const std::string& to) {
+    const int in = ::open(from.c_str(), O_RDONLY);
+    if (in < 0) {
+        return false;
+    }
+    struct stat st;
+    const int out = ::fstat(in, &st) == 0
+                        ? ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, st.st_mode & 07777)
+                        : -1;
+    bool ok = out >= 0;
+    char buf[65536];
+    while (ok) {
+        const ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = WriteAll(out, buf, static_cast<std::size_t>(n));
+    }
+    ok = ok && ::fsync(out) == 0;
+    if (out >= 0) {
+        ok = (::close(out) == 0) && ok;
+        if (!ok) {
+            ::unlink(to.c_str());
+        }
+    }
+    ::close(in);
+    return ok;
+}
+
+// Keeps the old content of a file about to be replaced under `backup`: a second name
+// where the file system has hard links, else a copy (FAT and many network shares).
+bool KeepOldContent(const std::string& target, const std::string& backup) {
+    if ((currentLink ? currentLink : ::link)(target.c_str(), backup.c_str()) == 0) {
+        return true;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK && errno != ENOSYS) {
+        return false;
+    }
+    return CopyFile(target, backup);
+}
+
 void SyncFolder(const std::string& target) {
     int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY);
     if (dir >= 0) {
@@ -170,7 +221,7 @@ bool ReplaceFiles(const Contents* files, std::size_t count, std::size_t* failed)
     for (std::size_t i = 0; ok && i + 1 < count; ++i) {
         if (staged[i].existed) {
             staged[i].backup = staged[i].temp + "-old";
-            if (::link(staged[i].target.c_str(), staged[i].backup.c_str()) != 0) {
+            if (!KeepOldContent(staged[i].target, staged[i].backup)) {
                 staged[i].backup.clear();
                 ok = false;
                 at = i;
@@ -193,26 +244,28 @@ bool ReplaceFiles(const Contents* files, std::size_t count, std::size_t* failed)
     const int why = errno != 0 ? errno : EIO;
     for (std::size_t i = 0; i < count; ++i) {
         const Staged& s = staged[i];
+        bool keepBackup = false;
         if (!ok && i < renamed) {
             if (s.existed) {
-                ::rename(s.backup.c_str(), s.target.c_str());
+                // Old content that cannot go back stays beside the file rather than be lost.
+                keepBackup = ::rename(s.backup.c_str(), s.target.c_str()) != 0;
             } else {
                 ::unlink(s.target.c_str());
             }
         } else if (i >= renamed && !s.temp.empty()) {
             ::unlink(s.temp.c_str());
         }
-        if (!s.backup.empty()) {
+        if (!s.backup.empty() && !keepBackup) {
             ::unlink(s.backup.c_str()); // gone already when it was put back
         }
+    }
+    // Make the renames themselves durable, those that undid others included.
+    for (const Staged& s : staged) {
+        SyncFolder(s.target);
     }
     if (!ok) {
         errno = why;
         return false;
-    }
-    // Make the renames themselves durable.
-    for (const Staged& s : staged) {
-        SyncFolder(s.target);
     }
     return true;
 }

@@ -12,6 +12,10 @@ void SetWriteFunction(WriteFunction fn); // nullptr restores ::write
 // The rename that puts a written file in place; tests swap it to fail one of a set.
 using RenameFunction = int (*)(const char* from, const char* to);
 void SetRenameFunction(RenameFunction fn); // nullptr restores ::rename
+// The hard link that keeps a replaced file's old content while a set is put in place;
+// tests swap it for a file system without hard links.
+using LinkFunction = int (*)(const char* from, const char* to);
+void SetLinkFunction(LinkFunction fn); // nullptr restores ::link
 
 // Writes the given blocks, in order, to a temporary file beside the real target of `path`
 // (symbolic links followed), syncs it and renames it over the target, keeping the
@@ -25,7 +29,9 @@ bool ReplaceFile(const std::string& path, const Block* blocks, std::size_t count
 
 // Replaces several files as a set: all or none. Each is written and synced beside its
 // target first; only then are they renamed into place, in order, and should a rename fail
-// the files already renamed get their old content back (or go, when they were new).
+// the files already renamed get their old content back (or go, when they were new). The
+// old content is kept under a second name, or copied where the file system has no hard
+// links.
 struct Contents {
     std::string path;
     const Block* blocks;

@@ -63,7 +63,9 @@ class Tool {
     // Ends a drag in progress: what a release would keep is kept, a rectangle not yet
     // released is dropped. Called before another tool takes over or the window closes.
     virtual void Finish() {}
-    // Esc: undoes the drag in progress back to where it began. False when there was none.
+    // Esc: ends the drag in progress as the tool sees fit (a rectangle fills nothing, a
+    // selection goes back to the one before, a stroke keeps what it painted). False when
+    // there was none.
     virtual bool Cancel() { return false; }
     // A key pressed while the tool is in use; true when the tool took it.
     virtual bool KeyPressed(int key) { return key == Qt::Key_Escape && Cancel(); }

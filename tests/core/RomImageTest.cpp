@@ -141,6 +141,7 @@ TEST_F(RomFile, FailuresLoseNothing) {
 
 // Files replaced as a set: when the second cannot be renamed into place, the first gets its
 // old content back, and no temporary remains.
+// With hard links and without (FAT): a rename that fails midway puts the first file back.
 TEST_F(RomFile, FilesReplacedAsASetAllOrNone) {
     const fs::path first = Write("first", {1, 2}), second = dir_ / "second";
     const Bytes one{9}, two{8};
@@ -148,14 +149,20 @@ TEST_F(RomFile, FilesReplacedAsASetAllOrNone) {
     const atomicfile::Contents files[] = {{first, &blocks[0], 1}, {second, &blocks[1], 1}};
     static int renames = 0;
     atomicfile::SetRenameFunction([](const char* from, const char* to) {
-        return ++renames == 2 ? (errno = EXDEV, -1) : ::rename(from, to);
+        return ++renames % 2 == 0 ? (errno = EXDEV, -1) : ::rename(from, to);
     });
-    std::size_t failed = 0;
-    EXPECT_FALSE(atomicfile::ReplaceFiles(files, 2, &failed));
-    const int why = errno;
-    EXPECT_EQ(std::tuple(failed, why, ReadBytes(first), fs::exists(second), Entries(dir_)),
-              std::tuple(1u, EXDEV, Bytes({1, 2}), false, 1));
+    for (const bool links : {true, false}) {
+        SCOPED_TRACE(links ? "hard links" : "no hard links");
+        atomicfile::SetLinkFunction(
+            links ? nullptr : +[](const char*, const char*) { return errno = EPERM, -1; });
+        std::size_t failed = 0;
+        EXPECT_FALSE(atomicfile::ReplaceFiles(files, 2, &failed));
+        const int why = errno;
+        EXPECT_EQ(std::tuple(failed, why, ReadBytes(first), fs::exists(second), Entries(dir_)),
+                  std::tuple(1u, EXDEV, Bytes({1, 2}), false, 1));
+    }
     atomicfile::SetRenameFunction(nullptr);
+    atomicfile::SetLinkFunction(nullptr);
     ASSERT_TRUE(atomicfile::ReplaceFiles(files, 2, nullptr));
     EXPECT_EQ(std::pair(ReadBytes(first), ReadBytes(second)), std::pair(one, two));
 }
