@@ -224,8 +224,9 @@ struct ItemPlace {
     std::vector<KeyPlace> keys;
 };
 
+// JSON's white space is the scanner's blanks and line ends.
 bool IsJsonSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return Scanner::IsBlank(c) || Scanner::IsLineEnd(c);
 }
 std::size_t SkipJsonSpace(std::string_view text, std::size_t at) {
     while (at < text.size() && IsJsonSpace(text[at])) {

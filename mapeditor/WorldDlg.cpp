@@ -238,14 +238,6 @@ QString CWorldDlg::ZoomText() const {
     return QStringLiteral("Zoom %1").arg(ZoomName(canvas->Zoom()));
 }
 
-QString CWorldDlg::BudgetText() const {
-    return mapeditor::BudgetText(doc.Budget());
-}
-
-bool CWorldDlg::BudgetOver() const {
-    return mapeditor::BudgetOver(doc.Budget());
-}
-
 QString CWorldDlg::HighlightText() const {
     if (!canvas->HighlightOn()) {
         return {};

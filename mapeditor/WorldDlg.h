@@ -38,9 +38,7 @@ class CWorldDlg : public QDialog {
     QString CellText() const;
     QString TileText() const;
     QString ZoomText() const;
-    QString BudgetText() const;
     QString HighlightText() const;
-    bool BudgetOver() const;
     QLabel* BudgetLabel() const { return budgetLabel; }
 
     // What Replace asks: the tile to replace, its replacement, and whether only the
