@@ -23,7 +23,7 @@ forbid() {
     fi
 }
 
-core="rom worldmap gfx text edit"
+core="rom worldmap gfx text edit tiles"
 for folder in $core formats cli; do
     [ -d "$folder" ] || fail "missing folder $folder"
 done
