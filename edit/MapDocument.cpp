@@ -51,6 +51,15 @@ void MapDocument::TilesChanged(int graphicsSet, const TileSet& tiles) {
     }
 }
 
+tiles::SetTiles MapDocument::ApplyTiles(const CRomImage& edited) {
+    const tiles::SetTiles changed = tiles::ChangedTiles(*rom_, edited);
+    tiles::CopyTileData(edited, *rom_);
+    for (int set = 0; set < tiles::SetCount; ++set) {
+        TilesChanged(set, changed[static_cast<std::size_t>(set)]);
+    }
+    return changed;
+}
+
 void MapDocument::SetSelectedTile(int tile) {
     if (tile >= 0 && tile <= worldmap::MaxTile && tile != selectedTile_) {
         selectedTile_ = tile;

@@ -10,6 +10,7 @@
 #include "edit/GridOps.h"
 #include "edit/RowCosts.h"
 #include "rom/RomImage.h"
+#include "tiles/TileModel.h"
 #include "worldmap/WorldMap.h"
 
 namespace edit {
@@ -37,6 +38,10 @@ class MapDocument {
     // For changes to the image's tile graphics, made through their own model: passed on to
     // every listener.
     void TilesChanged(int graphicsSet, const TileSet& tiles);
+    // Takes the tile data (patterns, quarters, attributes, map palettes) of `edited` into
+    // the image and announces the tiles, by set, that now look different; returns them.
+    // Nothing else of the image changes.
+    tiles::SetTiles ApplyTiles(const CRomImage& edited);
 
     CRomImage& Rom() const { return *rom_; }
     int MapId() const { return mapId_; }
