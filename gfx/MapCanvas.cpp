@@ -44,9 +44,8 @@ void ResolveRow(const uint8_t* gridRow, int cellY, const ScaledTiles& tiles,
 // The map's part of the region, `CP` pixels a cell; the constant size lets the copy of a
 // whole cell row compile to a few moves.
 template <int CP>
-void ComposeRows(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, int mapY,
-                 int width, int height, uint32_t* out, int stride,
-                 const ComposeOptions& options) {
+void ComposeRows(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, int mapY, int width,
+                 int height, uint32_t* out, int stride, const ComposeOptions& options) {
     constexpr int MapPixels = worldmap::MapWidth * CP;
     // Columns of the region that show the map: [left, right).
     const int left = std::clamp(-mapX, 0, width);
@@ -96,67 +95,84 @@ void ComposeRows(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, in
 
 void ScaledTiles::Build(const MetatilePixels& tiles, int cellPixels, bool gridLines) {
     cell_ = cellPixels;
+    gridLines_ = gridLines;
     const auto area = static_cast<std::size_t>(cellPixels * cellPixels);
     plain_.assign(area * TileCount, 0);
     tinted_.assign(area * TileCount, 0);
     for (int t = 0; t < TileCount; ++t) {
-        const TilePixels& src = tiles[static_cast<std::size_t>(t)];
-        uint32_t* dst = plain_.data() + Offset(t);
-        if (cellPixels >= TileSize) {
-            const int repeat = cellPixels / TileSize;
-            for (int y = 0; y < cellPixels; ++y) {
-                for (int x = 0; x < cellPixels; ++x) {
-                    dst[y * cellPixels + x] =
-                        ToArgb(src[static_cast<std::size_t>((y / repeat) * TileSize + x / repeat)]);
-                }
-            }
-        } else {
-            const int block = TileSize / cellPixels;
-            for (int y = 0; y < cellPixels; ++y) {
-                for (int x = 0; x < cellPixels; ++x) {
-                    uint32_t r = 0;
-                    uint32_t g = 0;
-                    uint32_t b = 0;
-                    for (int dy = 0; dy < block; ++dy) {
-                        for (int dx = 0; dx < block; ++dx) {
-                            const uint32_t c = src[static_cast<std::size_t>(
-                                (y * block + dy) * TileSize + x * block + dx)];
-                            r += c & 0xFF;
-                            g += c >> 8 & 0xFF;
-                            b += c >> 16 & 0xFF;
-                        }
-                    }
-                    const auto n = static_cast<uint32_t>(block * block);
-                    dst[y * cellPixels + x] =
-                        ToArgb((r + n / 2) / n | ((g + n / 2) / n) << 8 | ((b + n / 2) / n) << 16);
-                }
-            }
-        }
-        if (gridLines && cellPixels >= MinGridCellPixels) {
-            for (int i = 0; i < cellPixels; ++i) {
-                dst[i] = Darken(dst[i]);
-                if (i > 0) {
-                    dst[i * cellPixels] = Darken(dst[i * cellPixels]);
-                }
-            }
-        }
-        uint32_t* tinted = tinted_.data() + Offset(t);
-        for (std::size_t i = 0; i < area; ++i) {
-            tinted[i] = Tint(dst[i]);
+        BuildTile(tiles[static_cast<std::size_t>(t)], t);
+    }
+}
+
+void ScaledTiles::Update(const MetatilePixels& tiles, const TileMask& which) {
+    if (cell_ == 0) {
+        return; // never built: there is nothing to keep up to date
+    }
+    for (int t = 0; t < TileCount; ++t) {
+        if (which.test(static_cast<std::size_t>(t))) {
+            BuildTile(tiles[static_cast<std::size_t>(t)], t);
         }
     }
 }
 
-void ComposeMap(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, int mapY,
-                int width, int height, uint32_t* out, int stride, const ComposeOptions& options) {
+void ScaledTiles::BuildTile(const TilePixels& src, int t) {
+    const int cellPixels = cell_;
+    const auto area = static_cast<std::size_t>(cellPixels * cellPixels);
+    uint32_t* dst = plain_.data() + Offset(t);
+    if (cellPixels >= TileSize) {
+        const int repeat = cellPixels / TileSize;
+        for (int y = 0; y < cellPixels; ++y) {
+            for (int x = 0; x < cellPixels; ++x) {
+                dst[y * cellPixels + x] =
+                    ToArgb(src[static_cast<std::size_t>((y / repeat) * TileSize + x / repeat)]);
+            }
+        }
+    } else {
+        const int block = TileSize / cellPixels;
+        for (int y = 0; y < cellPixels; ++y) {
+            for (int x = 0; x < cellPixels; ++x) {
+                uint32_t r = 0;
+                uint32_t g = 0;
+                uint32_t b = 0;
+                for (int dy = 0; dy < block; ++dy) {
+                    for (int dx = 0; dx < block; ++dx) {
+                        const uint32_t c = src[static_cast<std::size_t>(
+                            (y * block + dy) * TileSize + x * block + dx)];
+                        r += c & 0xFF;
+                        g += c >> 8 & 0xFF;
+                        b += c >> 16 & 0xFF;
+                    }
+                }
+                const auto n = static_cast<uint32_t>(block * block);
+                dst[y * cellPixels + x] =
+                    ToArgb((r + n / 2) / n | ((g + n / 2) / n) << 8 | ((b + n / 2) / n) << 16);
+            }
+        }
+    }
+    if (gridLines_ && cellPixels >= MinGridCellPixels) {
+        for (int i = 0; i < cellPixels; ++i) {
+            dst[i] = Darken(dst[i]);
+            if (i > 0) {
+                dst[i * cellPixels] = Darken(dst[i * cellPixels]);
+            }
+        }
+    }
+    uint32_t* tinted = tinted_.data() + Offset(t);
+    for (std::size_t i = 0; i < area; ++i) {
+        tinted[i] = Tint(dst[i]);
+    }
+}
+
+void ComposeMap(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, int mapY, int width,
+                int height, uint32_t* out, int stride, const ComposeOptions& options) {
     if (width <= 0 || height <= 0) {
         return;
     }
     // One instance per zoom step, in the order of ZoomCellPixels.
-    using Composer = void (*)(worldmap::GridView, const ScaledTiles&, int, int, int, int,
-                              uint32_t*, int, const ComposeOptions&);
+    using Composer = void (*)(worldmap::GridView, const ScaledTiles&, int, int, int, int, uint32_t*,
+                              int, const ComposeOptions&);
     static constexpr std::array<Composer, ZoomSteps> composers = {
-        &ComposeRows<2>, &ComposeRows<4>, &ComposeRows<8>,
+        &ComposeRows<2>,  &ComposeRows<4>,  &ComposeRows<8>,
         &ComposeRows<16>, &ComposeRows<32>, &ComposeRows<64>};
     static_assert(ZoomCellPixels == std::array<int, ZoomSteps>{2, 4, 8, 16, 32, 64});
     const auto* step = std::find(ZoomCellPixels.begin(), ZoomCellPixels.end(), tiles.CellPixels());
@@ -169,6 +185,30 @@ void ComposeMap(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, int
     }
     composers[static_cast<std::size_t>(step - ZoomCellPixels.begin())](
         grid, tiles, mapX, mapY, width, height, out, stride, options);
+}
+
+void ComposeTileCells(worldmap::GridView grid, const ScaledTiles& tiles, const TileMask& which,
+                      uint32_t* out, int stride, int highlightTile) {
+    const int cp = tiles.CellPixels();
+    if (cp == 0 || which.none()) {
+        return;
+    }
+    const auto rowBytes = static_cast<std::size_t>(cp) * sizeof(uint32_t);
+    for (int y = 0; y < worldmap::MapHeight; ++y) {
+        const uint8_t* gridRow = grid.data() + static_cast<std::size_t>(y) * worldmap::MapWidth;
+        uint32_t* cellRow = out + static_cast<std::ptrdiff_t>(y) * cp * stride;
+        for (int x = 0; x < worldmap::MapWidth; ++x) {
+            const int tile = gridRow[x];
+            if (tile >= TileCount || !which.test(static_cast<std::size_t>(tile))) {
+                continue;
+            }
+            const uint32_t* src = tile == highlightTile ? tiles.Tinted(tile) : tiles.Tile(tile);
+            uint32_t* dst = cellRow + x * cp;
+            for (int i = 0; i < cp; ++i, src += cp, dst += stride) {
+                std::memcpy(dst, src, rowBytes);
+            }
+        }
+    }
 }
 
 } // namespace gfx

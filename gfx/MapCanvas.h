@@ -28,15 +28,19 @@ class ScaledTiles {
 
     // `tiles` in 0x00BBGGRR as the renderer gives them; `cellPixels` one of ZoomCellPixels.
     void Build(const MetatilePixels& tiles, int cellPixels, bool gridLines = false);
+    // Scales again only the tiles of `which`, as the last Build did.
+    void Update(const MetatilePixels& tiles, const TileMask& which);
     int CellPixels() const { return cell_; }
     const uint32_t* Tile(int tile) const { return plain_.data() + Offset(tile); }
     const uint32_t* Tinted(int tile) const { return tinted_.data() + Offset(tile); }
 
   private:
+    void BuildTile(const TilePixels& src, int tile);
     std::size_t Offset(int tile) const {
         return static_cast<std::size_t>(tile & 0x7F) * static_cast<std::size_t>(cell_ * cell_);
     }
     int cell_ = 0;
+    bool gridLines_ = false;
     std::vector<uint32_t> plain_;
     std::vector<uint32_t> tinted_;
 };
@@ -70,8 +74,13 @@ struct ComposeOptions {
 // seen from map pixel (mapX, mapY) at the tiles' cell size: out[0] shows that map pixel.
 // Map pixel (0, 0) is the top-left of cell (0, 0); coordinates may be negative or past the
 // map, which shows the background.
-void ComposeMap(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, int mapY,
-                int width, int height, uint32_t* out, int stride,
-                const ComposeOptions& options = {});
+void ComposeMap(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, int mapY, int width,
+                int height, uint32_t* out, int stride, const ComposeOptions& options = {});
+
+// Draws again, into a picture of the whole map at the tiles' cell size (map pixel (0, 0) at
+// out[0], rows `stride` pixels apart), only the cells that show a tile of `which`: what new
+// looks of those tiles change, and nothing else.
+void ComposeTileCells(worldmap::GridView grid, const ScaledTiles& tiles, const TileMask& which,
+                      uint32_t* out, int stride, int highlightTile = -1);
 
 } // namespace gfx

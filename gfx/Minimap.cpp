@@ -12,24 +12,32 @@ uint32_t ColourOf(const TileColours& colours, uint8_t tile) {
     return tile < TileCount ? colours[tile] : Opaque;
 }
 
+// The pixel over the 2 by 2 cells whose top-left one is at `top`.
+uint32_t MinimapPixel(const uint8_t* top, const TileColours& colours) {
+    const uint8_t* bottom = top + worldmap::MapWidth;
+    const uint32_t quad[] = {ColourOf(colours, top[0]), ColourOf(colours, top[1]),
+                             ColourOf(colours, bottom[0]), ColourOf(colours, bottom[1])};
+    uint32_t pixel = Opaque;
+    for (int shift = 0; shift < 24; shift += 8) {
+        uint32_t sum = 2;
+        for (uint32_t c : quad) {
+            sum += c >> shift & 0xFFu;
+        }
+        pixel |= (sum / 4) << shift;
+    }
+    return pixel;
+}
+
+const uint8_t* TopLeftCell(worldmap::GridView grid, int mx, int my) {
+    return grid.data() + static_cast<std::size_t>(2 * my) * worldmap::MapWidth +
+           static_cast<std::size_t>(2 * mx);
+}
+
 void UpdateMinimapRow(worldmap::GridView grid, const TileColours& colours, int my,
                       MinimapBuffer& out) {
-    const uint8_t* top = grid.data() + static_cast<std::size_t>(2 * my) * worldmap::MapWidth;
-    const uint8_t* bottom = top + worldmap::MapWidth;
     uint32_t* row = out.data() + static_cast<std::size_t>(my) * MinimapSize;
     for (int mx = 0; mx < MinimapSize; ++mx) {
-        const uint32_t quad[] = {ColourOf(colours, top[2 * mx]), ColourOf(colours, top[2 * mx + 1]),
-                                 ColourOf(colours, bottom[2 * mx]),
-                                 ColourOf(colours, bottom[2 * mx + 1])};
-        uint32_t pixel = Opaque;
-        for (int shift = 0; shift < 24; shift += 8) {
-            uint32_t sum = 2;
-            for (uint32_t c : quad) {
-                sum += c >> shift & 0xFFu;
-            }
-            pixel |= (sum / 4) << shift;
-        }
-        row[mx] = pixel;
+        row[mx] = MinimapPixel(TopLeftCell(grid, mx, my), colours);
     }
 }
 
@@ -69,6 +77,20 @@ void UpdateMinimapRows(worldmap::GridView grid, const TileColours& colours, cons
         if (rows.test(static_cast<std::size_t>(2 * my)) ||
             rows.test(static_cast<std::size_t>(2 * my + 1))) {
             UpdateMinimapRow(grid, colours, my, out);
+        }
+    }
+}
+
+void UpdateMinimapTiles(worldmap::GridView grid, const TileColours& colours, const TileMask& which,
+                        MinimapBuffer& out) {
+    const auto shown = [&](uint8_t tile) { return tile < TileCount && which.test(tile); };
+    for (int my = 0; my < MinimapSize; ++my) {
+        for (int mx = 0; mx < MinimapSize; ++mx) {
+            const uint8_t* top = TopLeftCell(grid, mx, my);
+            const uint8_t* bottom = top + worldmap::MapWidth;
+            if (shown(top[0]) || shown(top[1]) || shown(bottom[0]) || shown(bottom[1])) {
+                out[static_cast<std::size_t>(my * MinimapSize + mx)] = MinimapPixel(top, colours);
+            }
         }
     }
 }

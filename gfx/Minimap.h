@@ -31,6 +31,11 @@ void UpdateMinimapRows(worldmap::GridView grid, const TileColours& colours, int 
 void UpdateMinimapRows(worldmap::GridView grid, const TileColours& colours, const GridRows& rows,
                        MinimapBuffer& out);
 
+// For new colours of the tiles of `which`: recomputes only the pixels with one of them among
+// their four cells.
+void UpdateMinimapTiles(worldmap::GridView grid, const TileColours& colours, const TileMask& which,
+                        MinimapBuffer& out);
+
 inline void RenderMinimap(worldmap::GridView grid, const TileColours& colours, MinimapBuffer& out) {
     UpdateMinimapRows(grid, colours, 0, worldmap::MapHeight, out);
 }

@@ -53,4 +53,13 @@ void RenderMetatileSet(const CRomImage& rom, int mapId, MetatilePixels& out) {
     }
 }
 
+void RenderMetatiles(const CRomImage& rom, int mapId, const TileMask& which, MetatilePixels& out) {
+    const int set = GraphicsSetOf(mapId);
+    for (int t = 0; t < TileCount; ++t) {
+        if (which.test(static_cast<std::size_t>(t))) {
+            RenderMetatile(rom, set, t, out[static_cast<std::size_t>(t)]);
+        }
+    }
+}
+
 } // namespace gfx

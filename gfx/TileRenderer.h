@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 
 #include "rom/RomImage.h"
@@ -29,6 +30,8 @@ inline constexpr uint32_t Patterns = 0x14C10;
 // One tile: 16 x 16 colours in 0x00BBGGRR, row-major.
 using TilePixels = std::array<uint32_t, TileSize * TileSize>;
 using MetatilePixels = std::array<TilePixels, TileCount>;
+// Tiles by number, as the document names the tiles whose look changed.
+using TileMask = std::bitset<TileCount>;
 
 // Maps 0, 1, 2, 3 use graphics sets 0, 1, 1, 2.
 inline constexpr int GraphicsSetOf(int mapId) {
@@ -39,5 +42,7 @@ inline constexpr int GraphicsSetOf(int mapId) {
 void RenderMetatile(const CRomImage& rom, int graphicsSet, int tile, TilePixels& out);
 // The 128 tiles of map `mapId` (0 to 3), image index = tile number.
 void RenderMetatileSet(const CRomImage& rom, int mapId, MetatilePixels& out);
+// Only the tiles of `which`, the others of `out` left as they are.
+void RenderMetatiles(const CRomImage& rom, int mapId, const TileMask& which, MetatilePixels& out);
 
 } // namespace gfx
