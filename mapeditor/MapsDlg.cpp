@@ -112,12 +112,32 @@ void CMapsDlg::MapLoaded(int mapId) {
     InvalidateRect(TileChooserRect.ToQRect(), false);
 }
 
-void CMapsDlg::TilesChanged(int graphicsSet) {
-    if (graphicsSet == gfx::GraphicsSetOf(WorldMapId())) {
-        BuildMetatileSet();
-        RenderMinimap();
-        InvalidateRect(MapViewRect.ToQRect(), false);
-        InvalidateRect(TileChooserRect.ToQRect(), false);
+void CMapsDlg::TilesChanged(int graphicsSet, const edit::TileSet& tiles) {
+    if (graphicsSet != gfx::GraphicsSetOf(WorldMapId())) {
+        return;
+    }
+    BuildMetatileSet();
+    gfx::UpdateMinimapTiles(MapGrid(), TileColours, tiles, *MinimapPixels);
+    InvalidateRect(MinimapRect.ToQRect(), false);
+    const auto shown = [&](int tile) {
+        return tile < gfx::TileCount && tiles.test(static_cast<std::size_t>(tile));
+    };
+    for (int tile = 0; tile < gfx::TileCount; ++tile) {
+        if (shown(tile)) {
+            const gfx::SheetPoint at = gfx::SheetCellOrigin(tile, CellSize);
+            InvalidateRect(
+                QRect(TileChooserRect.left + at.x, TileChooserRect.top + at.y, CellSize, CellSize),
+                false);
+        }
+    }
+    for (int vy = 0; vy < ViewCells; ++vy) {
+        for (int vx = 0; vx < ViewCells; ++vx) {
+            if (shown(Doc->At(MapCellAt(vx, vy)))) {
+                InvalidateRect(QRect(MapViewRect.left + CellSize * vx,
+                                     MapViewRect.top + CellSize * vy, CellSize, CellSize),
+                               false);
+            }
+        }
     }
 }
 

@@ -171,7 +171,9 @@ class CMapsDlg : public CDialog {
     void Subscribe();
     void RowsChanged(const edit::RowSet& rows);
     void MapLoaded(int mapId);
-    void TilesChanged(int graphicsSet);
+    // New looks of `tiles` of a graphics set: for this map's set, every tile is rendered
+    // again (as on a load) but only the cells showing those tiles are redrawn.
+    void TilesChanged(int graphicsSet, const edit::TileSet& tiles);
     // The whole minimap again, for a new map or new tile colours.
     void RenderMinimap();
     // "Store Values failed", with the numbers behind the refusal and what to do about it.

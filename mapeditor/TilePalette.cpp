@@ -26,16 +26,25 @@ QPoint TileSheetView::TileCentre(int tile) {
 
 void TileSheetView::SetTiles(const gfx::MetatilePixels& tiles) {
     for (int t = 0; t < gfx::TileCount; ++t) {
-        const gfx::SheetPoint o = gfx::SheetCellOrigin(t, CellPixels);
-        const gfx::TilePixels& tile = tiles[static_cast<std::size_t>(t)];
-        for (int y = 0; y < gfx::TileSize; ++y) {
-            auto* line = reinterpret_cast<uint32_t*>(sheet.scanLine(o.y + y)) + o.x;
-            for (int x = 0; x < gfx::TileSize; ++x) {
-                line[x] = gfx::ToArgb(tile[static_cast<std::size_t>(y * gfx::TileSize + x)]);
-            }
-        }
+        CopyTile(t, tiles[static_cast<std::size_t>(t)]);
     }
     update();
+}
+
+void TileSheetView::SetTile(int tile, const gfx::TilePixels& pixels) {
+    CopyTile(tile, pixels);
+    const gfx::SheetPoint o = gfx::SheetCellOrigin(tile, CellPixels);
+    update(o.x, o.y, CellPixels, CellPixels);
+}
+
+void TileSheetView::CopyTile(int tile, const gfx::TilePixels& pixels) {
+    const gfx::SheetPoint o = gfx::SheetCellOrigin(tile, CellPixels);
+    for (int y = 0; y < gfx::TileSize; ++y) {
+        auto* line = reinterpret_cast<uint32_t*>(sheet.scanLine(o.y + y)) + o.x;
+        for (int x = 0; x < gfx::TileSize; ++x) {
+            line[x] = gfx::ToArgb(pixels[static_cast<std::size_t>(y * gfx::TileSize + x)]);
+        }
+    }
 }
 
 void TileSheetView::SetMarked(int tile) {
@@ -73,15 +82,26 @@ TilePalette::TilePalette(edit::MapDocument& d, QWidget* parent) : TileSheetView(
     auto* heard = new DocumentSignals(doc, this);
     connect(heard, &DocumentSignals::selectedTileChanged, this, &TileSheetView::SetMarked);
     connect(heard, &DocumentSignals::mapLoaded, this, &TilePalette::LoadTiles);
-    connect(heard, &DocumentSignals::tilesChanged, this, [this](int graphicsSet) {
-        if (graphicsSet == gfx::GraphicsSetOf(doc.MapId())) {
-            LoadTiles();
-        }
-    });
+    connect(heard, &DocumentSignals::tilesChanged, this,
+            [this](int graphicsSet, const edit::TileSet& tiles) {
+                if (graphicsSet == gfx::GraphicsSetOf(doc.MapId())) {
+                    RedrawTiles(tiles);
+                }
+            });
 }
 
 void TilePalette::LoadTiles() {
     auto tiles = std::make_unique<gfx::MetatilePixels>();
     gfx::RenderMetatileSet(doc.Rom(), doc.MapId(), *tiles);
     SetTiles(*tiles);
+}
+
+void TilePalette::RedrawTiles(const edit::TileSet& tiles) {
+    gfx::TilePixels pixels;
+    for (int t = 0; t < gfx::TileCount; ++t) {
+        if (tiles.test(static_cast<std::size_t>(t))) {
+            gfx::RenderMetatile(doc.Rom(), gfx::GraphicsSetOf(doc.MapId()), t, pixels);
+            SetTile(t, pixels);
+        }
+    }
 }

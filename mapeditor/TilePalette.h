@@ -14,6 +14,8 @@ class TileSheetView : public QWidget {
     static constexpr int CellPixels = gfx::TileSize;
     explicit TileSheetView(QWidget* parent = nullptr);
     void SetTiles(const gfx::MetatilePixels& tiles);
+    // One tile's new look; only its cell is drawn again.
+    void SetTile(int tile, const gfx::TilePixels& pixels);
     // The tile outlined; -1 for none.
     int Marked() const { return marked; }
     void SetMarked(int tile);
@@ -29,6 +31,8 @@ class TileSheetView : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
+    void CopyTile(int tile, const gfx::TilePixels& pixels);
+
     QImage sheet;
     int marked = -1;
 };
@@ -42,6 +46,7 @@ class TilePalette : public TileSheetView {
 
   private:
     void LoadTiles();
+    void RedrawTiles(const edit::TileSet& tiles);
 
     edit::MapDocument& doc;
 };

@@ -30,11 +30,12 @@ WorldCanvas::WorldCanvas(edit::MapDocument& d, QWidget* parent)
     auto* announced = new DocumentSignals(doc, this);
     connect(announced, &DocumentSignals::rowsChanged, this, &WorldCanvas::RowsChanged);
     connect(announced, &DocumentSignals::mapLoaded, this, &WorldCanvas::TilesChanged);
-    connect(announced, &DocumentSignals::tilesChanged, this, [this](int set, const edit::TileSet&) {
-        if (set == gfx::GraphicsSetOf(doc.MapId())) {
-            TilesChanged();
-        }
-    });
+    connect(announced, &DocumentSignals::tilesChanged, this,
+            [this](int set, const edit::TileSet& tiles) {
+                if (set == gfx::GraphicsSetOf(doc.MapId())) {
+                    RedrawTiles(tiles);
+                }
+            });
     connect(announced, &DocumentSignals::selectedTileChanged, this, [this] {
         if (highlight) {
             viewport()->update();
@@ -60,11 +61,19 @@ void WorldCanvas::SetTiles(const gfx::MetatilePixels& tiles) {
 }
 
 void WorldCanvas::TilesChanged() {
-    // A map loaded or its graphics changed: every cell may look different.
+    // A map loaded: every cell may look different.
     gfx::RenderMetatileSet(doc.Rom(), doc.MapId(), *metatiles);
     RebuildTiles();
     viewport()->update();
     gutter->update();
+}
+
+void WorldCanvas::RedrawTiles(const edit::TileSet& tiles) {
+    gfx::RenderMetatiles(doc.Rom(), doc.MapId(), tiles, *metatiles);
+    scaled.Update(*metatiles, tiles);
+    // The kept whole map catches up on its next use, at whatever zoom that is.
+    staleTiles |= tiles;
+    viewport()->update(RegionOfTiles(tiles));
 }
 
 QPoint WorldCanvas::Origin() const {
@@ -250,6 +259,19 @@ QRegion WorldCanvas::RegionOfRows(const edit::RowSet& rows) const {
     return region.intersected(viewport()->rect());
 }
 
+QRegion WorldCanvas::RegionOfTiles(const edit::TileSet& tiles) const {
+    edit::RowSet rows;
+    const worldmap::Grid& grid = doc.MapGrid();
+    for (int y = 0; y < worldmap::MapHeight; ++y) {
+        const auto* row = grid.data() + static_cast<std::ptrdiff_t>(y) * worldmap::MapWidth;
+        rows.set(static_cast<std::size_t>(y),
+                 std::any_of(row, row + worldmap::MapWidth, [&](uint8_t tile) {
+                     return tile < tiles.size() && tiles.test(tile);
+                 }));
+    }
+    return RegionOfRows(rows);
+}
+
 void WorldCanvas::RowsChanged(const edit::RowSet& rows) {
     staleRows |= rows;
     viewport()->update(RegionOfRows(rows));
@@ -284,8 +306,11 @@ bool WorldCanvas::SyncMapImage(int highlightTile) {
         mapImageGeneration = tilesGeneration;
         mapImageHighlight = highlightTile;
         staleRows.reset();
+        staleTiles.reset();
         return true;
     }
+    gfx::ComposeTileCells(doc.MapGrid(), scaled, staleTiles, bits(0), stride(), highlightTile);
+    staleTiles.reset();
     for (int y = 0; y < worldmap::MapHeight; ++y) {
         if (staleRows.test(static_cast<std::size_t>(y))) {
             gfx::ComposeMap(doc.MapGrid(), scaled, 0, y * cp, side, cp, bits(y * cp), stride(),

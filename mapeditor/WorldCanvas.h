@@ -90,6 +90,9 @@ class WorldCanvas : public QAbstractScrollArea, private mapeditor::ToolContext {
     bool ToolKey(int key);
     // The viewport area those rows cover: what a repaint after their change must redraw.
     QRegion RegionOfRows(const edit::RowSet& rows) const;
+    // The viewport area of the rows that show any of `tiles`: what a repaint after their
+    // look changed must redraw.
+    QRegion RegionOfTiles(const edit::TileSet& tiles) const;
 
   public slots:
     // One step of the scrolling while a drag is held past the view's edge; a timer calls it.
@@ -131,7 +134,10 @@ class WorldCanvas : public QAbstractScrollArea, private mapeditor::ToolContext {
     // Tells the cell under the pointer, which may have moved or had the view move under it.
     void UpdateHover();
     void RowsChanged(const edit::RowSet& rows);
+    // Every tile afresh, for a new map.
     void TilesChanged();
+    // Only `tiles` of the map's set look different: they and the cells showing them redrawn.
+    void RedrawTiles(const edit::TileSet& tiles);
     void RebuildTiles();
     // Brings the drawn whole map up to date (its stale rows only, when it can); false at
     // zooms that draw straight from the grid instead.
@@ -147,8 +153,9 @@ class WorldCanvas : public QAbstractScrollArea, private mapeditor::ToolContext {
     QImage mapImage;
     int mapImageGeneration = -1;
     int mapImageHighlight = -2;
-    // Rows the document changed since mapImage drew them.
+    // Rows the document changed, and tiles whose look changed, since mapImage drew them.
     edit::RowSet staleRows;
+    edit::TileSet staleTiles;
     RowGutter* gutter;
     int zoom = gfx::NativeZoom;
     bool showGrid = true;
