@@ -91,6 +91,28 @@ void ComposeRows(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, in
     }
 }
 
+// Per grid byte, the scaled tile a cell of it is drawn with; null for cells left as they are.
+using CellSources = std::array<const uint32_t*, 256>;
+
+// Copies whole cells, `CP` pixels a cell, of the whole-map picture at `out`.
+template <int CP>
+void CopyCells(worldmap::GridView grid, const CellSources& sources, uint32_t* out, int stride) {
+    for (int y = 0; y < worldmap::MapHeight; ++y) {
+        const uint8_t* gridRow = grid.data() + static_cast<std::ptrdiff_t>(y) * worldmap::MapWidth;
+        uint32_t* cellRow = out + static_cast<std::ptrdiff_t>(y) * CP * stride;
+        for (int x = 0; x < worldmap::MapWidth; ++x) {
+            const uint32_t* src = sources[gridRow[x]];
+            if (src == nullptr) {
+                continue;
+            }
+            uint32_t* dst = cellRow + x * CP;
+            for (int i = 0; i < CP; ++i, src += CP, dst += stride) {
+                std::memcpy(dst, src, CP * sizeof(uint32_t));
+            }
+        }
+    }
+}
+
 } // namespace
 
 void ScaledTiles::Build(const MetatilePixels& tiles, int cellPixels, bool gridLines) {
@@ -189,26 +211,22 @@ void ComposeMap(worldmap::GridView grid, const ScaledTiles& tiles, int mapX, int
 
 void ComposeTileCells(worldmap::GridView grid, const ScaledTiles& tiles, const TileMask& which,
                       uint32_t* out, int stride, int highlightTile) {
-    const int cp = tiles.CellPixels();
-    if (cp == 0 || which.none()) {
+    using Copier = void (*)(worldmap::GridView, const CellSources&, uint32_t*, int);
+    static constexpr std::array<Copier, ZoomSteps> copiers = {&CopyCells<2>,  &CopyCells<4>,
+                                                              &CopyCells<8>,  &CopyCells<16>,
+                                                              &CopyCells<32>, &CopyCells<64>};
+    const auto* step = std::find(ZoomCellPixels.begin(), ZoomCellPixels.end(), tiles.CellPixels());
+    if (step == ZoomCellPixels.end() || which.none()) {
         return;
     }
-    const auto rowBytes = static_cast<std::size_t>(cp) * sizeof(uint32_t);
-    for (int y = 0; y < worldmap::MapHeight; ++y) {
-        const uint8_t* gridRow = grid.data() + static_cast<std::size_t>(y) * worldmap::MapWidth;
-        uint32_t* cellRow = out + static_cast<std::ptrdiff_t>(y) * cp * stride;
-        for (int x = 0; x < worldmap::MapWidth; ++x) {
-            const int tile = gridRow[x];
-            if (tile >= TileCount || !which.test(static_cast<std::size_t>(tile))) {
-                continue;
-            }
-            const uint32_t* src = tile == highlightTile ? tiles.Tinted(tile) : tiles.Tile(tile);
-            uint32_t* dst = cellRow + x * cp;
-            for (int i = 0; i < cp; ++i, src += cp, dst += stride) {
-                std::memcpy(dst, src, rowBytes);
-            }
+    CellSources sources{};
+    for (int t = 0; t < TileCount; ++t) {
+        if (which.test(static_cast<std::size_t>(t))) {
+            sources[static_cast<std::size_t>(t)] =
+                t == highlightTile ? tiles.Tinted(t) : tiles.Tile(t);
         }
     }
+    copiers[static_cast<std::size_t>(step - ZoomCellPixels.begin())](grid, sources, out, stride);
 }
 
 } // namespace gfx

@@ -260,14 +260,16 @@ QRegion WorldCanvas::RegionOfRows(const edit::RowSet& rows) const {
 }
 
 QRegion WorldCanvas::RegionOfTiles(const edit::TileSet& tiles) const {
+    // By grid byte, so the scan of the whole map is one look-up a cell.
+    std::array<bool, 256> told{};
+    for (std::size_t t = 0; t < tiles.size(); ++t) {
+        told[t] = tiles.test(t);
+    }
     edit::RowSet rows;
-    const worldmap::Grid& grid = doc.MapGrid();
-    for (int y = 0; y < worldmap::MapHeight; ++y) {
-        const auto* row = grid.data() + static_cast<std::ptrdiff_t>(y) * worldmap::MapWidth;
-        rows.set(static_cast<std::size_t>(y),
-                 std::any_of(row, row + worldmap::MapWidth, [&](uint8_t tile) {
-                     return tile < tiles.size() && tiles.test(tile);
-                 }));
+    const uint8_t* cell = doc.MapGrid().data();
+    for (std::size_t y = 0; y < worldmap::MapHeight; ++y, cell += worldmap::MapWidth) {
+        rows.set(y, std::any_of(cell, cell + worldmap::MapWidth,
+                                [&](uint8_t tile) { return told[tile]; }));
     }
     return RegionOfRows(rows);
 }
