@@ -12,6 +12,7 @@
 #include "gfx/TileRenderer.h"
 #include "mapeditor/WorldCanvas.h"
 #include "tests/support/RomBuilder.h"
+#include "tiles/TileModel.h"
 
 namespace {
 
@@ -32,10 +33,13 @@ std::unique_ptr<gfx::MetatilePixels> NoiseTiles() {
 // A canvas whose viewport is exactly the size of the screen, on a typical map.
 struct Bench {
     explicit Bench(const testsupport::Grid& map0)
-        : rom(testsupport::RomBuilder().Map(0, map0).Build()),
-          doc(std::make_unique<edit::MapDocument>(*rom, 0)),
-          canvas(std::make_unique<WorldCanvas>(*doc)), target(Screen, QImage::Format_RGB32) {
+        : Bench(testsupport::RomBuilder().Map(0, map0).Build()) {
         canvas->SetTiles(*NoiseTiles());
+    }
+    // Drawn with the image's own tiles.
+    explicit Bench(std::unique_ptr<CRomImage> image)
+        : rom(std::move(image)), doc(std::make_unique<edit::MapDocument>(*rom, 0)),
+          canvas(std::make_unique<WorldCanvas>(*doc)), target(Screen, QImage::Format_RGB32) {
         canvas->resize(Screen + QSize(200, 200));
         canvas->show();
         QApplication::processEvents();
@@ -101,9 +105,51 @@ void BM_FloodFillAndRepaint(benchmark::State& state) {
     }
 }
 
+// One pixel of a tile that covers a quarter of the map, in every row, changed in a copy of
+// the image and taken in by the document, with the canvas at zoom 1/2 brought up to date.
+void BM_TileEditAndRepaint(benchmark::State& state) {
+    constexpr int Tile = 100;
+    testsupport::Grid grid = testsupport::RandomGrid(3);
+    for (int i = 0; i < testsupport::GridCells; ++i) {
+        if (i % 256 / 64 == i / 256 % 4) { // a quarter of every row, so every row shows it
+            grid[static_cast<std::size_t>(i)] = Tile;
+        } else if (grid[static_cast<std::size_t>(i)] == Tile) {
+            grid[static_cast<std::size_t>(i)] = Tile + 1;
+        }
+    }
+    auto rom = testsupport::RomBuilder().Map(0, grid).NoiseGraphics(5).Build();
+    if (rom == nullptr) {
+        state.SkipWithError("the map does not fit");
+        return;
+    }
+    // The pixel's pattern is the tile's alone, so the edit changes that one tile's look.
+    tiles::TileModel model(*rom);
+    model.SetQuarter(0, Tile, 0, model.FreePatterns(0).at(0));
+    Bench bench(std::move(rom));
+    bench.canvas->SetZoom(2);
+    bench.Repaint(QRegion(bench.canvas->viewport()->rect()));
+    auto edited = std::make_unique<CRomImage>(*bench.rom);
+    tiles::TileModel editing(*edited);
+    const edit::TileSet told = edit::TileSet().set(Tile);
+    const auto edit = [&] {
+        editing.SetTilePixel(0, Tile, 3, 3, editing.TilePixel(0, Tile, 3, 3) ^ 1);
+        return bench.doc->ApplyTiles(*edited);
+    };
+    if (edit()[0] != told) {
+        state.SkipWithError("the edit does not change that one tile's look");
+        return;
+    }
+    for (auto _ : state) {
+        edit();
+        bench.Repaint(bench.canvas->RegionOfTiles(told));
+        benchmark::DoNotOptimize(bench.target.constBits());
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_DrawImage1080p)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CanvasRepaint)->DenseRange(0, 5)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PaintCellAndRepaint)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FloodFillAndRepaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TileEditAndRepaint)->Unit(benchmark::kMicrosecond);

@@ -9,9 +9,9 @@
 namespace {
 
 const bench::Limits Limits = {
-    {"BM_CanvasRepaint/0", 4}, {"BM_CanvasRepaint/1", 4},   {"BM_CanvasRepaint/2", 4},
-    {"BM_CanvasRepaint/3", 4}, {"BM_CanvasRepaint/4", 4},   {"BM_CanvasRepaint/5", 4},
-    {"BM_PaintCellAndRepaint", 1}, {"BM_FloodFillAndRepaint", 6},
+    {"BM_CanvasRepaint/0", 4},     {"BM_CanvasRepaint/1", 4},     {"BM_CanvasRepaint/2", 4},
+    {"BM_CanvasRepaint/3", 4},     {"BM_CanvasRepaint/4", 4},     {"BM_CanvasRepaint/5", 4},
+    {"BM_PaintCellAndRepaint", 1}, {"BM_FloodFillAndRepaint", 6}, {"BM_TileEditAndRepaint", 6},
 };
 
 } // namespace
