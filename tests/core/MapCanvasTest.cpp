@@ -116,4 +116,34 @@ TEST(MapCanvasTest, ScaledTilesAverageDownAndRepeatUp) {
     EXPECT_EQ(tiny.Tile(11)[0], 0xFF909090u);
 }
 
+// Tiles 3 and 9 told to have changed, tile 4 changed untold: only the told tiles' cells are
+// drawn again, as a whole compose would draw them (tile 9 highlighted); the cells of tile 4
+// and a cell of no tile keep theirs.
+TEST(MapCanvasTest, CellsOfChangedTilesRedrawnAsAWholeComposeWould) {
+    const auto old = NoiseTiles();
+    auto fresh = std::make_unique<gfx::MetatilePixels>(*old);
+    for (int t : {3, 4, 9}) {
+        (*fresh)[static_cast<std::size_t>(t)].fill(0x102030u * static_cast<uint32_t>(t));
+    }
+    auto want = std::make_unique<gfx::MetatilePixels>(*fresh);
+    (*want)[4] = (*old)[4];
+    auto grid = std::make_unique<testsupport::Grid>(testsupport::RandomGrid(5, 6, 0, 128));
+    (*grid)[300] = 200;
+    gfx::ScaledTiles scaled;
+    gfx::ScaledTiles full;
+    scaled.Build(*old, 8, true);
+    full.Build(*want, 8, true);
+    constexpr int Side = 256 * 8;
+    std::vector<uint32_t> map(Side * Side);
+    std::vector<uint32_t> whole(Side * Side);
+    gfx::ComposeOptions options;
+    options.highlightTile = 9;
+    gfx::ComposeMap(*grid, scaled, 0, 0, Side, Side, map.data(), Side, options);
+    const auto told = gfx::TileMask().set(3).set(9);
+    scaled.Update(*fresh, told);
+    gfx::ComposeTileCells(*grid, scaled, told, map.data(), Side, 9);
+    gfx::ComposeMap(*grid, full, 0, 0, Side, Side, whole.data(), Side, options);
+    EXPECT_TRUE(map == whole);
+}
+
 } // namespace

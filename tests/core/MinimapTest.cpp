@@ -47,4 +47,19 @@ TEST(Minimap, TileColoursAndPixelsAreRoundedAverages) {
     EXPECT_EQ(std::count(map->begin(), map->end(), 0xFF000000u), 128 * 128 - 3);
 }
 
+// New colours for tile 1, told, and tile 2, not told: only the pixels showing tile 1 change.
+TEST(Minimap, NewTileColoursRecolourOnlyThePixelsOfTheToldTiles) {
+    const TileColours before = gfx::AverageTileColours(*Tiles());
+    TileColours after = before;
+    after[1] = 0xFF123456u;
+    auto grid = std::make_unique<testsupport::Grid>(testsupport::StripedGrid(0));
+    auto map = std::make_unique<MinimapBuffer>();
+    auto want = std::make_unique<MinimapBuffer>();
+    gfx::RenderMinimap(*grid, after, *want);
+    after[2] = 0xFF654321u;
+    gfx::RenderMinimap(*grid, before, *map);
+    gfx::UpdateMinimapTiles(*grid, after, gfx::TileMask().set(1), *map);
+    EXPECT_EQ(*map, *want);
+}
+
 } // namespace
