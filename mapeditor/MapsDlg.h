@@ -174,7 +174,7 @@ class CMapsDlg : public CDialog {
     // New looks of `tiles` of a graphics set: for this map's set, every tile is rendered
     // again (as on a load) but only the cells showing those tiles are redrawn.
     void TilesChanged(int graphicsSet, const edit::TileSet& tiles);
-    // The whole minimap again, for a new map or new tile colours.
+    // The whole minimap again, for a new map.
     void RenderMinimap();
     // "Store Values failed", with the numbers behind the refusal and what to do about it.
     void ExplainRefusedStore();
