@@ -23,10 +23,12 @@ class TileSheetView : public QWidget {
 
   signals:
     void TileClicked(int tile);
+    void TileDoubleClicked(int tile);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
     QImage sheet;
