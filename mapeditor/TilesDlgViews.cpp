@@ -118,8 +118,8 @@ void TileSheetMarks::paintEvent(QPaintEvent* /*event*/) {
     const int y = sheet.height() + 2;
     const std::pair<int, QString> items[] = {
         {0, QStringLiteral("shared by all maps")},
-        {1, QStringLiteral("shares a pattern with the tile")},
-        {2, QStringLiteral("draws the pattern pointed at")},
+        {1, QStringLiteral("shares a pattern with it")},
+        {2, QStringLiteral("uses the pattern pointed at")},
     };
     int x = 0;
     for (const auto& [kind, text] : items) {
@@ -136,7 +136,7 @@ void TileSheetMarks::paintEvent(QPaintEvent* /*event*/) {
         const QRect label(x + side + 4, y, 200, side);
         QRect used;
         p.drawText(label, Qt::AlignLeft | Qt::AlignVCenter, text, &used);
-        x = used.right() + 16;
+        x = used.right() + 10;
     }
 }
 
@@ -173,9 +173,9 @@ QPoint TileCanvas::PixelAt(const QPoint& p) {
 void TileCanvas::paintEvent(QPaintEvent* /*event*/) {
     QPainter p(this);
     p.drawImage(QRect(0, 0, Side, Side), picture);
-    // A light grid between pixels and a darker one between quarters, both seen on any
-    // colour: drawn half transparent.
-    p.setPen(QColor(255, 255, 255, 60));
+    // A light grid between pixels and a bolder one between quarters, both seen on any
+    // colour: grey, half transparent.
+    p.setPen(QColor(128, 128, 128, 110));
     for (int i = 0; i <= tiles::TileSide; ++i) {
         p.drawLine(i * Zoom, 0, i * Zoom, Side);
         p.drawLine(0, i * Zoom, Side, i * Zoom);
