@@ -224,6 +224,10 @@ void TileCanvas::mouseMoveEvent(QMouseEvent* event) {
         painting = false;
         emit StrokeEnded();
     }
+    if (painting && pixel.x() < 0) {
+        // Back in, painting starts afresh: no line across from where the pointer left.
+        lastPainted = {-1, -1};
+    }
     if (painting && moved && pixel.x() >= 0) {
         // A quick drag skips pixels: paint the line from the last one, which stays painted.
         const QPoint from = lastPainted.x() >= 0 ? lastPainted : pixel;

@@ -135,6 +135,7 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
     QAction* tilesAction =
         AddAction(QStringLiteral("Tiles..."), QKeySequence(Qt::Key_T),
                   QStringLiteral("Edit the tiles: their pixels, sub-palettes and the map palette"));
+    tilesAction->setObjectName(QStringLiteral("tiles"));
     connect(tilesAction, &QAction::triggered, this, [this] { OpenTiles(doc.SelectedTile()); });
     toolbar->addAction(tilesAction);
     connect(palette, &TileSheetView::TileDoubleClicked, this, &CWorldDlg::OpenTiles);

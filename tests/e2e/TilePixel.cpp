@@ -1,11 +1,12 @@
 // The Tiles window's end-to-end test aims and checks with this:
-//   geometry                          prints where the window puts its enlarged tile, in the
-//                                     window's own pixels, on the display given: "X Y"
-//   expect ROM MAP TILE X Y OUT       writes OUT: ROM with pixel (X, Y) of TILE, as map MAP
-//                                     draws it, set to the next value; prints that value
+//   geometry                      prints where the window puts its enlarged tile, in the
+//                                 window's own pixels, on the display given: "X Y"
+//   expect ROM SET TILE X Y OUT   writes OUT: ROM with pixel (X, Y) of TILE, as graphics
+//                                 set SET draws it, set to the next value; prints that value
 
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "edit/MapDocument.h"
@@ -15,26 +16,21 @@
 #include "tiles/TileModel.h"
 
 int main(int argc, char** argv) {
-    const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "expect" && argc == 8) {
+    if (argc == 8 && std::string(argv[1]) == "expect") {
         CRomImage rom;
+        const int set = std::atoi(argv[3]);
+        const int tile = std::atoi(argv[4]);
+        const int x = std::atoi(argv[5]);
+        const int y = std::atoi(argv[6]);
+        tiles::TileModel model(rom);
         if (!rom.LoadRomFile(argv[2], RomSizeRule::Exact)) {
             return 2;
         }
-        const int map = std::stoi(argv[3]);
-        const int set = map < 2 ? map : map - 1;
-        const int tile = std::stoi(argv[4]);
-        const int x = std::stoi(argv[5]);
-        const int y = std::stoi(argv[6]);
-        tiles::TileModel model(rom);
         const int value = (model.TilePixel(set, tile, x, y) + 1) % 4;
         model.SetTilePixel(set, tile, x, y, value);
         rom.RomPath = argv[7];
         std::printf("%d\n", value);
         return rom.SaveRomFile() ? 0 : 2;
-    }
-    if (mode != "geometry") {
-        return 1;
     }
     QApplication app(argc, argv);
     const auto rom = testsupport::RomBuilder().Build();

@@ -10,7 +10,7 @@ helper="$3"
 
 read -r cx cy < <("$helper" geometry) || fail "no geometry from $helper"
 cp "$rom" "$work/original.nes"
-# Tile 70 of the first map (graphics set 0), pixel (5, 6): its top-left quarter.
+# Tile 70 of the first map, graphics set 0, pixel (5, 6): in its top-left quarter.
 tile=70
 px=5
 py=6

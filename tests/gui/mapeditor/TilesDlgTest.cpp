@@ -3,7 +3,6 @@
 #include <QDialogButtonBox>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -87,15 +86,17 @@ class TilesDlgTest : public ::testing::Test {
                 << "tile " << tile << " pixel " << i;
         }
     }
-    // A tile of set 1 sharing the pattern of `tile`'s quarter `quarter`, or -1.
-    int Sharer(int tile, int quarter) const {
+    // The first tile of set 1 (64 and up) whose top-left pattern another tile of the set
+    // draws too, and that other tile.
+    std::pair<int, int> Sharing() const {
         const TileModel model(*rom);
-        for (const QuarterUse& use : model.UsersOf(1, model.Quarter(1, tile, quarter))) {
-            if (use.tile != tile && (use.set == AnySet || use.set == 1)) {
-                return use.tile;
+        for (int tile = 64;; ++tile) {
+            for (const QuarterUse& use : model.UsersOf(1, model.Quarter(1, tile, 0))) {
+                if (use.tile != tile && (use.set == AnySet || use.set == 1)) {
+                    return {tile, use.tile};
+                }
             }
         }
-        return -1;
     }
 
     std::unique_ptr<CRomImage> rom;
@@ -108,11 +109,7 @@ class TilesDlgTest : public ::testing::Test {
 };
 
 TEST_F(TilesDlgTest, PaintPickFillUndoAndRedoMatchTheCore) {
-    int tile = 64;
-    while (Sharer(tile, 0) < 0) {
-        ++tile;
-    }
-    const int sharer = Sharer(tile, 0);
+    const auto [tile, sharer] = Sharing();
     Open(tile);
     Key(Qt::Key_4);
     EXPECT_EQ(dlg->Value(), 3);
@@ -133,11 +130,9 @@ TEST_F(TilesDlgTest, PaintPickFillUndoAndRedoMatchTheCore) {
     Move(2, 2, Qt::NoButton);
     const TileModel model(expected->Working());
     const int pattern = model.Quarter(1, tile, 0);
-    const int users = model.UserTileCount(1, pattern);
-    EXPECT_EQ(dlg->HoverText(), QStringLiteral("pattern %1: used by %2 %3")
+    EXPECT_EQ(dlg->HoverText(), QStringLiteral("pattern %1: used by %2 tiles")
                                     .arg(pattern)
-                                    .arg(users)
-                                    .arg(users == 1 ? "tile" : "tiles"));
+                                    .arg(model.UserTileCount(1, pattern)));
     EXPECT_TRUE(dlg->Sheet()->Hovered().test(static_cast<std::size_t>(sharer)));
     EXPECT_TRUE(dlg->Sheet()->Sharing().test(static_cast<std::size_t>(sharer)));
 
@@ -165,10 +160,7 @@ TEST_F(TilesDlgTest, PaintPickFillUndoAndRedoMatchTheCore) {
 }
 
 TEST_F(TilesDlgTest, MakeUniqueCopiesSharedPatternsOrSaysWhyNot) {
-    int tile = 64;
-    while (Sharer(tile, 0) < 0) {
-        ++tile;
-    }
+    const int tile = Sharing().first;
     Open(tile);
     QTest::mouseClick(dlg->MakeUniqueButton(), Qt::LeftButton);
     const UniqueReport report = expected->MakeUnique(tile);
@@ -178,16 +170,10 @@ TEST_F(TilesDlgTest, MakeUniqueCopiesSharedPatternsOrSaysWhyNot) {
         QStringLiteral("from pattern %1 to %2").arg(report.copies[0].from).arg(report.copies[0].to)));
     EXPECT_FALSE(dlg->Sheet()->Sharing().any());
 
-    // With every pattern in use, U refuses and changes nothing.
-    TileModel model(*rom);
-    for (int s = 0; s < SetCount; ++s) {
-        for (int t = 0; t < TileCount; ++t) {
-            for (int k = 0; k < 4; ++k) {
-                model.SetQuarter(s, t, k, (t < 64 ? 0 : 128) + t % 64 * 2 + k / 2);
-            }
-        }
-    }
-    Open(100);
+    // A shared tile drawing a set's own pattern cannot have it copied: U refuses.
+    TileModel(*rom).SetQuarter(1, 5, 0, 200);
+    TileModel(*rom).SetQuarter(1, 6, 0, 200);
+    Open(5);
     const std::vector<uint8_t> before = Working();
     Key(Qt::Key_U);
     EXPECT_EQ(Diff(Working(), before), -1);
@@ -239,11 +225,14 @@ TEST_F(TilesDlgTest, OkAppliesThroughTheDocumentAndCancelAsksFirst) {
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_TRUE(questions.isEmpty());
 
-    Open(90);
     const int value = (TileModel(*rom).TilePixel(1, 90, 3, 3) + 1) % 4;
-    Key(Qt::Key_1 + value);
-    Press(3, 3);
-    Release(3, 3);
+    const auto paintOnePixel = [&] {
+        Open(90);
+        Key(Qt::Key_1 + value);
+        Press(3, 3);
+        Release(3, 3);
+    };
+    paintOnePixel();
     Key(Qt::Key_Escape);
     EXPECT_EQ(questions, QStringList{CTilesDlg::DiscardQuestion()});
     EXPECT_TRUE(dlg->isVisible()) << "Cancel keeps the window and its changes";
@@ -253,10 +242,7 @@ TEST_F(TilesDlgTest, OkAppliesThroughTheDocumentAndCancelAsksFirst) {
     EXPECT_EQ(Diff(Image(*rom), original), -1);
     EXPECT_TRUE(setsHeard.empty());
 
-    Open(90);
-    Key(Qt::Key_1 + value);
-    Press(3, 3);
-    Release(3, 3);
+    paintOnePixel();
     expected->Paint(90, 3, 3, value);
     Key(Qt::Key_Return);
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
@@ -267,9 +253,6 @@ TEST_F(TilesDlgTest, OkAppliesThroughTheDocumentAndCancelAsksFirst) {
 
 // The three ways in: the map editor's chooser, the World window's palette and its toolbar.
 TEST_F(TilesDlgTest, OpensOnTheChosenTileFromBothMapWindows) {
-    QTemporaryDir dir;
-    rom->RomPath = dir.filePath("t.nes").toStdString();
-    ASSERT_TRUE(rom->SaveRomFile());
     CMapsDlg maps;
     maps.RomPtr = rom.get();
     ASSERT_TRUE(maps.Create());
@@ -292,12 +275,7 @@ TEST_F(TilesDlgTest, OpensOnTheChosenTileFromBothMapWindows) {
     EXPECT_TRUE(ModalOpens(
         [&] { QTest::mouseDClick(world.TileSheet(), Qt::LeftButton, {}, TilePalette::TileCentre(7)); },
         opensOn(7, 0)));
-    QAction* action = nullptr;
-    for (QAction* a : world.findChildren<QAction*>()) {
-        if (a->text() == QStringLiteral("Tiles...")) {
-            action = a;
-        }
-    }
+    auto* action = world.findChild<QAction*>("tiles");
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->shortcut(), QKeySequence(Qt::Key_T));
     EXPECT_TRUE(ModalOpens([&] { action->trigger(); }, opensOn(7, 0)));
