@@ -80,8 +80,8 @@ CTilesDlg::CTilesDlg(edit::MapDocument& d, int tile, edit::Cell view, QWidget* p
     right->addWidget(values);
     right->addWidget(hoverLabel);
     right->addSpacing(6);
-    right->addWidget(new QLabel(QStringLiteral("Palette (double-click a colour to change it)"),
-                                this));
+    right->addWidget(
+        new QLabel(QStringLiteral("Palette (double-click a colour to change it)"), this));
     right->addWidget(subPalettes);
     auto* steps = new QHBoxLayout;
     for (QPushButton* button : {makeUnique, undoButton, redoButton}) {
@@ -204,13 +204,13 @@ void CTilesDlg::ShowSelected() {
     for (int k = 0; k < tiles::QuarterCount; ++k) {
         patterns << QString::number(model.Quarter(set, selected, k));
     }
-    tileLabel->setText(
-        QStringLiteral("Tile %1 (0x%2), %3; patterns %4")
-            .arg(selected)
-            .arg(selected, 2, 16, QLatin1Char('0'))
-            .arg(tiles::IsSharedTile(selected) ? QStringLiteral("shared by all maps")
-                                               : QStringLiteral("of set %1 only").arg(set))
-            .arg(patterns.join(QStringLiteral(", "))));
+    tileLabel->setText(QStringLiteral("Tile %1 (0x%2), %3; patterns %4")
+                           .arg(selected)
+                           .arg(selected, 2, 16, QLatin1Char('0'))
+                           .arg(tiles::IsSharedTile(selected)
+                                    ? QStringLiteral("shared by all maps")
+                                    : QStringLiteral("of set %1 only").arg(set))
+                           .arg(patterns.join(QStringLiteral(", "))));
     UpdateMarks();
     UpdateButtons();
 }
@@ -238,10 +238,11 @@ void CTilesDlg::UpdateMarks() {
         const int pattern = model.Quarter(set, selected, quarter);
         usersHere(pattern, hovered);
         const int users = model.UserTileCount(set, pattern);
-        hoverLabel->setText(QStringLiteral("pattern %1: used by %2 %3")
-                                .arg(pattern)
-                                .arg(users)
-                                .arg(users == 1 ? QStringLiteral("tile") : QStringLiteral("tiles")));
+        hoverLabel->setText(
+            QStringLiteral("pattern %1: used by %2 %3")
+                .arg(pattern)
+                .arg(users)
+                .arg(users == 1 ? QStringLiteral("tile") : QStringLiteral("tiles")));
     } else {
         hoverLabel->clear();
     }
@@ -285,7 +286,9 @@ void CTilesDlg::ClickRow(int row) {
     if (rowClickChanged) {
         Show(changed);
         Say(tiles::IsSharedTile(selected)
-                ? QStringLiteral("Tile %1 takes sub-palette %2 on every map.").arg(selected).arg(row)
+                ? QStringLiteral("Tile %1 takes sub-palette %2 on every map.")
+                      .arg(selected)
+                      .arg(row)
                 : QStringLiteral("Tile %1 takes sub-palette %2.").arg(selected).arg(row));
     }
 }
@@ -333,7 +336,9 @@ void CTilesDlg::MakeUnique() {
                       .arg(copy.to);
     }
     Show(report.changed);
-    Say(QStringLiteral("Tile %1 has patterns of its own: %2.").arg(selected).arg(copies.join("; ")));
+    Say(QStringLiteral("Tile %1 has patterns of its own: %2.")
+            .arg(selected)
+            .arg(copies.join("; ")));
 }
 
 void CTilesDlg::Undo() {

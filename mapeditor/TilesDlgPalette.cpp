@@ -150,8 +150,7 @@ void SubPaletteView::mouseDoubleClickEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     const int column = (p.x() - LabelWidth) / Swatch;
     const int r = p.y() / Swatch;
-    if (event->button() == Qt::LeftButton && p.x() >= LabelWidth && column < 4 && r >= 0 &&
-        r < 4) {
+    if (event->button() == Qt::LeftButton && p.x() >= LabelWidth && column < 4 && r >= 0 && r < 4) {
         emit EntryDoubleClicked(r * 4 + column);
     }
 }

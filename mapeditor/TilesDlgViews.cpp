@@ -55,8 +55,8 @@ QImage TileImage(const gfx::TilePixels& pixels) {
 // ----- TileSheetMarks -----
 
 TileSheetMarks::TileSheetMarks(QWidget* parent)
-    : QWidget(parent), sheet(gfx::SheetColumns * CellPixels, gfx::SheetRows * CellPixels,
-                             QImage::Format_RGB32) {
+    : QWidget(parent),
+      sheet(gfx::SheetColumns * CellPixels, gfx::SheetRows * CellPixels, QImage::Format_RGB32) {
     sheet.fill(Qt::black);
     setFixedSize(sizeHint());
     setCursor(Qt::PointingHandCursor);

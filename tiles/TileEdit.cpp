@@ -179,7 +179,8 @@ UniqueReport TileEdit::MakeUnique(int tile) {
     for (int k : quarters) {
         const int g = model_.Quarter(set_, tile, k);
         if (IsSharedTile(tile) && !IsSharedPattern(g)) {
-            report.refusal = "Tile " + std::to_string(tile) + " draws pattern " + std::to_string(g) +
+            report.refusal = "Tile " + std::to_string(tile) + " draws pattern " +
+                             std::to_string(g) +
                              ", which each graphics set holds for itself; a copy shared by all "
                              "maps would change the tile on the other maps.";
             return report;
@@ -196,7 +197,8 @@ UniqueReport TileEdit::MakeUnique(int tile) {
                  [](int g) { return IsSharedPattern(g); });
     if (candidates.size() < quarters.size()) {
         report.refusal = "Tile " + std::to_string(tile) + " needs " +
-                         std::to_string(quarters.size()) + " free patterns for its shared quarters; " +
+                         std::to_string(quarters.size()) +
+                         " free patterns for its shared quarters; " +
                          std::to_string(candidates.size()) + " are free.";
         return report;
     }

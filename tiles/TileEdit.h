@@ -20,6 +20,7 @@ struct UniqueReport {
         int quarter = 0;
         int from = 0; // the pattern it shared
         int to = 0;   // its own copy
+        friend bool operator==(const Copy&, const Copy&) = default;
     };
     bool done = false;
     std::vector<Copy> copies; // empty with done: the tile shared nothing
