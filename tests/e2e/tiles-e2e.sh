@@ -24,10 +24,13 @@ xdotool mousemove --window "$maps" $((465 + 16 * (tile % 16) + 8)) $((158 + 16 *
     click --repeat 2 --delay 80 1
 tiles="$(window Tiles)"
 [ -n "$tiles" ] || fail "a double-click on a chooser tile opened no Tiles window"
+# Keys are typed into the focused window: an Enter sent to the window by id (xdotool key
+# --window) that closes it was seen to reach the main window later as well, which then
+# opened a second map editor once the first closed.
 xdotool windowfocus --sync "$tiles"
-xdotool key --window "$tiles" $((value + 1))
+xdotool key $((value + 1))
 xdotool mousemove --window "$tiles" $((cx + 16 * px + 8)) $((cy + 16 * py + 8)) click 1
-xdotool key --window "$tiles" Return
+xdotool key Return
 expect_closed Tiles "Enter left the Tiles window open"
 cmp -s "$rom" "$work/original.nes" || fail "the file changed before Save"
 save_and_close_editor "$maps"
