@@ -146,6 +146,8 @@ class CMapsDlg : public CDialog {
     void OnTest();
 
     void mouseMoveEvent(QMouseEvent* event) override;
+    // A double-click on a chooser tile opens the Tiles window on it.
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool event(QEvent* event) override;

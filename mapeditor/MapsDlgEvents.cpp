@@ -5,7 +5,10 @@
 #include <QWheelEvent>
 #include <cstdlib>
 
-// The map view's wheel and hover: Qt events the window framework has no handler for.
+#include "mapeditor/TilesDlg.h"
+
+// The map view's wheel and hover, and the chooser's double-click: Qt events the window
+// framework has no handler for.
 
 void CMapsDlg::wheelEvent(QWheelEvent* event) {
     const QPoint at = event->position().toPoint();
@@ -49,4 +52,17 @@ bool CMapsDlg::event(QEvent* event) {
         return true;
     }
     return CDialog::event(event);
+}
+
+void CMapsDlg::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (event->button() != Qt::LeftButton || !TileChooserRect.PtInRect(at)) {
+        // Elsewhere a double-click is a second press, as before.
+        CDialog::mouseDoubleClickEvent(event);
+        return;
+    }
+    event->accept();
+    StopDragging();
+    Doc->SetSelectedTile(ChooserTileAt(at));
+    OpenTilesWindow(this, *Doc, SelectedTile(), MapCellAt(0, 0));
 }

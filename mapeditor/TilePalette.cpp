@@ -73,8 +73,16 @@ void TileSheetView::mousePressEvent(QMouseEvent* event) {
     }
 }
 
+void TileSheetView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    const int tile = gfx::SheetTileAt(p.x(), p.y(), CellPixels);
+    if (tile >= 0 && event->button() == Qt::LeftButton) {
+        emit TileDoubleClicked(tile);
+    }
+}
+
 TilePalette::TilePalette(edit::MapDocument& d, QWidget* parent) : TileSheetView(parent), doc(d) {
-    setToolTip(QStringLiteral("Click a tile to paint with it"));
+    setToolTip(QStringLiteral("Click a tile to paint with it; double-click to edit it"));
     LoadTiles();
     SetMarked(doc.SelectedTile());
     connect(this, &TileSheetView::TileClicked, this,

@@ -25,10 +25,12 @@ class TileSheetView : public QWidget {
 
   signals:
     void TileClicked(int tile);
+    void TileDoubleClicked(int tile);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
     void CopyTile(int tile, const gfx::TilePixels& pixels);

@@ -15,6 +15,7 @@
 #include "app/ViewSteps.h"
 #include "mapeditor/BudgetView.h"
 #include "mapeditor/ReplaceDlg.h"
+#include "mapeditor/TilesDlg.h"
 #include "mapeditor/TryMap.h"
 #include "mapeditor/UndoActions.h"
 
@@ -131,6 +132,13 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
                                              "with the map stored; the ROM stays as it is"));
     connect(test, &QAction::triggered, this, [this] { mapeditor::TryInEmulator(doc); });
     toolbar->addAction(test);
+    QAction* tilesAction =
+        AddAction(QStringLiteral("Tiles..."), QKeySequence(Qt::Key_T),
+                  QStringLiteral("Edit the tiles: their pixels, sub-palettes and the map palette"));
+    tilesAction->setObjectName(QStringLiteral("tiles"));
+    connect(tilesAction, &QAction::triggered, this, [this] { OpenTiles(doc.SelectedTile()); });
+    toolbar->addAction(tilesAction);
+    connect(palette, &TileSheetView::TileDoubleClicked, this, &CWorldDlg::OpenTiles);
 
     // Clipboard keys without buttons of their own.
     QAction* copy = AddAction(QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), {});
@@ -288,6 +296,12 @@ void CWorldDlg::Replace() {
         within = canvas->Selection();
     }
     doc.ReplaceTile(static_cast<uint8_t>(choice->from), static_cast<uint8_t>(choice->to), within);
+}
+
+void CWorldDlg::OpenTiles(int tile) {
+    canvas->EndDrag();
+    doc.SetSelectedTile(tile);
+    OpenTilesWindow(this, doc, tile, LastTopLeft());
 }
 
 void CWorldDlg::keyPressEvent(QKeyEvent* event) {

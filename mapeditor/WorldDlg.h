@@ -51,6 +51,8 @@ class CWorldDlg : public QDialog {
     static void SetReplaceFunction(ReplaceFunction fn); // empty restores the real dialog
 
     void Replace();
+    // The Tiles window on `tile` ("Tiles...", T, a double-click in the palette).
+    void OpenTiles(int tile);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
