@@ -34,6 +34,7 @@ struct CommandSyntax {
     bool palette;        // takes --palette FILE
     bool dryRun;         // takes --dry-run
     bool import = false; // takes --import FILE
+    bool usageTable = false; // takes --usage
 };
 
 struct Args {
@@ -41,6 +42,7 @@ struct Args {
     bool json = false;
     bool help = false;
     bool dryRun = false;
+    bool usage = false;
     std::optional<std::string> palette;
     std::optional<std::string> import;
 };
