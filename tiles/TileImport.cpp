@@ -1,6 +1,7 @@
 #include "tiles/TileImport.h"
 
 #include <algorithm>
+#include <bit>
 #include <bitset>
 #include <cstring>
 #include <memory>
@@ -65,23 +66,49 @@ Key KeyOf(const uint8_t* bytes) {
     return key;
 }
 
+constexpr uint64_t EachByte = 0x0101010101010101ull;
+
 // Quarter k of a tile's pixel values as pattern bytes: the first plane holds the low bits,
-// bit 7 the leftmost pixel.
+// bit 7 the leftmost pixel. Eight pixels at a time: the multiplication gathers the low
+// bit of each byte, the first byte's into bit 7.
 Key KeyOf(const TileValues& values, int k) {
     uint8_t bytes[PatternBytes];
     const uint8_t* row = values.data() + k / 2 * PatternSide * TileSide + k % 2 * PatternSide;
     for (int r = 0; r < PatternSide; ++r, row += TileSide) {
-        unsigned lo = 0;
-        unsigned hi = 0;
-        for (int j = 0; j < PatternSide; ++j) {
-            lo = lo << 1 | (row[j] & 1u);
-            hi = hi << 1 | (row[j] >> 1 & 1u);
-        }
-        bytes[r] = static_cast<uint8_t>(lo);
-        bytes[8 + r] = static_cast<uint8_t>(hi);
+        uint64_t eight = 0;
+        std::memcpy(&eight, row, 8);
+        bytes[r] = static_cast<uint8_t>((eight & EachByte) * 0x8040201008040201ull >> 56);
+        bytes[8 + r] = static_cast<uint8_t>((eight >> 1 & EachByte) * 0x8040201008040201ull >> 56);
     }
     return KeyOf(bytes);
 }
+
+// The same from masks of one bit each (bit v for value v), as a sub-palette of four
+// different colours gives: value bit 0 is mask bit 1 or 3, value bit 1 is mask bit 2 or 3.
+Key KeyOfMasks(const std::array<uint8_t, TileSide * TileSide>& masks, int k) {
+    uint8_t bytes[PatternBytes];
+    const uint8_t* row = masks.data() + k / 2 * PatternSide * TileSide + k % 2 * PatternSide;
+    for (int r = 0; r < PatternSide; ++r, row += TileSide) {
+        uint64_t eight = 0;
+        std::memcpy(&eight, row, 8);
+        const uint64_t low = (eight >> 1 | eight >> 3) & EachByte;
+        const uint64_t high = (eight >> 2 | eight >> 3) & EachByte;
+        bytes[r] = static_cast<uint8_t>(low * 0x8040201008040201ull >> 56);
+        bytes[8 + r] = static_cast<uint8_t>(high * 0x8040201008040201ull >> 56);
+    }
+    return KeyOf(bytes);
+}
+
+// Byte j of Spread[b] is bit 7 - j of b: a pattern row's pixels, leftmost first.
+constexpr std::array<uint64_t, 256> Spread = [] {
+    std::array<uint64_t, 256> table{};
+    for (unsigned b = 0; b < 256; ++b) {
+        for (unsigned j = 0; j < 8; ++j) {
+            table[b] |= static_cast<uint64_t>(b >> (7 - j) & 1u) << (8 * j);
+        }
+    }
+    return table;
+}();
 
 // A tile's pixel values (0 to 3) as set `set` draws it.
 TileValues ValuesOf(const Tables& tables, int set, int tile) {
@@ -90,9 +117,8 @@ TileValues ValuesOf(const Tables& tables, int set, int tile) {
         const uint8_t* p = tables.Pattern(set, tables.Quarter(set, tile, k));
         uint8_t* row = values.data() + k / 2 * PatternSide * TileSide + k % 2 * PatternSide;
         for (int r = 0; r < PatternSide; ++r, row += TileSide) {
-            for (int j = 0; j < PatternSide; ++j) {
-                row[j] = static_cast<uint8_t>((p[r] >> (7 - j) & 1) | (p[8 + r] >> (7 - j) & 1) << 1);
-            }
+            const uint64_t eight = Spread[p[r]] | Spread[p[8 + r]] << 1;
+            std::memcpy(row, &eight, 8);
         }
     }
     return values;
@@ -112,17 +138,29 @@ TileLook LookOf(const Tables& tables, const CRomImage& rom, int set, int tile) {
 // content an import can meet (256 at the start, at most one more per changed quarter).
 class PatternIndex {
   public:
-    using Holders = std::bitset<PatternCount>;
+    // Bit g % 64 of word g / 64 for pattern g.
+    using Holders = std::array<uint64_t, PatternCount / 64>;
 
-    void Add(const Key& key, int g) { Slot(key).holders.set(static_cast<std::size_t>(g)); }
-    void Remove(const Key& key, int g) { Slot(key).holders.reset(static_cast<std::size_t>(g)); }
-    Holders Find(const Key& key) { return Slot(key).holders; }
+    void Add(const Key& key, int g) { Slot(key).holders[Word(g)] |= Bit(g); }
+    void Remove(const Key& key, int g) { Slot(key).holders[Word(g)] &= ~Bit(g); }
+    // The lowest pattern holding `key`, below `end`; -1 if none.
+    int Lowest(const Key& key, int end) {
+        const Holders& holders = Slot(key).holders;
+        for (int w = 0; w < end / 64; ++w) {
+            if (holders[static_cast<std::size_t>(w)] != 0) {
+                return 64 * w + std::countr_zero(holders[static_cast<std::size_t>(w)]);
+            }
+        }
+        return -1;
+    }
 
   private:
+    static std::size_t Word(int g) { return static_cast<std::size_t>(g) / 64; }
+    static uint64_t Bit(int g) { return uint64_t{1} << (static_cast<unsigned>(g) % 64); }
     struct Entry {
         Key key;
         bool used = false;
-        Holders holders;
+        Holders holders{};
     };
     static constexpr std::size_t Slots = 1024; // > 256 + 4 * 128
     Entry& Slot(const Key& key) {
@@ -140,6 +178,18 @@ class PatternIndex {
     }
     std::vector<Entry> entries_ = std::vector<Entry>(Slots);
 };
+
+// Where two values of the sub-palette show a pixel's colour, the pixel keeps its value,
+// else takes the lowest that shows it: entry mask * 4 + value (one lookup, no branch).
+constexpr std::array<uint8_t, 64> Chosen = [] {
+    std::array<uint8_t, 64> table{};
+    for (unsigned m = 1; m < 16; ++m) {
+        for (unsigned v = 0; v < 4; ++v) {
+            table[m * 4 + v] = static_cast<uint8_t>((m >> v & 1u) != 0 ? v : std::countr_zero(m));
+        }
+    }
+    return table;
+}();
 
 class Importer {
   public:
@@ -178,6 +228,12 @@ class Importer {
     void Finish(ImportMode mode, CRomImage& rom);
 
   private:
+    using Masks = std::array<uint8_t, TileSide * TileSide>;
+    // Fills each pixel's mask of the values of sub-palette `sub` that show its colour;
+    // whether every pixel has one.
+    bool Matches(int sub, const gfx::TilePixels& pixels, Masks& masks) const;
+    // Whether every pixel's mask holds the value the tile has there now.
+    bool LooksAsNow(int t, const Masks& masks) const;
     bool Fail(ImportStatus status, int tile, int i = 0, uint32_t colour = 0) {
         report_.status = status;
         report_.tile = tile;
@@ -219,73 +275,93 @@ class Importer {
     std::bitset<PatternCount> rewritten_;
 };
 
-bool Importer::Tile(int t, const gfx::TilePixels& pixels) {
-    // The tile's distinct colours; a sub-palette holds four at most.
-    std::array<uint32_t, 4> distinct{};
-    std::size_t count = 0;
-    std::array<uint8_t, TileSide * TileSide> colourOf{};
+bool Importer::Matches(int sub, const gfx::TilePixels& pixels, Masks& masks) const {
+    // Locals only, so that nothing may alias and the loop vectorises.
+    const std::array<uint32_t, 4> c = colours_[static_cast<std::size_t>(sub)];
+    Masks local;
+    uint8_t missing = 0;
     for (std::size_t i = 0; i < pixels.size(); ++i) {
-        std::size_t j = 0;
-        while (j < count && distinct[j] != pixels[i]) {
-            ++j;
-        }
-        if (j == count) {
-            if (count == distinct.size()) {
-                return Fail(ImportStatus::BadColour, t, static_cast<int>(i), pixels[i]);
-            }
-            distinct[count++] = pixels[i];
-        }
-        colourOf[i] = static_cast<uint8_t>(j);
+        const uint32_t p = pixels[i];
+        const auto m = static_cast<uint8_t>((p == c[0] ? 1 : 0) | (p == c[1] ? 2 : 0) |
+                                            (p == c[2] ? 4 : 0) | (p == c[3] ? 8 : 0));
+        local[i] = m;
+        missing |= m == 0 ? 1 : 0;
     }
-    const auto fits = [&](int sub) {
-        for (std::size_t j = 0; j < count; ++j) {
-            if (!Holds(sub, distinct[j])) {
+    masks = local;
+    return missing == 0;
+}
+
+bool Importer::LooksAsNow(int t, const Masks& masks) const {
+    for (int k = 0; k < QuarterCount; ++k) {
+        const uint8_t* p = before_.Pattern(set_, before_.Quarter(set_, t, k));
+        const uint8_t* row = masks.data() + k / 2 * PatternSide * TileSide + k % 2 * PatternSide;
+        for (int r = 0; r < PatternSide; ++r, row += TileSide) {
+            // Eight pixels at a time: each value as a one-bit mask, met by the pixel's.
+            const uint64_t low = Spread[p[r]];
+            const uint64_t high = Spread[p[8 + r]];
+            const uint64_t notLow = low ^ EachByte;
+            const uint64_t notHigh = high ^ EachByte;
+            const uint64_t value = (notLow & notHigh) | (low & notHigh) << 1 |
+                                   (notLow & high) << 2 | (low & high) << 3;
+            uint64_t eight = 0;
+            std::memcpy(&eight, row, 8);
+            const uint64_t met = value & eight;
+            if (((met | met >> 1 | met >> 2 | met >> 3) & EachByte) != EachByte) {
                 return false;
             }
         }
-        return true;
-    };
-    const int current = after_.Attribute(set_, t) & 3;
+    }
+    return true;
+}
+
+bool Importer::Tile(int t, const gfx::TilePixels& pixels) {
+    // Each pixel's mask of the values whose colour it has, in the sub-palette kept.
+    Masks masks;
+    const int current = before_.Attribute(set_, t) & 3;
     int sub = current;
-    for (int k = 0; !fits(sub); ++k) {
-        if (k == 4) {
-            // Name a pixel whose colour no sub-palette has, else one the tile's own lacks.
-            std::size_t bad = 0;
+    bool fits = Matches(current, pixels, masks);
+    if (fits && LooksAsNow(t, masks)) {
+        return true;
+    }
+    report_.changed.set(static_cast<std::size_t>(t));
+    for (int k = 0; !fits; ++k) {
+        k += k == current ? 1 : 0;
+        if (k >= 4) {
+            // Name a pixel whose colour no sub-palette has, else one its own lacks.
+            std::size_t bad = pixels.size();
             for (std::size_t i = 0; i < pixels.size(); ++i) {
                 if (!Holds(0, pixels[i]) && !Holds(1, pixels[i]) && !Holds(2, pixels[i]) &&
                     !Holds(3, pixels[i])) {
                     bad = i;
                     break;
                 }
-                if (bad == 0 && !Holds(current, pixels[i])) {
+                if (bad == pixels.size() && !Holds(current, pixels[i])) {
                     bad = i;
                 }
             }
             return Fail(ImportStatus::BadColour, t, static_cast<int>(bad), pixels[bad]);
         }
         sub = k;
+        fits = Matches(sub, pixels, masks);
     }
     if (sub != current) {
         uint8_t& attribute = after_.Attribute(set_, t);
         attribute = static_cast<uint8_t>((attribute & ~3u) | static_cast<unsigned>(sub));
     }
-    // Where two values of the sub-palette show the same colour, the pixel keeps its value.
-    std::array<unsigned, 4> matches{};
-    std::array<uint8_t, 4> lowest{};
-    for (std::size_t j = 0; j < count; ++j) {
-        for (unsigned v = 4; v-- > 0;) {
-            if (colours_[static_cast<std::size_t>(sub)][v] == distinct[j]) {
-                matches[j] |= 1u << v;
-                lowest[j] = static_cast<uint8_t>(v);
+    const auto& c = colours_[static_cast<std::size_t>(sub)];
+    if (c[0] != c[1] && c[0] != c[2] && c[0] != c[3] && c[1] != c[2] && c[1] != c[3] &&
+        c[2] != c[3]) {
+        // Each colour is one value: the masks are the pixels.
+        for (int k = 0; k < QuarterCount; ++k) {
+            if (!Quarter(t, k, KeyOfMasks(masks, k))) {
+                return false;
             }
         }
+        return true;
     }
     TileValues values = ValuesOf(after_, set_, t);
     for (std::size_t i = 0; i < values.size(); ++i) {
-        const std::size_t j = colourOf[i];
-        if ((matches[j] >> values[i] & 1u) == 0) {
-            values[i] = lowest[j];
-        }
+        values[i] = Chosen[masks[i] * 4u + values[i]];
     }
     for (int k = 0; k < QuarterCount; ++k) {
         if (!Quarter(t, k, KeyOf(values, k))) {
@@ -300,15 +376,8 @@ bool Importer::Quarter(int t, int k, const Key& key) {
     if (content_[static_cast<std::size_t>(g)] == key) {
         return true; // this quarter's pixels did not change
     }
-    PatternIndex::Holders holders = index_.Find(key);
-    if (IsSharedTile(t)) {
-        holders &= PatternIndex::Holders().set() >> SharedPatternCount;
-    }
-    if (holders.any()) {
-        int to = 0;
-        while (!holders.test(static_cast<std::size_t>(to))) {
-            ++to;
-        }
+    if (const int to = index_.Lowest(key, IsSharedTile(t) ? SharedPatternCount : PatternCount);
+        to >= 0) {
         Repoint(t, k, g, to);
         return true;
     }
@@ -368,23 +437,16 @@ void Importer::Finish(ImportMode mode, CRomImage& rom) {
 ImportReport ImportTileSheet(CRomImage& rom, int mapId, const gfx::MetatilePixels& sheet,
                              ImportMode mode) {
     ImportReport report;
-    const int set = gfx::GraphicsSetOf(mapId);
-    gfx::TilePixels now;
-    for (int t = 0; t < TileCount; ++t) {
-        gfx::RenderMetatile(rom, set, t, now);
-        report.changed.set(static_cast<std::size_t>(t), now != sheet[static_cast<std::size_t>(t)]);
-    }
-    if (report.changed.none()) {
-        return report;
-    }
+    // A tile whose pixels match its look is left alone; the others are taken in order.
     auto importer = std::make_unique<Importer>(rom, mapId, report);
     for (int t = 0; t < TileCount; ++t) {
-        if (report.changed.test(static_cast<std::size_t>(t)) &&
-            !importer->Tile(t, sheet[static_cast<std::size_t>(t)])) {
+        if (!importer->Tile(t, sheet[static_cast<std::size_t>(t)])) {
             return report;
         }
     }
-    importer->Finish(mode, rom);
+    if (report.changed.any()) {
+        importer->Finish(mode, rom);
+    }
     return report;
 }
 
