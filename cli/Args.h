@@ -29,11 +29,11 @@ struct CommandSyntax {
     const char* summary; // one line for the tool's help
     const char* details; // the command's own help, after the usage line
     int minPositional;
-    int maxPositional;   // AnyCount for no limit
-    bool json;           // takes --json
-    bool palette;        // takes --palette FILE
-    bool dryRun;         // takes --dry-run
-    bool import = false; // takes --import FILE
+    int maxPositional;       // AnyCount for no limit
+    bool json;               // takes --json
+    bool palette;            // takes --palette FILE
+    bool dryRun;             // takes --dry-run
+    bool import = false;     // takes --import FILE
     bool usageTable = false; // takes --usage
 };
 

@@ -163,17 +163,16 @@ Result ImportSheet(const Args& args, CRomImage& rom, int mapId) {
     switch (report.status) {
     case tiles::ImportStatus::BadColour: {
         const gfx::SheetPoint at = gfx::SheetCellOrigin(report.tile, gfx::TileSize);
-        return FileFail(Fault::BadData, in,
-                        "tile " + std::to_string(report.tile) + ": pixel (" +
-                            std::to_string(report.x) + ", " + std::to_string(report.y) +
-                            ") (sheet pixel (" + std::to_string(at.x + report.x) + ", " +
-                            std::to_string(at.y + report.y) + ")) is " +
-                            ColourText(report.colour) + ", and no sub-palette of the " + name +
-                            "'s palette holds all the tile's colours" +
-                            (builtIn ? " (in the built-in standard palette's colours, as no " +
-                                           std::string(gfx::PaletteFileName) + " is here)"
-                                     : std::string()) +
-                            "; nothing written");
+        return FileFail(
+            Fault::BadData, in,
+            "tile " + std::to_string(report.tile) + ": pixel (" + std::to_string(report.x) + ", " +
+                std::to_string(report.y) + ") (sheet pixel (" + std::to_string(at.x + report.x) +
+                ", " + std::to_string(at.y + report.y) + ")) is " + ColourText(report.colour) +
+                ", and no sub-palette of the " + name + "'s palette holds all the tile's colours" +
+                (builtIn ? " (in the built-in standard palette's colours, as no " +
+                               std::string(gfx::PaletteFileName) + " is here)"
+                         : std::string()) +
+                "; nothing written");
     }
     case tiles::ImportStatus::NoFreePattern:
         return FileFail(Fault::Map, in,
@@ -189,8 +188,9 @@ Result ImportSheet(const Args& args, CRomImage& rom, int mapId) {
         break;
     }
     if (builtIn) {
-        std::fprintf(stderr, "atlasforge-cli: note: no %s here; the sheet's colours were read as "
-                             "the built-in standard palette's\n",
+        std::fprintf(stderr,
+                     "atlasforge-cli: note: no %s here; the sheet's colours were read as "
+                     "the built-in standard palette's\n",
                      gfx::PaletteFileName);
     }
     if (!dry) {
@@ -240,10 +240,9 @@ void PrintUsage(const CRomImage& rom, int mapId) {
                 "cells_map3\n");
     for (int t = 0; t < tiles::TileCount; ++t) {
         const tiles::TileUsage& u = table[static_cast<std::size_t>(t)];
-        std::printf("%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d\n", t, u.subPalette,
-                    u.patterns[0], u.patterns[1], u.patterns[2], u.patterns[3], u.sharers[0],
-                    u.sharers[1], u.sharers[2], u.sharers[3], u.cells[0], u.cells[1],
-                    u.cells[2], u.cells[3]);
+        std::printf("%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d\n", t, u.subPalette, u.patterns[0],
+                    u.patterns[1], u.patterns[2], u.patterns[3], u.sharers[0], u.sharers[1],
+                    u.sharers[2], u.sharers[3], u.cells[0], u.cells[1], u.cells[2], u.cells[3]);
     }
 }
 

@@ -87,7 +87,8 @@ Result ReadTileSheetPng(const std::string& path, gfx::MetatilePixels& sheet) {
     if (Result read = ReadFile(path, bytes); !read.Ok()) {
         return read;
     }
-    QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    QByteArray data(reinterpret_cast<const char*>(bytes.data()),
+                    static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "png");

@@ -164,8 +164,8 @@ class PatternIndex {
     };
     static constexpr std::size_t Slots = 1024; // > 256 + 4 * 128
     Entry& Slot(const Key& key) {
-        std::size_t i = static_cast<std::size_t>((key.a * 0x9E3779B97F4A7C15ull ^ key.b) *
-                                                     0xC2B2AE3D27D4EB4Full >> 54) %
+        std::size_t i = static_cast<std::size_t>(
+                            (key.a * 0x9E3779B97F4A7C15ull ^ key.b) * 0xC2B2AE3D27D4EB4Full >> 54) %
                         Slots;
         while (entries_[i].used && !(entries_[i].key == key)) {
             i = (i + 1) % Slots;
@@ -194,8 +194,8 @@ constexpr std::array<uint8_t, 64> Chosen = [] {
 class Importer {
   public:
     Importer(const CRomImage& rom, int mapId, ImportReport& report)
-        : rom_(rom), mapId_(mapId), set_(gfx::GraphicsSetOf(mapId)), report_(report),
-          before_(rom), after_(rom) {
+        : rom_(rom), mapId_(mapId), set_(gfx::GraphicsSetOf(mapId)), report_(report), before_(rom),
+          after_(rom) {
         // Uses as this set sees each pattern: a shared pattern's in every set, one of 128
         // to 255 by the shared tiles and this set's own.
         for (int t = 0; t < SharedTileCount; ++t) {
@@ -219,7 +219,8 @@ class Importer {
         }
         for (int k = 0; k < 4; ++k) {
             for (int v = 0; v < 4; ++v) {
-                colours_[k][v] = rom.ColourTable[rom.ReadByte(PaletteOffset(set_, 4 * k + v)) & 0x3F];
+                colours_[k][v] =
+                    rom.ColourTable[rom.ReadByte(PaletteOffset(set_, 4 * k + v)) & 0x3F];
             }
         }
     }

@@ -32,10 +32,10 @@ struct ClaimedPattern {
 
 struct ImportReport {
     ImportStatus status = ImportStatus::Unchanged;
-    TileMask changed;                   // tiles whose sheet pixels differ from their look
-    std::vector<int> rewritten;         // patterns rewritten in place, ascending
+    TileMask changed;                    // tiles whose sheet pixels differ from their look
+    std::vector<int> rewritten;          // patterns rewritten in place, ascending
     std::vector<ClaimedPattern> claimed; // free patterns taken, in the order taken
-    std::vector<int> otherMaps;         // maps besides the imported one whose look changes
+    std::vector<int> otherMaps;          // maps besides the imported one whose look changes
     // On failure: the tile; for BadColour one of its pixels (x, y within the tile) and
     // that pixel's colour (0x00BBGGRR).
     int tile = -1;

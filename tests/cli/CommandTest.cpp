@@ -452,7 +452,9 @@ TEST_F(CliCommand, TiledReadsEveryMapWeExportAndWhatItWritesImports) {
 TEST_F(CliCommand, TileSheetsImportBackAsTheCoreImportsThem) {
     ASSERT_EQ(Run({"tiles", "rom.nes", "water", "s.png"}).code, 0);
     const auto written = std::filesystem::last_write_time("rom.nes");
-    EXPECT_EQ(Run({"tiles", "rom.nes", "water", "--import", "s.png"}).out.rfind("Tiles unchanged", 0), 0u);
+    EXPECT_EQ(
+        Run({"tiles", "rom.nes", "water", "--import", "s.png"}).out.rfind("Tiles unchanged", 0),
+        0u);
     EXPECT_EQ(std::filesystem::last_write_time("rom.nes"), written);
     EXPECT_EQ(ReadBytes("rom.nes"), Image(DemoRom()));
 
@@ -504,10 +506,9 @@ TEST_F(CliCommand, TileImportErrorsAndTheUsageTable) {
     for (int i = 0; i < 256; ++i) {
         quarters[static_cast<std::size_t>(i)] = static_cast<uint8_t>(i);
     }
-    Write("full.nes", Image(*testsupport::RomBuilder()
-                                 .Poke(0x10, quarters)
-                                 .Poke(0x1650, {0, 1, 2, 3})
-                                 .Build()));
+    Write(
+        "full.nes",
+        Image(*testsupport::RomBuilder().Poke(0x10, quarters).Poke(0x1650, {0, 1, 2, 3}).Build()));
     ASSERT_EQ(Run({"tiles", "full.nes", "0", "f.png"}).code, 0);
     QImage sheet = QImage("f.png").convertToFormat(QImage::Format_RGB32);
     const auto& palette = gfx::StandardPalette();
@@ -517,11 +518,18 @@ TEST_F(CliCommand, TileImportErrorsAndTheUsageTable) {
     ASSERT_TRUE(sheet.save("bad.png"));
     ASSERT_TRUE(QImage(256, 127, QImage::Format_RGB32).save("short.png"));
     Write("rom.png", ReadBytes("rom.nes"));
-    std::filesystem::copy_file("full.nes", "rom.nes", std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file("full.nes", "rom.nes",
+                               std::filesystem::copy_options::overwrite_existing);
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
-        {{"--import", "needs.png"}, 3, "needs.png: tile 64 needs a pattern of its own and none is free"},
-        {{"--import", "bad.png"}, 4, "bad.png: tile 64: pixel (1, 0) (sheet pixel (1, 64)) is #010203"},
-        {{"--import", "short.png"}, 4, "short.png: the picture is 256 x 127 pixels; a tile sheet is 256 x 128"},
+        {{"--import", "needs.png"},
+         3,
+         "needs.png: tile 64 needs a pattern of its own and none is free"},
+        {{"--import", "bad.png"},
+         4,
+         "bad.png: tile 64: pixel (1, 0) (sheet pixel (1, 64)) is #010203"},
+        {{"--import", "short.png"},
+         4,
+         "short.png: the picture is 256 x 127 pixels; a tile sheet is 256 x 128"},
         {{"--import", "rom.png"}, 4, "rom.png: not a PNG picture"},
         {{"--import", "none.png"}, 2, "none.png: cannot be read"},
         {{"--dry-run"}, 1, "--dry-run goes only with --import"},

@@ -59,15 +59,15 @@ TEST(TileImport, PatternChoiceSubPalettesAndUsage) {
     model.SetQuarter(0, 75, 3, 141);
     model.SetPatternPixel(0, 141, 0, 0, 2);
     auto sheet = SheetOf(*rom, 0);
-    Paint(*sheet, *rom, 70, 0, 0, 1);    // its own pattern 140: rewritten
-    Paint(*sheet, *rom, 71, 1, 1, 2);    // what pattern 5 holds: pointed at
-    Paint(*sheet, *rom, 72, 9, 0, 3);    // pixels no pattern holds: 128 claimed
-    Paint(*sheet, *rom, 73, 9, 0, 3);    // the same again: 128 found
-    Paint(*sheet, *rom, 3, 3, 8, 1);     // a shared tile: 0 claimed
-    for (int i = 0; i < 256; ++i) {      // all in sub-palette 2's colour 0
+    Paint(*sheet, *rom, 70, 0, 0, 1); // its own pattern 140: rewritten
+    Paint(*sheet, *rom, 71, 1, 1, 2); // what pattern 5 holds: pointed at
+    Paint(*sheet, *rom, 72, 9, 0, 3); // pixels no pattern holds: 128 claimed
+    Paint(*sheet, *rom, 73, 9, 0, 3); // the same again: 128 found
+    Paint(*sheet, *rom, 3, 3, 8, 1);  // a shared tile: 0 claimed
+    for (int i = 0; i < 256; ++i) {   // all in sub-palette 2's colour 0
         Paint(*sheet, *rom, 74, i % 16, i / 16, 8);
     }
-    Paint(*sheet, *rom, 75, 9, 8, 13);   // colour 13 is value 1 or 2: the lowest, 1
+    Paint(*sheet, *rom, 75, 9, 8, 13); // colour 13 is value 1 or 2: the lowest, 1
     const auto before = testsupport::Image(*rom);
 
     const tiles::ImportReport dry = tiles::ImportTileSheet(*rom, 0, *sheet, ImportMode::DryRun);
@@ -277,9 +277,12 @@ TEST(TileImport, PromisesHoldOnRandomTables) {
             EXPECT_EQ(report.otherMaps, maps);
             for (uint32_t i = 0; i < RomFileSize; ++i) {
                 const int diff = before->RomBytes[i] ^ rom->RomBytes[i];
-                const bool quarters = i >= tiles::QuarterTableBytes.begin && i < tiles::QuarterTableBytes.end;
-                const bool attribute = i >= tiles::AttributeBytes.begin && i < tiles::AttributeBytes.end;
-                const bool pattern = i >= tiles::PatternTableBytes.begin && i < tiles::PatternTableBytes.end;
+                const bool quarters =
+                    i >= tiles::QuarterTableBytes.begin && i < tiles::QuarterTableBytes.end;
+                const bool attribute =
+                    i >= tiles::AttributeBytes.begin && i < tiles::AttributeBytes.end;
+                const bool pattern =
+                    i >= tiles::PatternTableBytes.begin && i < tiles::PatternTableBytes.end;
                 ASSERT_TRUE(diff == 0 || quarters || pattern || (attribute && (diff & ~3) == 0))
                     << std::hex << i;
             }

@@ -121,7 +121,8 @@ TEST(TileModel, ChangedTilesComparesLooks) {
     auto a = testsupport::RomBuilder().NoiseGraphics(3).Build();
     auto b = std::make_unique<CRomImage>(*a);
     TileModel edit(*b);
-    b->WriteByte(tiles::AttributeOffset(1, 100), b->ReadByte(tiles::AttributeOffset(1, 100)) ^ 0x40);
+    b->WriteByte(tiles::AttributeOffset(1, 100),
+                 b->ReadByte(tiles::AttributeOffset(1, 100)) ^ 0x40);
     b->WriteByte(tiles::PaletteOffset(2, 7), b->ReadByte(tiles::PaletteOffset(2, 7)) ^ 0x80);
     EXPECT_TRUE(tiles::TileDataDiffers(*a, *b));
     EXPECT_EQ(tiles::ChangedTiles(*a, *b), tiles::SetTiles{});
@@ -132,7 +133,8 @@ TEST(TileModel, ChangedTilesComparesLooks) {
     const tiles::SetTiles changed = tiles::ChangedTiles(*a, *b);
     EXPECT_TRUE(changed[1].test(100));
     for (int s = 0; s < tiles::SetCount; ++s) {
-        EXPECT_EQ(changed[static_cast<std::size_t>(s)] & ~edit.AffectedBy(at)[static_cast<std::size_t>(s)],
+        EXPECT_EQ(changed[static_cast<std::size_t>(s)] &
+                      ~edit.AffectedBy(at)[static_cast<std::size_t>(s)],
                   tiles::TileMask{});
     }
     tiles::SetTiles shown{};
