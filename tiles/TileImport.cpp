@@ -68,6 +68,29 @@ Key KeyOf(const uint8_t* bytes) {
 
 constexpr uint64_t EachByte = 0x0101010101010101ull;
 
+// Eight pixels as one word, the first in the lowest byte whatever the machine's byte order.
+uint64_t ByteSwapped(uint64_t word) {
+    uint64_t swapped = 0;
+    for (int i = 0; i < 8; ++i, word >>= 8) {
+        swapped = swapped << 8 | (word & 0xFF);
+    }
+    return swapped;
+}
+uint64_t Load8(const uint8_t* bytes) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes, 8);
+    if constexpr (std::endian::native == std::endian::big) {
+        word = ByteSwapped(word);
+    }
+    return word;
+}
+void Store8(uint8_t* bytes, uint64_t word) {
+    if constexpr (std::endian::native == std::endian::big) {
+        word = ByteSwapped(word);
+    }
+    std::memcpy(bytes, &word, 8);
+}
+
 // Quarter k of a tile's pixel values as pattern bytes: the first plane holds the low bits,
 // bit 7 the leftmost pixel. Eight pixels at a time: the multiplication gathers the low
 // bit of each byte, the first byte's into bit 7.
@@ -75,8 +98,7 @@ Key KeyOf(const TileValues& values, int k) {
     uint8_t bytes[PatternBytes];
     const uint8_t* row = values.data() + k / 2 * PatternSide * TileSide + k % 2 * PatternSide;
     for (int r = 0; r < PatternSide; ++r, row += TileSide) {
-        uint64_t eight = 0;
-        std::memcpy(&eight, row, 8);
+        const uint64_t eight = Load8(row);
         bytes[r] = static_cast<uint8_t>((eight & EachByte) * 0x8040201008040201ull >> 56);
         bytes[8 + r] = static_cast<uint8_t>((eight >> 1 & EachByte) * 0x8040201008040201ull >> 56);
     }
@@ -89,8 +111,7 @@ Key KeyOfMasks(const std::array<uint8_t, TileSide * TileSide>& masks, int k) {
     uint8_t bytes[PatternBytes];
     const uint8_t* row = masks.data() + k / 2 * PatternSide * TileSide + k % 2 * PatternSide;
     for (int r = 0; r < PatternSide; ++r, row += TileSide) {
-        uint64_t eight = 0;
-        std::memcpy(&eight, row, 8);
+        const uint64_t eight = Load8(row);
         const uint64_t low = (eight >> 1 | eight >> 3) & EachByte;
         const uint64_t high = (eight >> 2 | eight >> 3) & EachByte;
         bytes[r] = static_cast<uint8_t>(low * 0x8040201008040201ull >> 56);
@@ -118,7 +139,7 @@ TileValues ValuesOf(const Tables& tables, int set, int tile) {
         uint8_t* row = values.data() + k / 2 * PatternSide * TileSide + k % 2 * PatternSide;
         for (int r = 0; r < PatternSide; ++r, row += TileSide) {
             const uint64_t eight = Spread[p[r]] | Spread[p[8 + r]] << 1;
-            std::memcpy(row, &eight, 8);
+            Store8(row, eight);
         }
     }
     return values;
@@ -304,8 +325,7 @@ bool Importer::LooksAsNow(int t, const Masks& masks) const {
             const uint64_t notHigh = high ^ EachByte;
             const uint64_t value = (notLow & notHigh) | (low & notHigh) << 1 |
                                    (notLow & high) << 2 | (low & high) << 3;
-            uint64_t eight = 0;
-            std::memcpy(&eight, row, 8);
+            const uint64_t eight = Load8(row);
             const uint64_t met = value & eight;
             if (((met | met >> 1 | met >> 2 | met >> 3) & EachByte) != EachByte) {
                 return false;
