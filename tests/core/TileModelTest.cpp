@@ -13,7 +13,8 @@ using tiles::TileModel;
 
 // On random tables every tile of every set looks as the renderer draws it; flipping any
 // byte of the tile data changes the look of exactly the tiles AffectedBy names (each byte
-// kind: shared and per-set quarters and attributes, palettes, shared and per-set patterns).
+// kind: shared and per-set quarters and attributes, palettes, shared and per-set patterns);
+// the free patterns are those no quarter uses.
 TEST(TileModel, LooksFollowTheRendererAndAffectedByNamesWhatAByteChanges) {
     const auto rom = testsupport::RomBuilder().NoiseGraphics(5).Build();
     const TileModel model(*rom);
@@ -36,11 +37,22 @@ TEST(TileModel, LooksFollowTheRendererAndAffectedByNamesWhatAByteChanges) {
         }
     }
     EXPECT_EQ(model.AffectedBy(tiles::PaletteBytes.end), tiles::SetTiles{});
+    for (int s = 0; s < tiles::SetCount; ++s) {
+        std::vector<int> unused;
+        for (int g = 0; g < tiles::PatternCount; ++g) {
+            if (model.UsersOf(s, g).empty()) {
+                unused.push_back(g);
+            }
+            EXPECT_EQ(model.IsFree(s, g), model.UsersOf(s, g).empty()) << s << " " << g;
+        }
+        EXPECT_EQ(model.FreePatterns(s), unused);
+        EXPECT_GT(unused.size(), 5u);
+    }
 }
 
 // Writes: the first plane takes the low bit, bit 7 the leftmost pixel; a shared tile's
-// quarter is one entry for all sets; a sub-palette keeps the attribute's other six bits.
-// Bits above those change no look.
+// quarter is one entry for all sets, drawing a pattern of 128 or more from each set's own;
+// a sub-palette keeps the attribute's other six bits. Bits above those change no look.
 TEST(TileModel, WritesKeepTheBitsTheyDoNotOwn) {
     auto rom = std::make_unique<CRomImage>();
     TileModel model(*rom);
@@ -59,6 +71,10 @@ TEST(TileModel, WritesKeepTheBitsTheyDoNotOwn) {
         EXPECT_EQ(model.Quarter(s, 3, 1), 200);
         EXPECT_EQ(model.Quarter(s, 70, 0), s == 1 ? 9 : 0);
     }
+    EXPECT_EQ(model.UsersOf(2, 200), (std::vector<QuarterUse>{{2, 3, 1}}));
+    EXPECT_EQ(model.UsersOf(1, 9), (std::vector<QuarterUse>{{1, 70, 0}}));
+    EXPECT_EQ(model.UsersOf(0, 0).front(), (QuarterUse{tiles::AnySet, 0, 0}));
+    EXPECT_EQ(model.UserTileCount(0, 0), 64 + 3 * 64);
     const auto before = std::make_unique<CRomImage>(*rom);
     rom->WriteByte(tiles::AttributeOffset(0, 3), 0xBD);
     model.SetPaletteEntry(2, 7, 0x40);
@@ -66,35 +82,6 @@ TEST(TileModel, WritesKeepTheBitsTheyDoNotOwn) {
     rom->WriteByte(tiles::PaletteOffset(1, 7), 0x80);
     EXPECT_TRUE(tiles::TileDataDiffers(*before, *rom));
     EXPECT_EQ(tiles::ChangedTiles(*before, *rom), tiles::SetTiles{});
-}
-
-// Every quarter shows pattern 10, except: shared tile 5 quarter 1 shows 200, set 1's tile
-// 80 quarter 3 shows 200 too, set 1's tile 81 quarter 0 shows 150, and set 0's tile 64
-// quarter 2 and set 2's tile 90 quarter 0 show 20.
-TEST(TileModel, WhoUsesAPatternAndFreePatterns) {
-    auto rom = std::make_unique<CRomImage>();
-    std::fill(rom->RomBytes + tiles::QuarterTableBytes.begin,
-              rom->RomBytes + tiles::QuarterTableBytes.end, 10);
-    TileModel model(*rom);
-    model.SetQuarter(0, 5, 1, 200);
-    model.SetQuarter(1, 80, 3, 200);
-    model.SetQuarter(1, 81, 0, 150);
-    model.SetQuarter(0, 64, 2, 20);
-    model.SetQuarter(2, 90, 0, 20);
-    EXPECT_EQ(model.UsersOf(1, 200), (std::vector<QuarterUse>{{1, 5, 1}, {1, 80, 3}}));
-    EXPECT_EQ(model.UsersOf(0, 200), (std::vector<QuarterUse>{{0, 5, 1}}));
-    EXPECT_EQ(model.UsersOf(1, 20), (std::vector<QuarterUse>{{0, 64, 2}, {2, 90, 0}}));
-    EXPECT_EQ(model.UserTileCount(0, 10), 64 + 3 * 64);
-    for (int s = 0; s < tiles::SetCount; ++s) {
-        std::vector<int> want;
-        for (int g = 0; g < tiles::PatternCount; ++g) {
-            if (g != 10 && g != 20 && g != 200 && !(g == 150 && s == 1)) {
-                want.push_back(g);
-            }
-        }
-        EXPECT_EQ(model.FreePatterns(s), want) << s;
-        EXPECT_EQ(model.IsFree(s, 150), s != 1);
-    }
 }
 
 } // namespace
