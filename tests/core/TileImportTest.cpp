@@ -43,9 +43,8 @@ std::unique_ptr<CRomImage> HandRom() {
 // rewritten in place, else a free one claimed (a set's own tile from 128 up, a shared tile
 // from 0 up), which later quarters then find. The sub-palette is kept if it holds the
 // colours, else the lowest that does, keeping the attribute's high bits; a pixel keeps its
-// value where two values show its colour. Colours that fit no one sub-palette are refused
-// naming a pixel of a colour none has, else one the tile's own lacks.
-TEST(TileImport, PatternChoiceSubPalettesAndBadColours) {
+// value where two values show its colour.
+TEST(TileImport, PatternChoiceAndSubPalettes) {
     auto rom = HandRom();
     TileModel model(*rom);
     model.SetQuarter(0, 70, 0, 140);
@@ -55,15 +54,6 @@ TEST(TileImport, PatternChoiceSubPalettesAndBadColours) {
     model.SetSubPalette(0, 75, 3);
     model.SetQuarter(0, 75, 3, 141);
     model.SetPatternPixel(0, 141, 0, 0, 2);
-    for (const auto& [x, y, nes, tile] : {std::array{3, 5, 63, 80}, std::array{7, 1, 4, 81}}) {
-        auto bad = SheetOf(*rom, 0);
-        Paint(*bad, *rom, tile, 2, 0, 1);
-        Paint(*bad, *rom, tile, x, y, nes);
-        const tiles::ImportReport r = tiles::ImportTileSheet(*rom, 0, *bad, ImportMode::Apply);
-        EXPECT_EQ(r.status, ImportStatus::BadColour);
-        EXPECT_EQ((std::array{r.tile, r.x, r.y}), (std::array{tile, x, y}));
-        EXPECT_EQ(r.colour, rom->ColourTable[nes]);
-    }
     auto sheet = SheetOf(*rom, 0);
     Paint(*sheet, *rom, 70, 0, 0, 1); // its own pattern 140: rewritten
     Paint(*sheet, *rom, 71, 1, 1, 2); // what pattern 5 holds: pointed at
