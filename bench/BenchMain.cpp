@@ -7,7 +7,7 @@ namespace {
 const bench::Limits Limits = {
     {"BM_DecodeTypical", 10},   {"BM_DecodeWorstCase", 30},     {"BM_StoreWorstCase", 300},
     {"BM_RenderTiles", 20},     {"BM_MeasureStoreTypical", 40}, {"BM_FloodFillWholeMap", 100},
-    {"BM_FillRectWholeMap", 5}, {"BM_DocumentPaintBudget", 4},
+    {"BM_FillRectWholeMap", 5}, {"BM_DocumentPaintBudget", 4},  {"BM_TileSheetImport", 60},
 };
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "edit/MapDocument.h"
 #include "gfx/TileRenderer.h"
 #include "tests/support/RomBuilder.h"
+#include "tiles/TileImport.h"
 #include "worldmap/WorldMap.h"
 
 using testsupport::Grid;
@@ -246,6 +247,42 @@ void BM_RenderTiles(benchmark::State& state) {
     }
 }
 
+// A sheet in which every tile has one pixel of its top-left quarter in another colour of its
+// sub-palette. Shared tiles show shared patterns 0 to 63 and each set's own tiles patterns
+// 128 to 191, each pattern in four quarters, so every changed quarter claims a free pattern
+// (64 to 127 or 192 to 255). Importing the sheet and then the original back alternate
+// between two states, each import changing all 128 tiles.
+void BM_TileSheetImport(benchmark::State& state) {
+    std::vector<uint8_t> quarters(0x400);
+    for (std::size_t i = 0; i < quarters.size(); ++i) {
+        const std::size_t t = i % 64;
+        const std::size_t k = i / 64 % 4;
+        quarters[i] = static_cast<uint8_t>(i < 0x100 ? (t + 16 * k) % 64 : 128 + (4 * t + k) % 64);
+    }
+    auto rom = testsupport::RomBuilder().NoiseGraphics(11).Poke(0x10, quarters).Build();
+    auto original = std::make_unique<gfx::MetatilePixels>();
+    gfx::RenderMetatileSet(*rom, 1, *original);
+    auto edited = std::make_unique<gfx::MetatilePixels>(*original);
+    const tiles::TileModel model(*rom);
+    for (int t = 0; t < 128; ++t) {
+        uint32_t& pixel = (*edited)[static_cast<std::size_t>(t)][0];
+        for (int v = 0; v < 4 && pixel == (*original)[static_cast<std::size_t>(t)][0]; ++v) {
+            pixel = rom->ColourTable[model.PaletteEntry(1, 4 * model.SubPalette(1, t) + v) & 0x3F];
+        }
+    }
+    bool ok = true;
+    bool back = false;
+    for (auto _ : state) {
+        const tiles::ImportReport report =
+            tiles::ImportTileSheet(*rom, 1, back ? *original : *edited, tiles::ImportMode::Apply);
+        ok = ok && report.status == tiles::ImportStatus::Changed && report.changed.all();
+        back = !back;
+    }
+    if (!ok) {
+        state.SkipWithError("an import failed or did not change every tile");
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_Memcpy64K)->Unit(benchmark::kMicrosecond);
@@ -263,3 +300,4 @@ BENCHMARK(BM_FloodFillWholeMap)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FillRectWholeMap)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DocumentFloodFill)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DocumentFillRect)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TileSheetImport)->Unit(benchmark::kMicrosecond);

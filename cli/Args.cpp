@@ -44,6 +44,10 @@ Result ParseArgs(const CommandSyntax& syntax, const std::vector<std::string>& wo
             out.dryRun = true;
         } else if (word == "--json" && syntax.json) {
             out.json = true;
+        } else if (word == "--usage" && syntax.usageTable) {
+            out.usage = true;
+        } else if (word == "--usage" && syntax.usageTable) {
+            out.usage = true;
         } else {
             const auto option = std::find_if(
                 std::begin(FileOptions), std::end(FileOptions), [&](const FileOption& o) {

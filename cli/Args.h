@@ -29,11 +29,12 @@ struct CommandSyntax {
     const char* summary; // one line for the tool's help
     const char* details; // the command's own help, after the usage line
     int minPositional;
-    int maxPositional;   // AnyCount for no limit
-    bool json;           // takes --json
-    bool palette;        // takes --palette FILE
-    bool dryRun;         // takes --dry-run
-    bool import = false; // takes --import FILE
+    int maxPositional;       // AnyCount for no limit
+    bool json;               // takes --json
+    bool palette;            // takes --palette FILE
+    bool dryRun;             // takes --dry-run
+    bool import = false;     // takes --import FILE
+    bool usageTable = false; // takes --usage
 };
 
 struct Args {
@@ -41,6 +42,7 @@ struct Args {
     bool json = false;
     bool help = false;
     bool dryRun = false;
+    bool usage = false;
     std::optional<std::string> palette;
     std::optional<std::string> import;
 };

@@ -1,5 +1,5 @@
-// info, export, import and tiles: the commands over the world maps, and the store that
-// import and edit share.
+// info, export, import and tiles: the commands over the world maps and their tiles, and the
+// store that import and edit share.
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -13,6 +13,8 @@
 #include "formats/TextFormat.h"
 #include "formats/Tmx.h"
 #include "gfx/ColourTable.h"
+#include "gfx/TileSheet.h"
+#include "tiles/TileImport.h"
 #include "worldmap/MapLayout.h"
 #include "worldmap/WorldMap.h"
 
@@ -46,11 +48,15 @@ std::string TilesetName(const std::string& tmxPath) {
     return base.substr(0, base.size() - 4) + "-tileset.png";
 }
 
-// The colours to draw with, and a note when none of the user's files supplied them.
-Result UseColours(const Args& args, CRomImage& rom) {
+// The colours to draw with, and a note when none of the user's files supplied them (unless
+// `quiet`, for a caller that tells it itself; `builtIn` says whether they did).
+Result UseColours(const Args& args, CRomImage& rom, bool quiet = false, bool* builtIn = nullptr) {
     PaletteSource source = PaletteSource::BuiltIn;
     Result chosen = ChooseColours(args.palette, rom, source);
-    if (chosen.Ok() && source == PaletteSource::BuiltIn) {
+    if (builtIn != nullptr) {
+        *builtIn = source == PaletteSource::BuiltIn;
+    }
+    if (chosen.Ok() && source == PaletteSource::BuiltIn && !quiet) {
         std::fprintf(stderr,
                      "atlasforge-cli: note: no %s here; drawing with the built-in standard "
                      "palette\n",
@@ -119,6 +125,125 @@ Result ExportTmx(const CRomImage& rom, int mapId, const Grid& grid, const std::s
     std::printf("Exported %s to %s with its tileset %s\n", worldmap::MapName(mapId),
                 Shown(out).c_str(), Shown(sheetPath).c_str());
     return Done();
+}
+
+// "3, 17, 70" for a list of numbers.
+template <class List, class Number> std::string Listed(const List& list, Number number) {
+    std::string text;
+    for (const auto& item : list) {
+        text += (text.empty() ? "" : ", ") + std::to_string(number(item));
+    }
+    return text;
+}
+
+std::string ColourText(uint32_t bgr) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", bgr & 0xFFu, bgr >> 8 & 0xFFu,
+                  bgr >> 16 & 0xFFu);
+    return text;
+}
+
+// Takes an edited sheet back into the ROM file; every line is printed only after the file
+// is written, so a failed write reports nothing as done.
+Result ImportSheet(const Args& args, CRomImage& rom, int mapId) {
+    const std::string& in = *args.import;
+    auto sheet = std::make_unique<gfx::MetatilePixels>();
+    if (Result read = ReadTileSheetPng(in, *sheet); !read.Ok()) {
+        return read;
+    }
+    // A failure stays one line: the note on the colours goes into its message.
+    bool builtIn = false;
+    if (Result colours = UseColours(args, rom, true, &builtIn); !colours.Ok()) {
+        return colours;
+    }
+    const bool dry = args.dryRun;
+    const tiles::ImportReport report = tiles::ImportTileSheet(
+        rom, mapId, *sheet, dry ? tiles::ImportMode::DryRun : tiles::ImportMode::Apply);
+    const std::string name = worldmap::MapName(mapId);
+    switch (report.status) {
+    case tiles::ImportStatus::BadColour: {
+        const gfx::SheetPoint at = gfx::SheetCellOrigin(report.tile, gfx::TileSize);
+        return FileFail(
+            Fault::BadData, in,
+            "tile " + std::to_string(report.tile) + ": pixel (" + std::to_string(report.x) + ", " +
+                std::to_string(report.y) + ") (sheet pixel (" + std::to_string(at.x + report.x) +
+                ", " + std::to_string(at.y + report.y) + ")) is " + ColourText(report.colour) +
+                ", and no sub-palette of the " + name + "'s palette holds all the tile's colours" +
+                (builtIn ? " (in the built-in standard palette's colours, as no " +
+                               std::string(gfx::PaletteFileName) + " is here)"
+                         : std::string()) +
+                "; nothing written");
+    }
+    case tiles::ImportStatus::NoFreePattern:
+        return FileFail(Fault::Map, in,
+                        "tile " + std::to_string(report.tile) +
+                            " needs a pattern of its own and none is free for the " + name +
+                            "; nothing written");
+    case tiles::ImportStatus::Unchanged:
+        std::printf("Tiles unchanged: %s shows the tiles of the %s as they are; nothing "
+                    "written\n",
+                    Shown(in).c_str(), name.c_str());
+        return Done();
+    case tiles::ImportStatus::Changed:
+        break;
+    }
+    if (builtIn) {
+        std::fprintf(stderr,
+                     "atlasforge-cli: note: no %s here; the sheet's colours were read as "
+                     "the built-in standard palette's\n",
+                     gfx::PaletteFileName);
+    }
+    if (!dry) {
+        if (Result written = WriteFileAtomic(args.positional[0], rom.RomBytes, RomFileSize);
+            !written.Ok()) {
+            return written;
+        }
+    }
+    std::vector<int> changed;
+    for (int t = 0; t < tiles::TileCount; ++t) {
+        if (report.changed.test(static_cast<std::size_t>(t))) {
+            changed.push_back(t);
+        }
+    }
+    const auto same = [](int n) { return n; };
+    std::printf("%s tiles: %s\n", dry ? "Would change" : "Changed", Listed(changed, same).c_str());
+    if (!report.rewritten.empty()) {
+        std::printf("%s patterns: %s\n", dry ? "Would rewrite" : "Rewrote",
+                    Listed(report.rewritten, same).c_str());
+    }
+    for (const tiles::ClaimedPattern& claim : report.claimed) {
+        std::printf("%s free pattern %d for tile %d\n", dry ? "Would claim" : "Claimed",
+                    claim.pattern, claim.tile);
+    }
+    if (!report.otherMaps.empty()) {
+        std::string maps;
+        for (int m : report.otherMaps) {
+            maps += (maps.empty() ? "" : ", ") + std::string(worldmap::MapName(m));
+        }
+        std::printf("%s the look of: %s\n", dry ? "Would also change" : "Also changed",
+                    maps.c_str());
+    }
+    if (dry) {
+        std::printf("Dry run: would store the tiles of the %s; nothing written\n", name.c_str());
+    } else {
+        std::printf("Stored the tiles of the %s in %s\n", name.c_str(),
+                    Shown(args.positional[0]).c_str());
+    }
+    return Done();
+}
+
+// One CSV line per tile, after a header naming the columns.
+void PrintUsage(const CRomImage& rom, int mapId) {
+    const auto table = tiles::TileUsageTable(rom, mapId);
+    std::printf("tile,sub_palette,pattern_tl,pattern_tr,pattern_bl,pattern_br,sharers_tl,"
+                "sharers_tr,sharers_bl,sharers_br,cells_map0,cells_map1,cells_map2,"
+                "cells_map3\n");
+    for (int t = 0; t < tiles::TileCount; ++t) {
+        const tiles::TileUsage& u = table[static_cast<std::size_t>(t)];
+        std::printf("%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d\n", t, u.subPalette, u.patterns[0],
+                    u.patterns[1], u.patterns[2], u.patterns[3], u.sharers[0], u.sharers[1],
+                    u.sharers[2], u.sharers[3], u.cells[0], u.cells[1], u.cells[2], u.cells[3]);
+    }
 }
 
 } // namespace
@@ -248,10 +373,31 @@ Result StoreMap(CRomImage& rom, const std::string& romPath, int mapId, worldmap:
 }
 
 Result RunTiles(const Args& args) {
+    if (args.dryRun && !args.import) {
+        return Fail(Fault::Usage, "--dry-run goes only with --import SHEET.png");
+    }
+    const bool picture = args.positional.size() == 3;
+    if (static_cast<int>(picture) + static_cast<int>(args.import.has_value()) +
+            static_cast<int>(args.usage) !=
+        1) {
+        return Fail(Fault::Usage,
+                    "give one of OUT.png, --import SHEET.png or --usage (atlasforge-cli tiles "
+                    "--help)");
+    }
+    if (args.usage && args.palette) {
+        return Fail(Fault::Usage, "--palette does not go with --usage (it draws nothing)");
+    }
     std::unique_ptr<CRomImage> rom;
     int mapId = 0;
     if (Result loaded = LoadRomAndMap(args, rom, mapId); !loaded.Ok()) {
         return loaded;
+    }
+    if (args.usage) {
+        PrintUsage(*rom, mapId);
+        return Done();
+    }
+    if (args.import) {
+        return ImportSheet(args, *rom, mapId);
     }
     if (Result colours = UseColours(args, *rom); !colours.Ok()) {
         return colours;

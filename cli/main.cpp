@@ -62,8 +62,30 @@ const Command Commands[] = {
       "written) or the map region is broken; 4 a bad ROM or paste file.\n",
       3, cli::AnyCount, false, false, true},
      cli::RunEdit},
-    {{"tiles", "ROM MAP OUT.png", "the map's 128 tiles as a 256 x 128 sheet",
-      "Tile t is at column t mod 16, row t div 16 of the sheet.\n", 3, 3, false, true, false},
+    {{"tiles", "ROM MAP OUT.png | ROM MAP --import SHEET.png [--dry-run] | ROM MAP --usage",
+      "the map's 128 tiles as a 256 x 128 sheet, read back, or their usage",
+      "OUT.png: tile t is at column t mod 16, row t div 16 of the sheet (the same picture as\n"
+      "the tileset that export writes beside a .tmx).\n"
+      "  --import SHEET.png  takes such a sheet, edited in a paint program, back into ROM.\n"
+      "                      Only the tiles whose pixels differ change. Each keeps its\n"
+      "                      sub-palette if that holds all its colours, else takes the\n"
+      "                      lowest that does. Each changed 8 x 8 quarter points at a\n"
+      "                      pattern that already holds its pixels, else rewrites its own\n"
+      "                      pattern if nothing else uses it, else claims a free pattern.\n"
+      "                      A changed tile 0 to 63 is shared by all maps, so it may change\n"
+      "                      on the maps of other graphics sets too: they are named.\n"
+      "  --dry-run           with --import: print what would change; write nothing\n"
+      "  --usage             one CSV line per tile, after a header: tile, sub_palette, its\n"
+      "                      four patterns (top-left, top-right, bottom-left, bottom-right),\n"
+      "                      how many other tiles use each of them, and how many cells of\n"
+      "                      maps 0, 1, 2 and 3 hold the tile\n"
+      "Example: atlasforge-cli tiles rom.nes water sheet.png; (paint sheet.png);\n"
+      "         atlasforge-cli tiles rom.nes water --import sheet.png --dry-run\n"
+      "Exit codes: 0 done (or nothing to change); 1 a bad option; 2 a file cannot be read\n"
+      "or written (a missing SHEET); 3 no free pattern is left (nothing is written); 4 a\n"
+      "bad ROM, a SHEET that is not a 256 x 128 PNG, or a tile whose colours fit no\n"
+      "sub-palette of the map's palette (nothing is written).\n",
+      2, 3, false, true, true, true, true},
      cli::RunTiles},
     {{"enemies", "ROM [--json] | ROM --import FILE [--dry-run]",
       "the 214 enemies as CSV or JSON, or read back",
@@ -121,7 +143,8 @@ void PrintToolHelp() {
     }
     std::fprintf(to, "\n%s", MapHelp);
     std::fprintf(to, "Exit codes: 0 done, 1 usage error, 2 a file cannot be read or written,\n"
-                     "3 the map does not fit or the map region is broken, 4 bad input data.\n"
+                     "3 the map does not fit, the map region is broken or no free tile pattern\n"
+                     "is left, 4 bad input data.\n"
                      "Run atlasforge-cli COMMAND --help for a command's own help.\n");
 }
 
@@ -131,7 +154,8 @@ void PrintCommandHelp(const CommandSyntax& syntax) {
         std::printf("%s", PaletteHelp);
     }
     if (NeedsMap(syntax)) {
-        std::printf("%s%s", syntax.dryRun ? DryRunHelp : "", MapHelp);
+        // A command that imports says what its --dry-run does itself.
+        std::printf("%s%s", syntax.dryRun && !syntax.import ? DryRunHelp : "", MapHelp);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QImageReader>
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -79,6 +80,47 @@ Result TileSheetPng(const CRomImage& rom, int mapId, Bytes& png) {
         Blit(sheet, tiles, t, at.x, at.y);
     }
     return Encode(sheet, png);
+}
+
+Result ReadTileSheetPng(const std::string& path, gfx::MetatilePixels& sheet) {
+    Bytes bytes;
+    if (Result read = ReadFile(path, bytes); !read.Ok()) {
+        return read;
+    }
+    QByteArray data(reinterpret_cast<const char*>(bytes.data()),
+                    static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
+    if (!reader.canRead()) {
+        return FileFail(Fault::BadData, path, "not a PNG picture");
+    }
+    // The size is checked from the header, before any pixel is decoded.
+    const QSize size = reader.size();
+    const int width = SheetColumns * gfx::TileSize;
+    const int height = gfx::SheetRows * gfx::TileSize;
+    if (size != QSize(width, height)) {
+        return FileFail(Fault::BadData, path,
+                        "the picture is " + std::to_string(size.width()) + " x " +
+                            std::to_string(size.height()) + " pixels; a tile sheet is " +
+                            std::to_string(width) + " x " + std::to_string(height));
+    }
+    QImage image = reader.read();
+    if (image.isNull()) {
+        return FileFail(Fault::BadData, path,
+                        "the PNG cannot be decoded: " + reader.errorString().toStdString());
+    }
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int tile = gfx::SheetTileAt(x, y, gfx::TileSize);
+            sheet[static_cast<std::size_t>(tile)][static_cast<std::size_t>(
+                y % gfx::TileSize * gfx::TileSize + x % gfx::TileSize)] =
+                static_cast<uint32_t>(qRed(line[x]) | qGreen(line[x]) << 8 | qBlue(line[x]) << 16);
+        }
+    }
+    return Done();
 }
 
 Result MapPng(const CRomImage& rom, int mapId, worldmap::GridView grid, Bytes& png) {

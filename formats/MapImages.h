@@ -5,6 +5,7 @@
 
 #include "formats/FileIo.h"
 #include "formats/Result.h"
+#include "gfx/TileRenderer.h"
 #include "rom/RomImage.h"
 #include "worldmap/RowCode.h"
 
@@ -13,6 +14,10 @@ namespace formats {
 // PNG pictures of map `mapId` drawn with its own 128 tiles and rom.ColourTable.
 // The sheet: 256 x 128 pixels, tile t at column t mod 16 and row t div 16.
 Result TileSheetPng(const CRomImage& rom, int mapId, Bytes& png);
+// Reads such a sheet back, as the 128 tiles' colours (0x00BBGGRR; transparency is
+// ignored). A file that cannot be read is Fault::File; anything but a PNG picture of
+// exactly 256 x 128 pixels is Fault::BadData.
+Result ReadTileSheetPng(const std::string& path, gfx::MetatilePixels& sheet);
 // The whole map, 4096 x 4096 pixels.
 Result MapPng(const CRomImage& rom, int mapId, worldmap::GridView grid, Bytes& png);
 

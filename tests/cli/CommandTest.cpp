@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <filesystem>
+#include <numeric>
 #include <tuple>
 
 #include "demo/DemoRom.h"
@@ -444,3 +445,75 @@ TEST_F(CliCommand, TiledReadsEveryMapWeExportAndWhatItWritesImports) {
 }
 
 } // namespace
+
+// A sheet written by tiles imports back as nothing to do, leaving the file untouched; an
+// edited one (tile 70's pixel (0, 0) in another of its colours) is what both maps of the
+// set then draw, and the other one is named; a dry run writes nothing.
+TEST_F(CliCommand, TileSheetsImportBackAsTheCoreImportsThem) {
+    ASSERT_EQ(Run({"tiles", "rom.nes", "water", "s.png"}).code, 0);
+    const auto written = std::filesystem::last_write_time("rom.nes");
+    EXPECT_EQ(Run({"tiles", "rom.nes", "1", "--import", "s.png"}).out.rfind("Tiles unchanged", 0),
+              0u);
+    EXPECT_EQ(std::filesystem::last_write_time("rom.nes"), written);
+    QImage edited = QImage("s.png").convertToFormat(QImage::Format_RGB32);
+    int other = 1;
+    while (edited.pixel(96 + other % 16, 64 + other / 16) == edited.pixel(96, 64)) {
+        ++other;
+    }
+    edited.setPixel(96, 64, edited.pixel(96 + other % 16, 64 + other / 16));
+    ASSERT_TRUE(edited.save("e.png"));
+    const RunResult dry = Run({"tiles", "rom.nes", "1", "--import", "e.png", "--dry-run"});
+    EXPECT_EQ(ReadBytes("rom.nes"), Image(DemoRom()));
+    const RunResult done = Run({"tiles", "rom.nes", "1", "--import", "e.png"});
+    ASSERT_EQ(Run({"tiles", "rom.nes", "standard", "after.png"}).code, 0);
+    EXPECT_EQ(QImage("after.png").convertToFormat(QImage::Format_RGB32), edited);
+    EXPECT_EQ(dry.out.rfind("Would change tiles: 70\n", 0), 0u) << dry.out;
+    EXPECT_EQ(done.out.rfind("Changed tiles: 70\n", 0), 0u) << done.out;
+    EXPECT_NE(done.out.find("Also changed the look of: Standard World Map\nStored the tiles of "
+                            "the Water World Map in rom.nes\n"),
+              npos);
+}
+
+// Shared tile t's quarter k shows pattern 64k + t, and every set's own tiles pattern 1:
+// no pattern is free. Sub-palette 0 of set 0 is NES colours 0 to 3.
+TEST_F(CliCommand, TileImportErrorsAndTheUsageTable) {
+    std::vector<uint8_t> quarters(0x400, 1);
+    std::iota(quarters.begin(), quarters.begin() + 256, 0);
+    Write(
+        "rom.nes",
+        Image(*testsupport::RomBuilder().Poke(0x10, quarters).Poke(0x1650, {0, 1, 2, 3}).Build()));
+    ASSERT_EQ(Run({"tiles", "rom.nes", "0", "f.png"}).code, 0);
+    QImage sheet = QImage("f.png").convertToFormat(QImage::Format_RGB32);
+    const auto& palette = gfx::StandardPalette();
+    sheet.setPixel(0, 64, qRgb(palette[3], palette[4], palette[5])); // tile 64, value 1
+    ASSERT_TRUE(sheet.save("needs.png"));
+    sheet.setPixel(1, 64, qRgb(1, 2, 3));
+    ASSERT_TRUE(sheet.save("bad.png") && sheet.copy(0, 0, 256, 127).save("short.png"));
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--import", "needs.png"},
+         "3 needs.png: tile 64 needs a pattern of its own and none is free"},
+        {{"--import", "bad.png"},
+         "4 bad.png: tile 64: pixel (1, 0) (sheet pixel (1, 64)) is #010203"},
+        {{"--import", "short.png"},
+         "4 short.png: the picture is 256 x 127 pixels; a tile sheet is 256 x 128"},
+        {{"--import", "rom.nes"}, "4 rom.nes: not a PNG picture"},
+        {{"--import", "none.png"}, "2 none.png: cannot be read"},
+        {{"--dry-run"}, "1 --dry-run goes only with --import"},
+        {{"--usage", "x.png"}, "1 give one of OUT.png, --import SHEET.png or --usage"},
+    };
+    for (const auto& [options, says] : cases) {
+        std::vector<std::string> args{"tiles", "rom.nes", "0"};
+        args.insert(args.end(), options.begin(), options.end());
+        Refused(args, says[0] - '0', says.substr(2));
+    }
+    const std::string usage = Run({"tiles", "rom.nes", "floating", "--usage"}).out;
+    EXPECT_EQ(std::count(usage.begin(), usage.end(), '\n'), 129);
+    EXPECT_EQ(usage.rfind("tile,sub_palette,pattern_tl,pattern_tr,pattern_bl,pattern_br,sharers_tl,"
+                          "sharers_tr,sharers_bl,sharers_br,cells_map0,cells_map1,cells_map2,"
+                          "cells_map3\n0,0,0,64,128,192,0,0,0,0,65536,65536,65536,65536\n1,0,1,65,"
+                          "129,193,192,0,0,0,0,0,0,0\n",
+                          0),
+              0u)
+        << usage.substr(0, 300);
+    EXPECT_NE(usage.find("\n64,0,1,1,1,1,192,192,192,192,0,0,0,0\n"), npos);
+}
