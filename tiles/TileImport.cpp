@@ -69,24 +69,17 @@ Key KeyOf(const uint8_t* bytes) {
 constexpr uint64_t EachByte = 0x0101010101010101ull;
 
 // Eight pixels as one word, the first in the lowest byte whatever the machine's byte order.
-uint64_t ByteSwapped(uint64_t word) {
-    uint64_t swapped = 0;
-    for (int i = 0; i < 8; ++i, word >>= 8) {
-        swapped = swapped << 8 | (word & 0xFF);
-    }
-    return swapped;
-}
 uint64_t Load8(const uint8_t* bytes) {
     uint64_t word = 0;
     std::memcpy(&word, bytes, 8);
     if constexpr (std::endian::native == std::endian::big) {
-        word = ByteSwapped(word);
+        word = __builtin_bswap64(word);
     }
     return word;
 }
 void Store8(uint8_t* bytes, uint64_t word) {
     if constexpr (std::endian::native == std::endian::big) {
-        word = ByteSwapped(word);
+        word = __builtin_bswap64(word);
     }
     std::memcpy(bytes, &word, 8);
 }
