@@ -140,7 +140,7 @@ std::string ColourText(uint32_t bgr) {
     char text[8];
     std::snprintf(text, sizeof text, "#%02X%02X%02X", bgr & 0xFFu, bgr >> 8 & 0xFFu,
                   bgr >> 16 & 0xFFu);
-    return text;
+    return std::string(text) + ((bgr & NotOpaque) != 0 ? " (not opaque)" : "");
 }
 
 // Takes an edited sheet back into the ROM file; every line is printed only after the file

@@ -4,8 +4,10 @@
 #include <QImage>
 #include <QImageReader>
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
+#include <zlib.h>
 
 #include "gfx/ColourTable.h"
 #include "gfx/TileRenderer.h"
@@ -70,6 +72,31 @@ Result Encode(const QImage& image, Bytes& png) {
     return Done();
 }
 
+// Whether the chunks after the signature run whole, each with its checksum right, up to the
+// end chunk. A file cut short or damaged is refused here: the decoder would report it on
+// stderr by itself, besides our one line.
+bool ChunksWhole(const Bytes& png) {
+    const auto word = [&](std::size_t at) {
+        return static_cast<uint32_t>(png[at]) << 24 | static_cast<uint32_t>(png[at + 1]) << 16 |
+               static_cast<uint32_t>(png[at + 2]) << 8 | static_cast<uint32_t>(png[at + 3]);
+    };
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const uint32_t length = word(at);
+        if (length > png.size() - at - 12) {
+            return false;
+        }
+        const uLong sum = crc32(0, png.data() + at + 4, static_cast<uInt>(length) + 4);
+        if (sum != word(at + 8 + length)) {
+            return false;
+        }
+        if (std::memcmp(png.data() + at + 4, "IEND", 4) == 0) {
+            return true;
+        }
+        at += 12 + std::size_t{length};
+    }
+    return false;
+}
+
 } // namespace
 
 Result TileSheetPng(const CRomImage& rom, int mapId, Bytes& png) {
@@ -95,6 +122,9 @@ Result ReadTileSheetPng(const std::string& path, gfx::MetatilePixels& sheet) {
     if (!reader.canRead()) {
         return FileFail(Fault::BadData, path, "not a PNG picture");
     }
+    if (!ChunksWhole(bytes)) {
+        return FileFail(Fault::BadData, path, "the PNG is cut short or damaged");
+    }
     // The size is checked from the header, before any pixel is decoded.
     const QSize size = reader.size();
     const int width = SheetColumns * gfx::TileSize;
@@ -117,7 +147,8 @@ Result ReadTileSheetPng(const std::string& path, gfx::MetatilePixels& sheet) {
             const int tile = gfx::SheetTileAt(x, y, gfx::TileSize);
             sheet[static_cast<std::size_t>(tile)][static_cast<std::size_t>(
                 y % gfx::TileSize * gfx::TileSize + x % gfx::TileSize)] =
-                static_cast<uint32_t>(qRed(line[x]) | qGreen(line[x]) << 8 | qBlue(line[x]) << 16);
+                static_cast<uint32_t>(qRed(line[x]) | qGreen(line[x]) << 8 | qBlue(line[x]) << 16) |
+                (qAlpha(line[x]) == 255 ? 0u : NotOpaque);
         }
     }
     return Done();

@@ -489,6 +489,12 @@ TEST_F(CliCommand, TileImportErrorsAndTheUsageTable) {
     ASSERT_TRUE(sheet.save("needs.png"));
     sheet.setPixel(1, 64, qRgb(1, 2, 3));
     ASSERT_TRUE(sheet.save("bad.png") && sheet.copy(0, 0, 256, 127).save("short.png"));
+    // Tile 64's pixel (0, 1) in its own colour, but transparent; the sheet cut short.
+    QImage clear = QImage("f.png").convertToFormat(QImage::Format_ARGB32);
+    clear.setPixel(0, 65, clear.pixel(0, 65) & 0xFFFFFFu);
+    ASSERT_TRUE(clear.save("clear.png"));
+    const auto whole = ReadBytes("f.png");
+    Write("cut.png", std::vector<uint8_t>(whole.begin(), whole.end() - 20));
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--import", "needs.png"},
          "3 needs.png: tile 64 needs a pattern of its own and none is free"},
@@ -497,6 +503,9 @@ TEST_F(CliCommand, TileImportErrorsAndTheUsageTable) {
         {{"--import", "short.png"},
          "4 short.png: the picture is 256 x 127 pixels; a tile sheet is 256 x 128"},
         {{"--import", "rom.nes"}, "4 rom.nes: not a PNG picture"},
+        {{"--import", "clear.png"},
+         "4 clear.png: tile 64: pixel (0, 1) (sheet pixel (0, 65)) is #535353 (not opaque)"},
+        {{"--import", "cut.png"}, "4 cut.png: the PNG is cut short or damaged"},
         {{"--import", "none.png"}, "2 none.png: cannot be read"},
         {{"--dry-run"}, "1 --dry-run goes only with --import"},
         {{"--usage", "x.png"}, "1 give one of OUT.png, --import SHEET.png or --usage"},
