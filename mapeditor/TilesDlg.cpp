@@ -298,6 +298,7 @@ void CTilesDlg::ChangeEntry(int index) {
         // The double-click's first press chose the row; a double-click only picks a colour.
         rowClickChanged = false;
         Show(edit->Undo());
+        Say(QString()); // nor does it say so
     }
     const int set = edit->Set();
     const int current = edit->Model().PaletteEntry(set, index);

@@ -212,6 +212,18 @@ TEST_F(TilesDlgTest, SubPaletteRowsAndPaletteEntries) {
     EXPECT_EQ(Diff(Working(), Image(expected->Working())), -1);
     EXPECT_TRUE(dlg->MessageText().endsWith("Water World Map and Standard World Map."));
     ExpectSheetShows(70);
+
+    // The picker cancelled: nothing changed, and nothing claims the row the press chose.
+    const QPoint other = mapeditor::SubPaletteView::EntryCentre((row + 2) % 4 * 4);
+    ASSERT_TRUE(ModalOpens(
+        [&] {
+            Send(palette, QEvent::MouseButtonPress, other, Qt::LeftButton, Qt::LeftButton);
+            Send(palette, QEvent::MouseButtonRelease, other, Qt::LeftButton, Qt::NoButton);
+            Send(palette, QEvent::MouseButtonDblClick, other, Qt::LeftButton, Qt::LeftButton);
+        },
+        [](QWidget* w) { static_cast<QDialog*>(w)->reject(); }));
+    EXPECT_EQ(Diff(Working(), Image(expected->Working())), -1);
+    EXPECT_FALSE(dlg->MessageText().contains("sub-palette")) << dlg->MessageText().toStdString();
 }
 
 TEST_F(TilesDlgTest, OkAppliesThroughTheDocumentAndCancelAsksFirst) {
