@@ -92,6 +92,7 @@ CTilesDlg::CTilesDlg(edit::MapDocument& d, int tile, edit::Cell view, QWidget* p
                                           "in free patterns (U)"));
     undoButton->setToolTip(QStringLiteral("Undo (Ctrl+Z)"));
     redoButton->setToolTip(QStringLiteral("Redo (Ctrl+Y)"));
+    redoButton->setObjectName(QStringLiteral("redo"));
     right->addLayout(steps);
     messageLabel->setWordWrap(true);
     messageLabel->setMinimumWidth(TileCanvas::Side);
@@ -297,8 +298,9 @@ void CTilesDlg::ChangeEntry(int index) {
     if (rowClickChanged) {
         // The double-click's first press chose the row; a double-click only picks a colour.
         rowClickChanged = false;
-        Show(edit->Undo());
+        Show(edit->Retract());
         Say(QString()); // nor does it say so
+        UpdateButtons();
     }
     const int set = edit->Set();
     const int current = edit->Model().PaletteEntry(set, index);

@@ -241,4 +241,14 @@ SetTiles TileEdit::Redo() {
     return Replay(redo_, undo_, true);
 }
 
+SetTiles TileEdit::Retract() {
+    EndStroke();
+    if (undo_.empty()) {
+        return {};
+    }
+    const SetTiles affected = Replay(undo_, redo_, false);
+    redo_.pop_back();
+    return affected;
+}
+
 } // namespace tiles

@@ -70,6 +70,9 @@ class TileEdit {
     // Each ends an open stroke first; nothing when there is no step.
     SetTiles Undo();
     SetTiles Redo();
+    // Undoes the last step and forgets it, leaving nothing to redo: for a step the user
+    // did not mean (the first press of a double-click).
+    SetTiles Retract();
 
   private:
     struct ByteChange {

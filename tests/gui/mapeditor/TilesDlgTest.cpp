@@ -224,6 +224,7 @@ TEST_F(TilesDlgTest, SubPaletteRowsAndPaletteEntries) {
         [](QWidget* w) { static_cast<QDialog*>(w)->reject(); }));
     EXPECT_EQ(Diff(Working(), Image(expected->Working())), -1);
     EXPECT_FALSE(dlg->MessageText().contains("sub-palette")) << dlg->MessageText().toStdString();
+    EXPECT_FALSE(dlg->findChild<QPushButton*>(QStringLiteral("redo"))->isEnabled());
 }
 
 TEST_F(TilesDlgTest, OkAppliesThroughTheDocumentAndCancelAsksFirst) {
