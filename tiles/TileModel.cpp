@@ -336,8 +336,7 @@ bool TileDataDiffers(const CRomImage& a, const CRomImage& b) {
 std::vector<int> MapsShowing(const SetTiles& tiles) {
     std::vector<int> maps;
     for (int map = 0; map < 4; ++map) {
-        const int set = map < 2 ? map : map - 1;
-        if (tiles[U(set)].any()) {
+        if (tiles[U(gfx::GraphicsSetOf(map))].any()) {
             maps.push_back(map);
         }
     }

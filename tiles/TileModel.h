@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "gfx/TileRenderer.h"
 #include "rom/RomImage.h"
 
 // The tile graphics of the world maps as data to edit: the patterns, the quarter tables,
@@ -16,14 +17,14 @@
 // points at a pattern of 128 or more draws a different pattern in each set.
 namespace tiles {
 
-inline constexpr int SetCount = 3;
-inline constexpr int TileCount = 128;
+inline constexpr int SetCount = gfx::GraphicsSetCount;
+inline constexpr int TileCount = gfx::TileCount;
 inline constexpr int SharedTileCount = 64;
 inline constexpr int PatternCount = 256;
 inline constexpr int SharedPatternCount = 128;
 inline constexpr int PatternSide = 8;
 inline constexpr int PatternBytes = 16;
-inline constexpr int TileSide = 16;
+inline constexpr int TileSide = gfx::TileSize;
 inline constexpr int QuarterCount = 4; // top-left, top-right, bottom-left, bottom-right
 inline constexpr int PaletteSize = 16; // four sub-palettes of four NES colours
 inline constexpr int NesColourCount = 64;
