@@ -1,13 +1,12 @@
 #pragma once
 
-#include <bitset>
-
 #include "edit/GridOps.h"
+#include "gfx/TileRenderer.h"
 
 namespace edit {
 
 // The tiles of one graphics set, by tile number.
-using TileSet = std::bitset<worldmap::MaxTile + 1>;
+using TileSet = gfx::TileMask;
 
 // What a view of a MapDocument is told, as narrowly as the document knows it. Every call
 // comes after the change, with the document already in its new state; a listener redraws

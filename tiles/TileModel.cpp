@@ -1,5 +1,6 @@
 #include "tiles/TileModel.h"
 
+#include <bitset>
 #include <cassert>
 #include <cstring>
 #include <set>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <vector>
 
@@ -43,7 +42,7 @@ inline constexpr ByteRange PatternTableBytes{0x14C10, 0x16C10};
 inline constexpr std::array<ByteRange, 4> TileDataRanges{QuarterTableBytes, AttributeBytes,
                                                          PaletteBytes, PatternTableBytes};
 
-using TileMask = std::bitset<TileCount>;
+using TileMask = gfx::TileMask;
 // Tiles by graphics set: entry s holds the tiles of set s.
 using SetTiles = std::array<TileMask, SetCount>;
 // Pixel values 0 to 3, row-major.
