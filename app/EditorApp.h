@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+
+#include <QString>
+
 class CMainDlg;
 
 // The application object. It holds no data: start-up runs the main window modally and the
@@ -12,6 +16,9 @@ class CEditorApp {
     bool InitInstance();
     // The main window while it runs, else nullptr.
     CMainDlg* MainWindow() const { return mainWnd; }
+
+    // The ROM named on the command line, made absolute: start-up opens it instead of asking.
+    std::optional<QString> RomArgument;
 
   private:
     CMainDlg* mainWnd = nullptr;

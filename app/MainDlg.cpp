@@ -8,6 +8,7 @@
 #include <QShortcut>
 
 #include "app/AboutDlg.h"
+#include "app/EditorApp.h"
 #include "app/Platform.h"
 #include "enemies/EnemiesDlg.h"
 #include "gfx/ColourTable.h"
@@ -58,7 +59,8 @@ bool CMainDlg::OnInitDialog() {
                         QStringLiteral("Tiles are drawn with the built-in standard palette."));
     }
 
-    const std::optional<QString> path = app::GetOpenFileName();
+    const std::optional<QString> path =
+        theApp.RomArgument ? theApp.RomArgument : app::GetOpenFileName();
     if (path) {
         if (!RomImage.LoadRomFile(QFile::encodeName(*path).toStdString())) {
             app::MessageBox(QStringLiteral("Error opening ROM"),

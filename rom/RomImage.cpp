@@ -5,7 +5,11 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "rom/AtomicFile.h"
+#include "rom/Crc32.h"
 
 CRomImage RomImage;
 
@@ -15,7 +19,46 @@ std::string Reason(int error) {
     return std::strerror(error != 0 ? error : EIO);
 }
 
+int64_t ModifiedNs(const struct stat& st) {
+    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+uint32_t CrcOf(const std::vector<uint8_t>& bytes) {
+    return Crc32(bytes.data(), bytes.size());
+}
+
 } // namespace
+
+bool StampFile(const std::string& path, FileStamp& stamp, std::string& error) {
+    // Non-blocking, so that opening a FIFO cannot wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = Reason(errno);
+        return false;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) {
+        error = Reason(errno);
+        ::close(fd);
+        return false;
+    }
+    struct stat st;
+    std::vector<uint8_t> bytes;
+    int readError = 0;
+    bool ok = false;
+    if (::fstat(fd, &st) != 0) {
+        error = Reason(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        error = "not a regular file";
+    } else if (!ReadToEnd(file, MaxRomFileSize, bytes, readError)) {
+        error = readError != 0 ? Reason(readError) : "larger than 16 MiB";
+    } else {
+        stamp = FileStamp{bytes.size(), ModifiedNs(st), CrcOf(bytes)};
+        ok = true;
+    }
+    std::fclose(file);
+    return ok;
+}
 
 bool ReadToEnd(std::FILE* file, std::size_t limit, std::vector<uint8_t>& bytes, int& error) {
     bytes.clear();
@@ -87,6 +130,7 @@ bool CRomImage::LoadRomFile(const std::string& path, RomSizeRule rule) {
     TailBytes.assign(bytes.begin() + static_cast<std::ptrdiff_t>(head),
                      bytes.begin() + static_cast<std::ptrdiff_t>(got));
     RomPath = path;
+    Stamp = FileStamp{got, ModifiedNs(st), CrcOf(bytes)};
     MarkInFile();
     return true;
 }
@@ -104,6 +148,10 @@ bool CRomImage::SaveRomFile() {
         LastError = Reason(errno);
         return false;
     }
+    struct stat st;
+    const uint32_t crc = Crc32(TailBytes.data(), TailBytes.size(), Crc32(RomBytes, RomFileSize));
+    Stamp = FileStamp{RomFileSize + TailBytes.size(),
+                      ::stat(RomPath.c_str(), &st) == 0 ? ModifiedNs(st) : 0, crc};
     MarkInFile();
     return true;
 }

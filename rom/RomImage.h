@@ -18,6 +18,19 @@ enum class RomSizeRule {
 };
 inline constexpr std::size_t ColourCount = 64;
 
+// What a file held when it was read or written, so that a change by another program since
+// can be noticed: its size, modification time and CRC-32.
+struct FileStamp {
+    uint64_t Size = 0;
+    int64_t ModifiedNs = 0; // nanoseconds since the epoch
+    uint32_t Crc = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// Reads the regular file at `path` (never waiting on a FIFO or device) and fills `stamp`;
+// on failure `error` says why in the system's words. Reads stop past MaxRomFileSize.
+bool StampFile(const std::string& path, FileStamp& stamp, std::string& error);
+
 // The one in-memory copy of the ROM file, plus the two tables built at start-up.
 // Every index into RomBytes is a file offset, header included.
 class CRomImage {
@@ -32,6 +45,8 @@ class CRomImage {
     // failed load refused the file's size or kind rather than failing to read it.
     std::string LastError;
     bool LastErrorIsSize = false;
+    // The file as last loaded or saved through this image.
+    FileStamp Stamp;
 
     uint8_t ReadByte(uint32_t offset) const { return RomBytes[offset]; }
     void WriteByte(uint32_t offset, uint8_t value) { RomBytes[offset] = value; }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Makes run/ with the demo ROM and the colour file, then starts the editor there, so the
-# open-file dialog shows demo.nes. An existing run/demo.nes is kept with its edits; delete
+# Makes run/ with the demo ROM and the colour file, then starts the editor there on
+# demo.nes. An existing run/demo.nes is kept with its edits; delete
 # it (or run/) for a fresh one.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -22,4 +22,4 @@ if [ ! -f "$root/run/demo.nes" ]; then
 fi
 cp "$root/palette.pal" "$root/run/palette.pal"
 cd "$root/run"
-exec "$build/atlasforge"
+exec "$build/atlasforge" demo.nes

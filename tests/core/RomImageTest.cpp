@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "rom/AtomicFile.h"
+#include "rom/Crc32.h"
 #include "tests/support/RomBuilder.h"
 
 namespace fs = std::filesystem;
@@ -93,6 +95,38 @@ TEST_F(RomFile, SaveReplacesTheRealFileWhole) {
     fs::remove(target);
     ASSERT_TRUE(rom_->SaveRomFile());
     EXPECT_EQ(ReadBytes(target), longer);
+}
+
+// The stamp taken at load and at save is the file's as another reader sees it, so a change
+// by another program shows; a FIFO is refused without waiting for a writer.
+TEST_F(RomFile, StampIsTheFileAsLoadedOrSaved) {
+    const uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    EXPECT_EQ(Crc32(check, 9), 0xCBF43926u);
+    EXPECT_EQ(Crc32(check + 4, 5, Crc32(check, 4)), 0xCBF43926u);
+
+    const fs::path file = Write("a.nes", Pattern(RomFileSize + 3, 9));
+    FileStamp onDisk;
+    std::string error;
+    ASSERT_TRUE(rom_->LoadRomFile(file));
+    ASSERT_TRUE(StampFile(file, onDisk, error)) << error;
+    EXPECT_EQ(rom_->Stamp, onDisk);
+    EXPECT_EQ(onDisk.Size, RomFileSize + 3);
+
+    rom_->WriteByte(100, 1);
+    ASSERT_TRUE(rom_->SaveRomFile());
+    ASSERT_TRUE(StampFile(file, onDisk, error));
+    EXPECT_EQ(rom_->Stamp, onDisk);
+
+    Bytes changed = ReadBytes(file);
+    changed[7] ^= 1;
+    Write("a.nes", changed);
+    ASSERT_TRUE(StampFile(file, onDisk, error));
+    EXPECT_NE(rom_->Stamp.Crc, onDisk.Crc);
+
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(StampFile(dir_ / "fifo", onDisk, error));
+    EXPECT_EQ(error, "not a regular file");
+    EXPECT_FALSE(StampFile(dir_ / "missing", onDisk, error));
 }
 
 // Writes at most 4 KiB a call and fails as a full disk does on every tenth call: a save that
