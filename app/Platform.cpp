@@ -40,14 +40,22 @@ Answer ShowQuestion(const QString& text, const std::vector<Answer>& buttons) {
                     QApplication::activeModalWidget());
     std::vector<std::pair<QAbstractButton*, Answer>> map;
     for (const Answer answer : buttons) {
-        const auto standard = answer == Answer::Save      ? QMessageBox::Save
-                              : answer == Answer::Discard ? QMessageBox::Discard
-                                                          : QMessageBox::Cancel;
-        QAbstractButton* button = box.addButton(standard);
+        QAbstractButton* button = nullptr;
+        if (answer == Answer::Recover || answer == Answer::Overwrite) {
+            button = box.addButton(answer == Answer::Recover ? QStringLiteral("Recover")
+                                                             : QStringLiteral("Overwrite"),
+                                   QMessageBox::AcceptRole);
+        } else {
+            button = box.addButton(answer == Answer::Save      ? QMessageBox::Save
+                                   : answer == Answer::Discard ? QMessageBox::Discard
+                                                               : QMessageBox::Cancel);
+        }
         map.emplace_back(button, answer);
-        if (answer == Answer::Cancel) {
-            // Enter should never be what loses work.
+        // Enter should never be what loses work: Cancel where there is one, else Recover.
+        if (answer == Answer::Cancel || answer == Answer::Recover) {
             box.setDefaultButton(static_cast<QPushButton*>(button));
+        }
+        if (answer == Answer::Cancel) {
             box.setEscapeButton(button);
         }
     }

@@ -23,8 +23,9 @@ void SetMessageBoxFunction(MessageBoxFunction fn); // empty restores the real bo
 void SetMessageBoxFunction(std::function<void(const QString& text)> fn);
 
 // A question before something is lost: a modal box with a question icon and the given
-// buttons, captioned with ApplicationName(). Esc and the close box answer Cancel.
-enum class Answer { Save, Discard, Cancel };
+// buttons, captioned with ApplicationName(). Esc and the close box answer Cancel. The
+// default button is Cancel when offered, else Recover.
+enum class Answer { Save, Discard, Cancel, Recover, Overwrite };
 Answer Ask(const QString& text, const std::vector<Answer>& buttons);
 using AskFunction = std::function<Answer(const QString& text, const std::vector<Answer>& buttons)>;
 void SetAskFunction(AskFunction fn); // empty restores the real box
