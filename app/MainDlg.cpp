@@ -1,11 +1,13 @@
 #include "app/MainDlg.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPainter>
 #include <QShortcut>
+#include <cstdlib>
 
 #include "app/AboutDlg.h"
 #include "app/EditorApp.h"
@@ -53,7 +55,13 @@ bool CMainDlg::OnInitDialog() {
     // One icon set serves as both the large and the small window icon.
     setWindowIcon(appIcon);
 
-    if (!gfx::LoadColourTable(RomImage)) {
+    // The working folder's palette first (a desktop menu starts the program in the home
+    // folder), then the user's own, then the one installed with the program.
+    const std::vector<std::string> folders = gfx::PaletteFolders(
+        std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"),
+        QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+    const std::string palette = gfx::FindPaletteFile(folders).value_or(gfx::PaletteFileName);
+    if (!gfx::LoadColourTable(RomImage, palette)) {
         // The message is the program's own; the details say what happens instead.
         app::MessageBox(QStringLiteral("Error opening \"palette.pal\"\nImages will not display."),
                         QStringLiteral("Tiles are drawn with the built-in standard palette."));

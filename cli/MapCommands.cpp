@@ -58,7 +58,7 @@ Result UseColours(const Args& args, CRomImage& rom, bool quiet = false, bool* bu
     }
     if (chosen.Ok() && source == PaletteSource::BuiltIn && !quiet) {
         std::fprintf(stderr,
-                     "atlasforge-cli: note: no %s here; drawing with the built-in standard "
+                     "atlasforge-cli: note: no %s found; drawing with the built-in standard "
                      "palette\n",
                      gfx::PaletteFileName);
     }
@@ -170,7 +170,7 @@ Result ImportSheet(const Args& args, CRomImage& rom, int mapId) {
                 ", " + std::to_string(at.y + report.y) + ")) is " + ColourText(report.colour) +
                 ", and no sub-palette of the " + name + "'s palette holds all the tile's colours" +
                 (builtIn ? " (in the built-in standard palette's colours, as no " +
-                               std::string(gfx::PaletteFileName) + " is here)"
+                               std::string(gfx::PaletteFileName) + " was found)"
                          : std::string()) +
                 "; nothing written");
     }
@@ -189,7 +189,7 @@ Result ImportSheet(const Args& args, CRomImage& rom, int mapId) {
     }
     if (builtIn) {
         std::fprintf(stderr,
-                     "atlasforge-cli: note: no %s here; the sheet's colours were read as "
+                     "atlasforge-cli: note: no %s found; the sheet's colours were read as "
                      "the built-in standard palette's\n",
                      gfx::PaletteFileName);
     }

@@ -23,8 +23,11 @@ constexpr const char* DryRunHelp =
     "  --dry-run  write nothing; print the bytes the map needs and the room it has\n"
     "             (exit 0 when it fits, 3 when not)\n";
 constexpr const char* PaletteHelp =
-    "  --palette FILE  the 192-byte colour file to draw with (default: palette.pal in the\n"
-    "                  working directory, else the built-in standard palette)\n";
+    "  --palette FILE  the 192-byte colour file to draw with (default: palette.pal from the\n"
+    "                  working directory, else $XDG_CONFIG_HOME/atlasforge/ (default\n"
+    "                  ~/.config/atlasforge/), else share/atlasforge/ of the installation\n"
+    "                  (/usr/share/atlasforge/ from the package), else the built-in\n"
+    "                  standard palette)\n";
 
 const Command Commands[] = {
     {{"info", "ROM [--json]", "the maps' places and sizes, the free bytes, the layout check",

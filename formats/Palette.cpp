@@ -1,7 +1,7 @@
 #include "formats/Palette.h"
 
-#include <cerrno>
-#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "formats/FileIo.h"
 #include "gfx/ColourTable.h"
@@ -20,29 +20,33 @@ Result ReadPalette(const std::vector<uint8_t>& bytes, const std::string& name, C
     return Done();
 }
 
+std::vector<std::string> DefaultPaletteFolders() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return gfx::PaletteFolders(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"),
+                               error ? std::string() : program.parent_path().string());
+}
+
 Result ChooseColours(const std::optional<std::string>& paletteFile, CRomImage& rom,
                      PaletteSource& source) {
     Bytes bytes;
-    std::string path = paletteFile.value_or(gfx::PaletteFileName);
-    if (!paletteFile) {
-        std::FILE* probe = std::fopen(path.c_str(), "rb");
-        if (probe == nullptr && errno == ENOENT) {
+    std::optional<std::string> path = paletteFile;
+    if (!path) {
+        path = gfx::FindPaletteFile(DefaultPaletteFolders());
+        if (!path) {
             const auto& standard = gfx::StandardPalette();
             gfx::SetColourTable(rom, standard.data(), standard.size());
             source = PaletteSource::BuiltIn;
             return Done();
         }
-        if (probe != nullptr) {
-            std::fclose(probe);
-        }
     }
-    if (Result read = ReadFile(path, bytes); !read.Ok()) {
+    if (Result read = ReadFile(*path, bytes); !read.Ok()) {
         return read;
     }
-    if (Result read = ReadPalette(bytes, path, rom); !read.Ok()) {
+    if (Result read = ReadPalette(bytes, *path, rom); !read.Ok()) {
         return read;
     }
-    source = paletteFile ? PaletteSource::GivenFile : PaletteSource::WorkingDirectory;
+    source = paletteFile ? PaletteSource::GivenFile : PaletteSource::Found;
     return Done();
 }
 

@@ -1,6 +1,7 @@
 #include "gfx/ColourTable.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "gfx/StandardPalette.h"
 
@@ -31,6 +32,41 @@ bool LoadColourTable(CRomImage& rom, const std::string& path) {
     }
     SetColourTable(rom, buf, opened ? got : 0);
     return opened;
+}
+
+} // namespace gfx
+
+namespace gfx {
+
+std::vector<std::string> PaletteFolders(const char* configHome, const char* home,
+                                        const std::string& programFolder) {
+    std::vector<std::string> folders{""};
+    if (configHome != nullptr && configHome[0] == '/') {
+        folders.push_back(std::string(configHome) + "/atlasforge");
+    } else if (home != nullptr && home[0] != 0) {
+        folders.push_back(std::string(home) + "/.config/atlasforge");
+    }
+    if (!programFolder.empty()) {
+        folders.push_back(
+            std::filesystem::path(programFolder + "/../share/atlasforge").lexically_normal());
+    }
+    return folders;
+}
+
+std::optional<std::string> FindPaletteFile(const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders) {
+        const std::string path =
+            folder.empty() ? std::string(PaletteFileName) : folder + "/" + PaletteFileName;
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(path, error)) {
+            continue;
+        }
+        if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+            std::fclose(file);
+            return path;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace gfx

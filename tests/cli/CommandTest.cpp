@@ -61,6 +61,8 @@ class CliCommand : public ::testing::Test {
   protected:
     void SetUp() override {
         std::filesystem::current_path(dir_);
+        // Only the palettes a test puts in place: none from the user running it.
+        ::setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
         ASSERT_EQ(Run({"demo", "rom.nes"}).code, 0);
         ASSERT_EQ(ReadBytes("rom.nes"), Image(DemoRom()));
     }
@@ -328,7 +330,12 @@ TEST_F(CliCommand, PicturesAreDrawnWithTheMapsOwnTilesAndTheChosenPalette) {
         EXPECT_EQ(map.pixel(cell % 256 * 16 + 5, cell / 256 * 16 + 9),
                   colour(grid[cell], 9 * 16 + 5));
     }
-    // A palette.pal in the working folder is used quietly: here every colour is grey.
+    // A palette.pal in the user's configuration folder is used quietly, and one in the
+    // working folder before it: here every colour is grey.
+    std::filesystem::create_directories("config/atlasforge");
+    Write("config/atlasforge/palette.pal", Bytes(192, 40));
+    EXPECT_EQ(Run({"tiles", "rom.nes", "0", "r.png"}).err, "");
+    EXPECT_EQ(QImage("r.png").pixel(3, 3), qRgb(40, 40, 40));
     Write("palette.pal", Bytes(192, 80));
     EXPECT_EQ(Run({"tiles", "rom.nes", "0", "r.png"}).err, "");
     EXPECT_EQ(QImage("r.png").pixel(3, 3), qRgb(80, 80, 80));

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
 #include <numeric>
 #include <unistd.h>
 #include <utility>
@@ -44,6 +46,47 @@ TEST(ColourTable, RecordsAreRedGreenBlueAndMissingOnesAreStandard) {
         }
     }
     ::unlink(path.c_str());
+}
+
+// The folders come in order (a relative XDG_CONFIG_HOME is ignored, as the XDG rules say),
+// and the first that holds a palette.pal as a regular file wins: the working folder's under
+// its bare name; a folder or a pipe of that name is passed over without waiting.
+TEST(ColourTable, PaletteIsLookedForInTheWorkingFolderThenTheUsersThenTheInstalledOne) {
+    using Folders = std::vector<std::string>;
+    EXPECT_EQ(gfx::PaletteFolders("/c", "/h", "/usr/bin"),
+              (Folders{"", "/c/atlasforge", "/usr/share/atlasforge"}));
+    EXPECT_EQ(gfx::PaletteFolders(nullptr, "/h", ""), (Folders{"", "/h/.config/atlasforge"}));
+    EXPECT_EQ(gfx::PaletteFolders("rel", "/h", "/opt/af/bin"),
+              (Folders{"", "/h/.config/atlasforge", "/opt/af/share/atlasforge"}));
+    EXPECT_EQ(gfx::PaletteFolders("", nullptr, ""), Folders{""});
+
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("atlasforge-find-" + std::to_string(::getpid()));
+    const fs::path work = root / "work", user = root / "user", installed = root / "installed";
+    for (const fs::path& folder : {work, user, installed}) {
+        fs::create_directories(folder);
+    }
+    const fs::path oldCwd = fs::current_path();
+    fs::current_path(work);
+    const Folders folders{"", user.string(), installed.string()};
+    const auto put = [](const fs::path& folder) {
+        ASSERT_TRUE(testsupport::WriteFile((folder / "palette.pal").string(), std::vector<uint8_t>(192)));
+    };
+    EXPECT_EQ(gfx::FindPaletteFile(folders), std::nullopt);
+    put(installed);
+    EXPECT_EQ(gfx::FindPaletteFile(folders), (installed / "palette.pal").string());
+    fs::create_directory(user / "palette.pal");
+    ASSERT_EQ(::mkfifo((work / "palette.pal").c_str(), 0600), 0);
+    EXPECT_EQ(gfx::FindPaletteFile(folders), (installed / "palette.pal").string());
+    fs::remove(user / "palette.pal");
+    put(user);
+    EXPECT_EQ(gfx::FindPaletteFile(folders), (user / "palette.pal").string());
+    fs::remove(work / "palette.pal");
+    put(work);
+    EXPECT_EQ(gfx::FindPaletteFile(folders), "palette.pal");
+    EXPECT_EQ(gfx::FindPaletteFile({installed.string()}), (installed / "palette.pal").string());
+    fs::current_path(oldCwd);
+    fs::remove_all(root);
 }
 
 // One pattern's 16 bytes: eight rows of the low plane, then eight of the high plane.

@@ -11,12 +11,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/AboutDlg.h"
+#include "app/CommandLine.h"
 #include "app/Dialog.h"
 #include "app/EditorApp.h"
 #include "app/Emulator.h"
@@ -160,6 +164,8 @@ class StartupTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         QDir::setCurrent(dir.path());
+        // Only the palettes a test puts in place: none from the user running it.
+        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toLocal8Bit());
         RomImage = CRomImage();
         app::SetMessageBoxFunction([this](const QString& text, const QString& detail) {
             log.push_back("message " + text.toStdString());
@@ -178,6 +184,8 @@ class StartupTest : public ::testing::Test {
         app::SetOpenFileFunction({});
         app::SetAskFunction({});
         QDir::setCurrent(oldCwd);
+        qunsetenv("XDG_CONFIG_HOME");
+        theApp.RomArgument.reset();
     }
     bool Write(const char* name, const Bytes& bytes) {
         return testsupport::WriteFile(dir.filePath(name).toStdString(), bytes);
@@ -302,6 +310,86 @@ TEST_F(StartupTest, QuittingWithUnwrittenChangesAsksWhetherToSaveThem) {
         want[0x3000] = mark;
         EXPECT_EQ(testsupport::ReadBytes(path), want);
         ASSERT_TRUE(Write("game.nes", romBytes));
+    }
+}
+
+// A ROM named on the command line is opened without asking; one that cannot be opened for
+// reading and writing gets the same message as a chosen one, and the program ends.
+TEST_F(StartupTest, TheRomNamedOnTheCommandLineOpensWithoutAskingOrEndsTheProgram) {
+    ASSERT_TRUE(Write("palette.pal", Bytes(192)));
+    const Bytes romBytes = testsupport::Image(*testsupport::RomBuilder().Build());
+    ASSERT_TRUE(Write("game.nes", romBytes));
+    ASSERT_TRUE(Write("locked.nes", romBytes));
+    ASSERT_EQ(::chmod(dir.filePath("locked.nes").toLocal8Bit().constData(), 0444), 0);
+    QDir(dir.path()).mkdir("folder.nes");
+    std::vector<std::pair<QString, QString>> refused{
+        {"missing.nes", "No such file or directory"}, {"folder.nes", "Is a directory"}};
+    if (::geteuid() != 0) { // the superuser may write a read-only file
+        refused.emplace_back("locked.nes", "Permission denied");
+    }
+    for (const auto& [name, reason] : refused) {
+        SCOPED_TRACE(name.toStdString());
+        RomImage = CRomImage();
+        log.clear();
+        theApp.RomArgument = dir.filePath(name);
+        EXPECT_FALSE(theApp.InitInstance());
+        EXPECT_EQ(log, Log{"message Error opening ROM"});
+        EXPECT_EQ(details.back(),
+                  QString("Could not open \"%1\": %2.").arg(dir.filePath(name), reason));
+        EXPECT_TRUE(RomImage.RomPath.empty());
+    }
+
+    log.clear();
+    theApp.RomArgument = dir.filePath("game.nes");
+    CMainDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(RomImage.RomPath, dir.filePath("game.nes").toStdString());
+    EXPECT_TRUE(TextTableBuilt());
+}
+
+// With none in the working folder, the user's configuration folder supplies the palette:
+// no message, and its colours are the ones drawn with.
+TEST_F(StartupTest, APaletteInTheUsersConfigurationFolderIsUsedWithoutAMessage) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath("config/atlasforge"));
+    ASSERT_TRUE(Write("config/atlasforge/palette.pal", Bytes(192, 0x40)));
+    EXPECT_FALSE(theApp.InitInstance()); // the open dialog is cancelled
+    EXPECT_EQ(log, Log{"open"});
+    EXPECT_EQ(RomImage.ColourTable[63], 0x404040u);
+}
+
+// What the command line asks for: --help and --version win over anything else on it, at
+// most one ROM, and an unknown option or a second ROM is a usage error.
+TEST(CommandLine, OneRomAtMostAndHelpOrVersionWin) {
+    using A = app::CommandLine::Action;
+    const std::vector<std::tuple<QStringList, A, std::optional<QString>>> cases{
+        {{}, A::Run, std::nullopt},
+        {{"game.nes"}, A::Run, "game.nes"},
+        {{"-"}, A::Run, "-"},
+        {{"--", "-odd.nes"}, A::Run, "-odd.nes"},
+        {{"a.nes", "b.nes"}, A::UsageError, std::nullopt},
+        {{"--bogus"}, A::UsageError, std::nullopt},
+        {{"a.nes", "-x"}, A::UsageError, std::nullopt},
+        {{"a.nes", "b.nes", "--help"}, A::Help, std::nullopt},
+        {{"-h"}, A::Help, std::nullopt},
+        {{"--bogus", "--version"}, A::Version, std::nullopt},
+    };
+    for (const auto& [args, action, rom] : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const app::CommandLine line = app::ParseCommandLine(args);
+        EXPECT_EQ(line.action, action);
+        EXPECT_EQ(line.rom, rom);
+        EXPECT_EQ(line.error.isEmpty(), action != A::UsageError);
+        EXPECT_FALSE(line.error.contains('\n'));
+    }
+    EXPECT_EQ(app::ParseCommandLine({"a.nes", "b.nes"}).error,
+              "one ROM at a time (a.nes and b.nes given); atlasforge --help tells more");
+    EXPECT_EQ(app::ParseCommandLine({"--bogus"}).error,
+              "unknown option --bogus; atlasforge --help tells more");
+    EXPECT_EQ(app::VersionText(), "atlasforge 1.0\n");
+    for (const char* part : {"Usage: atlasforge [OPTION] [ROM]", "$XDG_CONFIG_HOME/atlasforge/",
+                             "$XDG_STATE_HOME/atlasforge/recovery/", "ATLASFORGE_EMULATOR"}) {
+        EXPECT_TRUE(app::HelpText().contains(part)) << part;
     }
 }
 
