@@ -11,9 +11,9 @@ namespace formats {
 
 // Where the colours of a picture came from.
 enum class PaletteSource {
-    GivenFile,        // the file the user named
-    Found,            // "palette.pal" found in one of DefaultPaletteFolders()
-    BuiltIn,          // the built-in standard palette: no file named, none found
+    GivenFile, // the file the user named
+    Found,     // "palette.pal" found in one of DefaultPaletteFolders()
+    BuiltIn,   // the built-in standard palette: no file named, none found
 };
 
 // Sets rom.ColourTable from the bytes of a palette file: 64 colours of red, green and blue,

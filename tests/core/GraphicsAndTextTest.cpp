@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sys/stat.h>
 #include <numeric>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -61,7 +61,8 @@ TEST(ColourTable, PaletteIsLookedForInTheWorkingFolderThenTheUsersThenTheInstall
     EXPECT_EQ(gfx::PaletteFolders("", nullptr, ""), Folders{""});
 
     namespace fs = std::filesystem;
-    const fs::path root = fs::temp_directory_path() / ("atlasforge-find-" + std::to_string(::getpid()));
+    const fs::path root =
+        fs::temp_directory_path() / ("atlasforge-find-" + std::to_string(::getpid()));
     const fs::path work = root / "work", user = root / "user", installed = root / "installed";
     for (const fs::path& folder : {work, user, installed}) {
         fs::create_directories(folder);
@@ -70,7 +71,8 @@ TEST(ColourTable, PaletteIsLookedForInTheWorkingFolderThenTheUsersThenTheInstall
     fs::current_path(work);
     const Folders folders{"", user.string(), installed.string()};
     const auto put = [](const fs::path& folder) {
-        ASSERT_TRUE(testsupport::WriteFile((folder / "palette.pal").string(), std::vector<uint8_t>(192)));
+        ASSERT_TRUE(
+            testsupport::WriteFile((folder / "palette.pal").string(), std::vector<uint8_t>(192)));
     };
     EXPECT_EQ(gfx::FindPaletteFile(folders), std::nullopt);
     put(installed);

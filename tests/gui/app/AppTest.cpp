@@ -11,12 +11,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <tuple>
+#include <unistd.h>
 #include <vector>
 
 #include "app/AboutDlg.h"
@@ -322,8 +322,8 @@ TEST_F(StartupTest, TheRomNamedOnTheCommandLineOpensWithoutAskingOrEndsTheProgra
     ASSERT_TRUE(Write("locked.nes", romBytes));
     ASSERT_EQ(::chmod(dir.filePath("locked.nes").toLocal8Bit().constData(), 0444), 0);
     QDir(dir.path()).mkdir("folder.nes");
-    std::vector<std::pair<QString, QString>> refused{
-        {"missing.nes", "No such file or directory"}, {"folder.nes", "Is a directory"}};
+    std::vector<std::pair<QString, QString>> refused{{"missing.nes", "No such file or directory"},
+                                                     {"folder.nes", "Is a directory"}};
     if (::geteuid() != 0) { // the superuser may write a read-only file
         refused.emplace_back("locked.nes", "Permission denied");
     }
