@@ -5,7 +5,7 @@ BUILD := build
 SAN_BUILD := build-asan
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build build-san run test test-plain test-asan fuzz bench clean
+.PHONY: all deps configure build build-san run test test-plain test-asan fuzz bench deb clean
 
 all: build
 
@@ -51,6 +51,10 @@ fuzz: build-san
 	    bash fuzz/run.sh $$t $(FUZZ_SECONDS) $(SAN_BUILD) fuzz/corpus-run || failed="$$failed $$t"; \
 	done; \
 	if [ -n "$$failed" ]; then echo "fuzz targets that failed:$$failed" >&2; exit 1; fi
+
+# The Debian package, build/atlasforge_<version>_amd64.deb: `apt install ./build/atlasforge_*.deb`.
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 # Speed of the core beside a 64 KiB memcpy, with the ratios at the end.
 bench: build
