@@ -12,7 +12,7 @@ packages=(
     fonts-liberation
     xvfb xdotool x11-utils imagemagick tiled xclip jq
     appstream desktop-file-utils
-    help2man lintian dpkg-dev fakeroot bash-completion
+    help2man lintian dpkg-dev fakeroot
 )
 
 missing=()
