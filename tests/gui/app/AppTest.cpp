@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -390,6 +391,53 @@ TEST(CommandLine, OneRomAtMostAndHelpOrVersionWin) {
     for (const char* part : {"Usage: atlasforge [OPTION] [ROM]", "$XDG_CONFIG_HOME/atlasforge/",
                              "$XDG_STATE_HOME/atlasforge/recovery/", "ATLASFORGE_EMULATOR"}) {
         EXPECT_TRUE(app::HelpText().contains(part)) << part;
+    }
+}
+
+// The program itself: --help and --version answer without a display and end; a usage error
+// is one line on stderr and exit 2, with no window.
+TEST(CommandLine, TheProgramAnswersHelpAndVersionAndRefusesABadLine) {
+    struct Case {
+        QStringList args;
+        bool display;
+        int code;
+        std::string out, err;
+    };
+    const Case cases[] = {
+        {{"--help"}, false, 0, "Usage: atlasforge [OPTION] [ROM]\n", ""},
+        {{"x.nes", "--version"}, false, 0, "atlasforge 1.0\n", ""},
+        {{"a.nes", "b.nes"},
+         false,
+         2,
+         "",
+         "atlasforge: one ROM at a time (a.nes and b.nes given); atlasforge --help tells more\n"},
+        {{"--bogus"},
+         true,
+         2,
+         "",
+         "atlasforge: unknown option --bogus; atlasforge --help tells more\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        if (c.display) {
+            env.insert("QT_QPA_PLATFORM", "offscreen");
+        } else {
+            env.remove("QT_QPA_PLATFORM");
+        }
+        program.setProcessEnvironment(env);
+        program.start(ATLASFORGE_EDITOR, c.args);
+        ASSERT_TRUE(program.waitForFinished(20000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), c.code);
+        const std::string out = program.readAllStandardOutput().toStdString();
+        const std::string err = program.readAllStandardError().toStdString();
+        EXPECT_EQ(out.substr(0, c.out.size()), c.out);
+        // The toolkit may warn about its own set-up first; the program's line comes last.
+        EXPECT_EQ(err.substr(err.size() - std::min(err.size(), c.err.size())), c.err);
     }
 }
 
