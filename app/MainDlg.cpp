@@ -60,8 +60,10 @@ bool CMainDlg::OnInitDialog() {
     const std::vector<std::string> folders = gfx::PaletteFolders(
         std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"),
         QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
-    const std::string palette = gfx::FindPaletteFile(folders).value_or(gfx::PaletteFileName);
-    if (!gfx::LoadColourTable(RomImage, palette)) {
+    // Nothing but what the search found is opened: a pipe of that name would wait for ever.
+    const std::optional<std::string> palette = gfx::FindPaletteFile(folders);
+    if (!palette || !gfx::LoadColourTable(RomImage, *palette)) {
+        gfx::SetColourTable(RomImage, nullptr, 0); // the whole standard palette
         // The message is the program's own; the details say what happens instead.
         app::MessageBox(QStringLiteral("Error opening \"palette.pal\"\nImages will not display."),
                         QStringLiteral("Tiles are drawn with the built-in standard palette."));

@@ -12,10 +12,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <tuple>
 #include <unistd.h>
 #include <vector>
@@ -357,6 +361,30 @@ TEST_F(StartupTest, APaletteInTheUsersConfigurationFolderIsUsedWithoutAMessage) 
     EXPECT_FALSE(theApp.InitInstance()); // the open dialog is cancelled
     EXPECT_EQ(log, Log{"open"});
     EXPECT_EQ(RomImage.ColourTable[63], 0x404040u);
+}
+
+// A pipe named palette.pal is no palette: start-up goes on with the message instead of
+// waiting for a writer. (Were it opened, a writer here would free it, and no message come.)
+TEST_F(StartupTest, APipeNamedPalettePalIsPassedOverWithoutWaiting) {
+    const std::string pipe = dir.filePath("palette.pal").toStdString();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::atomic<bool> done{false}, readerWaited{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 500 && !done; ++i) {
+            const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                readerWaited = true;
+                ::close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    EXPECT_FALSE(theApp.InitInstance());
+    done = true;
+    writer.join();
+    EXPECT_FALSE(readerWaited);
+    EXPECT_EQ(log,
+              (Log{"message Error opening \"palette.pal\"\nImages will not display.", "open"}));
 }
 
 // What the command line asks for: --help and --version win over anything else on it, at
