@@ -1,7 +1,6 @@
 #include "formats/Palette.h"
 
 #include <cerrno>
-#include <cstdio>
 
 #include "formats/FileIo.h"
 #include "gfx/ColourTable.h"
@@ -23,20 +22,16 @@ Result ReadPalette(const std::vector<uint8_t>& bytes, const std::string& name, C
 Result ChooseColours(const std::optional<std::string>& paletteFile, CRomImage& rom,
                      PaletteSource& source) {
     Bytes bytes;
-    std::string path = paletteFile.value_or(gfx::PaletteFileName);
-    if (!paletteFile) {
-        std::FILE* probe = std::fopen(path.c_str(), "rb");
-        if (probe == nullptr && errno == ENOENT) {
-            const auto& standard = gfx::StandardPalette();
-            gfx::SetColourTable(rom, standard.data(), standard.size());
-            source = PaletteSource::BuiltIn;
-            return Done();
-        }
-        if (probe != nullptr) {
-            std::fclose(probe);
-        }
+    const std::string path = paletteFile.value_or(gfx::PaletteFileName);
+    int error = 0;
+    const Result read = ReadFile(path, bytes, &error);
+    if (!paletteFile && error == ENOENT) {
+        const auto& standard = gfx::StandardPalette();
+        gfx::SetColourTable(rom, standard.data(), standard.size());
+        source = PaletteSource::BuiltIn;
+        return Done();
     }
-    if (Result read = ReadFile(path, bytes); !read.Ok()) {
+    if (!read.Ok()) {
         return read;
     }
     if (Result read = ReadPalette(bytes, path, rom); !read.Ok()) {
