@@ -85,10 +85,10 @@ mode_t DefaultMode() {
 }
 
 // Temporaries are named ".atlasforge-save-HOST-BOOT-PID-START-N": a CRC-32 of the host's
-// name, the start of the kernel's boot id, the writing process and its start time (clock
-// ticks since boot), and a count. A save killed between naming its temporary and renaming
-// it leaves one behind; the next save in that folder removes it once it can prove that the
-// process that wrote it is gone (same host: another boot, or no such process now).
+// name and pid namespace, the start of the kernel's boot id, the writing process and its start time
+// (clock ticks since boot), and a count. A save killed between naming its temporary and renaming it
+// leaves one behind; the next save in that folder removes it once it can prove that the process
+// that wrote it is gone (same host: another boot, or no such process now).
 constexpr char TempStem[] = ".atlasforge-save-";
 
 std::string FirstLine(const std::string& path) {
@@ -133,10 +133,15 @@ const Machine& ThisMachine() {
         Machine m;
         char name[256] = {};
         std::string boot = FirstLine("/proc/sys/kernel/random/boot_id");
-        if (::gethostname(name, sizeof name - 1) == 0 && boot.size() >= 8) {
+        // Process ids are told apart only within one pid namespace (a container sharing
+        // the folder has its own), so the namespace counts as part of the host.
+        char space[64] = {};
+        const ssize_t spaceSize = ::readlink("/proc/self/ns/pid", space, sizeof space - 1);
+        if (::gethostname(name, sizeof name - 1) == 0 && boot.size() >= 8 && spaceSize > 0) {
+            const std::string host = std::string(name) + "/" + space;
             char crc[16];
             std::snprintf(crc, sizeof crc, "%08x",
-                          Crc32(reinterpret_cast<const uint8_t*>(name), std::strlen(name)));
+                          Crc32(reinterpret_cast<const uint8_t*>(host.data()), host.size()));
             m.host = crc;
             m.boot = boot.substr(0, 8);
         }
