@@ -15,6 +15,7 @@
 #include "enemies/EnemiesDlg.h"
 #include "gfx/ColourTable.h"
 #include "mapeditor/MapsDlg.h"
+#include "mapeditor/SaveRom.h"
 #include "resources/AppIcon.h"
 #include "resources/Templates.h"
 #include "rom/RomImage.h"
@@ -111,14 +112,10 @@ bool CMainDlg::MayQuit() {
     if (answer == app::Answer::Cancel) {
         return false;
     }
-    if (answer == app::Answer::Save && !RomImage.SaveRomFile()) {
-        app::MessageBox(CMapsDlg::SaveFailedText,
-                        QStringLiteral("Could not write \"%1\": %2.")
-                            .arg(QFile::decodeName(RomImage.RomPath.c_str()),
-                                 QString::fromLocal8Bit(RomImage.LastError.c_str())));
-        return false;
-    }
-    return true;
+    return answer != app::Answer::Save ||
+           mapeditor::SaveRom(RomImage, [](const FileStamp* expected) {
+               return RomImage.SaveRomFile(expected);
+           }) == mapeditor::SaveOutcome::Saved;
 }
 
 void CMainDlg::OnCommand(int id) {

@@ -163,7 +163,8 @@ Result RunEdit(const Args& args) {
         return parsed;
     }
     auto rom = std::make_unique<CRomImage>();
-    if (Result loaded = LoadRom(romPath, *rom); !loaded.Ok()) {
+    RomUpdate update;
+    if (Result loaded = update.Load(romPath, *rom, !args.dryRun); !loaded.Ok()) {
         return loaded;
     }
     for (Op& op : ops) {
@@ -185,7 +186,7 @@ Result RunEdit(const Args& args) {
     for (const Op& op : ops) {
         Apply(op, grid);
     }
-    return StoreMap(*rom, romPath, mapId, grid, romPath, args.dryRun);
+    return StoreMap(*rom, update, romPath, mapId, grid, romPath, args.dryRun);
 }
 
 } // namespace cli

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "cli/Commands.h"
+#include "cli/RomFile.h"
 #include "formats/EnemyTable.h"
 #include "formats/FileIo.h"
 #include "text/EnemyData.h"
@@ -20,7 +21,7 @@ std::string Count(std::size_t n, const char* one, const char* many) {
 
 // Reads the whole table, then stores the rows that change anything; with --dry-run it lists
 // each changed field instead.
-Result ImportEnemies(const Args& args, CRomImage& rom,
+Result ImportEnemies(const Args& args, CRomImage& rom, RomUpdate& update,
                      const std::vector<text::EnemyInfo>& enemies) {
     const std::string shownRom = Shown(args.positional[0]);
     const std::string& in = *args.import;
@@ -77,8 +78,7 @@ Result ImportEnemies(const Args& args, CRomImage& rom,
         std::printf("Nothing to change in %s\n", shownRom.c_str());
         return Done();
     }
-    if (Result written = WriteFileAtomic(args.positional[0], rom.RomBytes, RomFileSize);
-        !written.Ok()) {
+    if (Result written = WriteRom(update, rom.RomBytes, RomFileSize); !written.Ok()) {
         return written;
     }
     std::printf("Changed %s in %s\n", summary.c_str(), shownRom.c_str());
@@ -100,13 +100,15 @@ Result RunEnemies(const Args& args) {
         return Fail(Fault::Usage, Clip(*args.import) + ": the input must end in .csv or .json");
     }
     auto rom = std::make_unique<CRomImage>();
-    if (Result loaded = LoadRom(args.positional[0], *rom); !loaded.Ok()) {
+    RomUpdate update;
+    if (Result loaded = update.Load(args.positional[0], *rom, args.import && !args.dryRun);
+        !loaded.Ok()) {
         return loaded;
     }
     text::BuildTextTable(*rom);
     const std::vector<text::EnemyInfo> enemies = text::ReadEnemies(*rom);
     if (args.import) {
-        return ImportEnemies(args, *rom, enemies);
+        return ImportEnemies(args, *rom, update, enemies);
     }
     const std::string table = args.json ? WriteEnemyJson(enemies) : WriteEnemyCsv(enemies);
     std::fwrite(table.data(), 1, table.size(), stdout);

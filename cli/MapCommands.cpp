@@ -6,6 +6,7 @@
 
 #include "cli/Commands.h"
 #include "cli/MapStore.h"
+#include "cli/RomFile.h"
 #include "formats/FileIo.h"
 #include "formats/GridCsv.h"
 #include "formats/MapImages.h"
@@ -65,12 +66,15 @@ Result UseColours(const Args& args, CRomImage& rom, bool quiet = false, bool* bu
     return chosen;
 }
 
-Result LoadRomAndMap(const Args& args, std::unique_ptr<CRomImage>& rom, int& mapId) {
+// A command that may rewrite the ROM passes the update that locks it while it does.
+Result LoadRomAndMap(const Args& args, std::unique_ptr<CRomImage>& rom, int& mapId,
+                     RomUpdate* update = nullptr) {
     if (Result map = ParseMapId(args.positional[1], mapId); !map.Ok()) {
         return map;
     }
     rom = std::make_unique<CRomImage>();
-    return LoadRom(args.positional[0], *rom);
+    return update != nullptr ? update->Load(args.positional[0], *rom, !args.dryRun)
+                             : LoadRom(args.positional[0], *rom);
 }
 
 void PrintInfoText(const CRomImage& rom, const std::vector<std::string>& problems) {
@@ -145,7 +149,7 @@ std::string ColourText(uint32_t bgr) {
 
 // Takes an edited sheet back into the ROM file; every line is printed only after the file
 // is written, so a failed write reports nothing as done.
-Result ImportSheet(const Args& args, CRomImage& rom, int mapId) {
+Result ImportSheet(const Args& args, CRomImage& rom, RomUpdate& update, int mapId) {
     const std::string& in = *args.import;
     auto sheet = std::make_unique<gfx::MetatilePixels>();
     if (Result read = ReadTileSheetPng(in, *sheet); !read.Ok()) {
@@ -194,8 +198,7 @@ Result ImportSheet(const Args& args, CRomImage& rom, int mapId) {
                      gfx::PaletteFileName);
     }
     if (!dry) {
-        if (Result written = WriteFileAtomic(args.positional[0], rom.RomBytes, RomFileSize);
-            !written.Ok()) {
+        if (Result written = WriteRom(update, rom.RomBytes, RomFileSize); !written.Ok()) {
             return written;
         }
     }
@@ -314,7 +317,8 @@ Result RunImport(const Args& args) {
     }
     std::unique_ptr<CRomImage> rom;
     int mapId = 0;
-    if (Result loaded = LoadRomAndMap(args, rom, mapId); !loaded.Ok()) {
+    RomUpdate update;
+    if (Result loaded = LoadRomAndMap(args, rom, mapId, &update); !loaded.Ok()) {
         return loaded;
     }
     Bytes bytes;
@@ -327,11 +331,11 @@ Result RunImport(const Args& args) {
     if (!parsed.Ok()) {
         return parsed;
     }
-    return StoreMap(*rom, romPath, mapId, grid, in, args.dryRun);
+    return StoreMap(*rom, update, romPath, mapId, grid, in, args.dryRun);
 }
 
-Result StoreMap(CRomImage& rom, const std::string& romPath, int mapId, worldmap::GridView grid,
-                const std::string& source, bool dryRun) {
+Result StoreMap(CRomImage& rom, RomUpdate& update, const std::string& romPath, int mapId,
+                worldmap::GridView grid, const std::string& source, bool dryRun) {
     const char* name = worldmap::MapName(mapId);
     const worldmap::StoreReport report = dryRun ? worldmap::MeasureStore(rom, mapId, grid)
                                                 : worldmap::StoreWorldMapReport(rom, mapId, grid);
@@ -364,7 +368,7 @@ Result StoreMap(CRomImage& rom, const std::string& romPath, int mapId, worldmap:
     if (dryRun) {
         return Done();
     }
-    if (Result written = WriteFileAtomic(romPath, rom.RomBytes, RomFileSize); !written.Ok()) {
+    if (Result written = WriteRom(update, rom.RomBytes, RomFileSize); !written.Ok()) {
         return written;
     }
     std::printf("Stored %s (%d bytes); free bytes: %d\n", name, report.newSize,
@@ -389,7 +393,9 @@ Result RunTiles(const Args& args) {
     }
     std::unique_ptr<CRomImage> rom;
     int mapId = 0;
-    if (Result loaded = LoadRomAndMap(args, rom, mapId); !loaded.Ok()) {
+    RomUpdate update;
+    if (Result loaded = LoadRomAndMap(args, rom, mapId, args.import ? &update : nullptr);
+        !loaded.Ok()) {
         return loaded;
     }
     if (args.usage) {
@@ -397,7 +403,7 @@ Result RunTiles(const Args& args) {
         return Done();
     }
     if (args.import) {
-        return ImportSheet(args, *rom, mapId);
+        return ImportSheet(args, *rom, update, mapId);
     }
     if (Result colours = UseColours(args, *rom); !colours.Ok()) {
         return colours;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/Commands.h"
+#include "cli/RomFile.h"
 #include "formats/FileIo.h"
 #include "formats/Patch.h"
 
@@ -43,6 +44,11 @@ Result RunPatch(const Args& args) {
     const std::string& out = args.positional.size() > 2 ? args.positional[2] : target;
     Bytes data;
     Bytes patch;
+    // The file written is locked from before the read, whether it is ROM or another.
+    RomUpdate update;
+    if (Result locked = update.Lock(out); !locked.Ok()) {
+        return locked;
+    }
     if (Result read = ReadFile(target, data); !read.Ok()) {
         return read;
     }
@@ -52,7 +58,7 @@ Result RunPatch(const Args& args) {
     if (Result applied = ApplyPatch(patch, patchPath, data); !applied.Ok()) {
         return applied;
     }
-    if (Result written = WriteFileAtomic(out, data); !written.Ok()) {
+    if (Result written = WriteRom(update, data.data(), data.size()); !written.Ok()) {
         return written;
     }
     std::printf("Patched %s into %s (%zu bytes)\n", Shown(target).c_str(), Shown(out).c_str(),

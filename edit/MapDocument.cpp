@@ -110,8 +110,8 @@ worldmap::StoreReport MapDocument::StoredCopy(std::vector<uint8_t>& bytes) const
     return report;
 }
 
-bool MapDocument::SaveFile() {
-    if (!rom_->SaveRomFile()) {
+bool MapDocument::SaveFile(const FileStamp* expected) {
+    if (!rom_->SaveRomFile(expected)) {
         return false;
     }
     Notify([](DocumentListener& l) { l.Saved(); });

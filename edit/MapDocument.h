@@ -60,8 +60,9 @@ class MapDocument {
     // Stores the grid into the image as the current map. On any status but Stored the
     // image is untouched.
     worldmap::StoreReport Store();
-    // Writes the image to its file; on success the image no longer differs from it.
-    bool SaveFile();
+    // Writes the image to its file (as CRomImage::SaveRomFile does with `expected`); on
+    // success the image no longer differs from it.
+    bool SaveFile(const FileStamp* expected = nullptr);
     // The file's bytes as they would be with the grid stored as the current map, for
     // trying the map out while the image and its file stay as they are. `bytes` is filled
     // only when the report is Stored.

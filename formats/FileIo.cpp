@@ -1,29 +1,33 @@
 #include "formats/FileIo.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "rom/AtomicFile.h"
+#include "rom/RegularFile.h"
 
 namespace formats {
 
-Result ReadFile(const std::string& path, Bytes& out) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return FileFail(Fault::File, path, std::string("cannot be read: ") + std::strerror(errno));
-    }
+Result ReadFile(const std::string& path, Bytes& out, int* systemError) {
     int error = 0;
-    const bool read = ReadToEnd(file, MaxInputSize, out, error);
-    std::fclose(file);
-    if (read) {
-        return Done();
+    const regularfile::ReadStatus status =
+        regularfile::Read(path, {MaxInputSize, false}, out, error);
+    if (systemError != nullptr) {
+        *systemError = error;
     }
-    return error != 0
-               ? FileFail(Fault::File, path, std::string("cannot be read: ") + std::strerror(error))
-               : FileFail(Fault::BadData, path,
-                          "larger than " + std::to_string(MaxInputSize >> 20) +
-                              " MiB, more than any file this tool reads");
+    switch (status) {
+    case regularfile::ReadStatus::Read:
+        return Done();
+    case regularfile::ReadStatus::TooLarge:
+        return FileFail(Fault::BadData, path,
+                        "larger than " + std::to_string(MaxInputSize >> 20) +
+                            " MiB, more than any file this tool reads");
+    case regularfile::ReadStatus::Failed:
+    case regularfile::ReadStatus::NotRegular:
+        break;
+    }
+    return FileFail(Fault::File, path,
+                    "cannot be read: " + regularfile::Reason(status, error, path, MaxInputSize));
 }
 
 Result WriteFileAtomic(const std::string& path, const void* data, std::size_t size) {
@@ -54,6 +58,42 @@ Result LoadRom(const std::string& path, CRomImage& rom) {
     }
     return rom.LastErrorIsSize ? FileFail(Fault::BadData, path, rom.LastError)
                                : FileFail(Fault::File, path, "cannot be read: " + rom.LastError);
+}
+
+Result RomUpdate::Lock(const std::string& path) {
+    path_ = path;
+    if (lock_.Acquire(path) == FileLock::Status::Busy) {
+        return FileFail(Fault::File, path,
+                        "another program is writing it (it holds the advisory lock on the file "
+                        "for more than " +
+                            std::to_string(FileLock::DefaultWaitMs / 1000) +
+                            " s); nothing was written");
+    }
+    return Done();
+}
+
+Result RomUpdate::Load(const std::string& path, CRomImage& rom, bool willWrite) {
+    path_ = path;
+    if (Result locked = willWrite ? Lock(path) : Done(); !locked.Ok()) {
+        return locked;
+    }
+    return LoadRom(path, rom);
+}
+
+Result RomUpdate::Write(const void* data, std::size_t size, std::string& note) {
+    const unsigned long links = lock_.Links();
+    note.clear();
+    if (Result written = WriteFileAtomic(path_, data, size); !written.Ok()) {
+        return written;
+    }
+    if (links > 1) {
+        const unsigned long others = links - 1;
+        note = Shown(path_) + ": its " + std::to_string(others) + " other name" +
+               (others == 1 ? "" : "s") + " (hard link" + (others == 1 ? "" : "s") +
+               ") still hold" + (others == 1 ? "s" : "") +
+               " the old bytes; only this name has the new ones";
+    }
+    return Done();
 }
 
 } // namespace formats

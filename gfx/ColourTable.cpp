@@ -1,9 +1,12 @@
 #include "gfx/ColourTable.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "gfx/StandardPalette.h"
+#include "rom/RegularFile.h"
 
 namespace gfx {
 
@@ -20,17 +23,14 @@ void SetColourTable(CRomImage& rom, const uint8_t* bytes, std::size_t size) {
 }
 
 bool LoadColourTable(CRomImage& rom, const std::string& path) {
-    uint8_t buf[PaletteFileSize] = {};
-    std::size_t got = 0;
-    bool opened = false;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file != nullptr) {
-        got = std::fread(buf, 1, PaletteFileSize, file);
-        // A folder of that name opens here but cannot be read: no palette either.
-        opened = std::ferror(file) == 0;
-        std::fclose(file);
-    }
-    SetColourTable(rom, buf, opened ? got : 0);
+    // Only a regular file: a FIFO of that name would hold up the start waiting for a
+    // writer, and a folder or a device is no palette either. Bytes past the colours are
+    // ignored, within reason.
+    std::vector<uint8_t> bytes;
+    int error = 0;
+    const bool opened =
+        regularfile::Read(path, {1 << 20, false}, bytes, error) == regularfile::ReadStatus::Read;
+    SetColourTable(rom, bytes.data(), opened ? std::min(bytes.size(), PaletteFileSize) : 0);
     return opened;
 }
 

@@ -1,6 +1,5 @@
 #include "mapeditor/MapsDlg.h"
 
-#include <QFile>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,17 +15,9 @@
 #include "gfx/TileRenderer.h"
 #include "gfx/TileSheet.h"
 #include "mapeditor/BudgetView.h"
+#include "mapeditor/SaveRom.h"
 #include "mapeditor/TryMap.h"
 #include "mapeditor/UndoActions.h"
-
-namespace {
-
-QString WriteFailedDetail(const CRomImage& rom) {
-    return QStringLiteral("Could not write \"%1\": %2.")
-        .arg(QFile::decodeName(rom.RomPath.c_str()), QString::fromLocal8Bit(rom.LastError.c_str()));
-}
-
-} // namespace
 
 CMapsDlg::CMapsDlg() : CDialog(IDD) {}
 
@@ -391,11 +382,9 @@ bool CMapsDlg::StoreAndSave() {
         ExplainRefusedStore();
         return false;
     }
-    if (!Doc->SaveFile()) {
-        app::MessageBox(SaveFailedText, WriteFailedDetail(*RomPtr));
-        return false;
-    }
-    return true;
+    return mapeditor::SaveRom(*RomPtr, [this](const FileStamp* expected) {
+               return Doc->SaveFile(expected);
+           }) == mapeditor::SaveOutcome::Saved;
 }
 
 void CMapsDlg::ExplainRefusedStore() {

@@ -1,13 +1,19 @@
 #include "rom/AtomicFile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include "rom/Crc32.h"
 
 namespace atomicfile {
 
@@ -78,6 +84,130 @@ mode_t DefaultMode() {
     return 0666 & ~mask;
 }
 
+// Temporaries are named ".atlasforge-save-HOST-BOOT-PID-START-N": a CRC-32 of the host's
+// name and pid namespace, the start of the kernel's boot id, the writing process and its start time
+// (clock ticks since boot), and a count. A save killed between naming its temporary and renaming it
+// leaves one behind; the next save in that folder removes it once it can prove that the process
+// that wrote it is gone (same host: another boot, or no such process now).
+constexpr char TempStem[] = ".atlasforge-save-";
+
+std::string FirstLine(const std::string& path) {
+    std::string line;
+    if (std::FILE* file = std::fopen(path.c_str(), "re")) {
+        char buf[1024];
+        if (std::fgets(buf, sizeof buf, file) != nullptr) {
+            line = buf;
+        }
+        std::fclose(file);
+    }
+    return line;
+}
+
+// A process's start time from /proc; empty when there is no such process.
+std::string StartTime(long pid) {
+    const std::string stat = FirstLine("/proc/" + std::to_string(pid) + "/stat");
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos) {
+        return {};
+    }
+    // Fields from the third (the state) on, after the command name in parentheses; the
+    // start time is the 22nd field.
+    std::size_t at = close + 2;
+    for (int field = 3; field < 22 && at != std::string::npos; ++field) {
+        at = stat.find(' ', at);
+        at = at == std::string::npos ? at : at + 1;
+    }
+    if (at == std::string::npos) {
+        return {};
+    }
+    return stat.substr(at, stat.find(' ', at) - at);
+}
+
+// This machine and boot: empty when they cannot be told (no /proc), and then no leftover
+// is ever proved stale.
+struct Machine {
+    std::string host, boot;
+};
+const Machine& ThisMachine() {
+    static const Machine machine = [] {
+        Machine m;
+        char name[256] = {};
+        std::string boot = FirstLine("/proc/sys/kernel/random/boot_id");
+        // Process ids are told apart only within one pid namespace (a container sharing
+        // the folder has its own), so the namespace counts as part of the host.
+        char space[64] = {};
+        const ssize_t spaceSize = ::readlink("/proc/self/ns/pid", space, sizeof space - 1);
+        if (::gethostname(name, sizeof name - 1) == 0 && boot.size() >= 8 && spaceSize > 0) {
+            const std::string host = std::string(name) + "/" + space;
+            char crc[16];
+            std::snprintf(crc, sizeof crc, "%08x",
+                          Crc32(reinterpret_cast<const uint8_t*>(host.data()), host.size()));
+            m.host = crc;
+            m.boot = boot.substr(0, 8);
+        }
+        return m;
+    }();
+    return machine;
+}
+
+std::atomic<unsigned long> tempCount{0};
+
+// A fresh temporary name in `folder` for this process.
+std::string TempName(const std::string& folder) {
+    const Machine& m = ThisMachine();
+    const long pid = static_cast<long>(::getpid());
+    const std::string start = StartTime(pid);
+    return folder + "/" + TempStem + (m.host.empty() ? "x" : m.host) + "-" +
+           (m.boot.empty() ? "x" : m.boot) + "-" + std::to_string(pid) + "-" +
+           (start.empty() ? "x" : start) + "-" + std::to_string(tempCount++);
+}
+
+// Whether the temporary `name` (without its folder) was left by a process that is gone.
+bool ProvedStale(const std::string& name) {
+    const Machine& m = ThisMachine();
+    if (m.host.empty() || name.compare(0, sizeof TempStem - 1, TempStem) != 0) {
+        return false;
+    }
+    std::vector<std::string> fields;
+    std::size_t at = sizeof TempStem - 1;
+    for (;;) {
+        const auto dash = name.find('-', at);
+        fields.push_back(name.substr(at, dash == std::string::npos ? dash : dash - at));
+        if (dash == std::string::npos) {
+            break;
+        }
+        at = dash + 1;
+    }
+    // Only the exact form: another program's file, or a set's kept old content
+    // ("...-N-old"), is never touched.
+    if (fields.size() != 5 || fields[0] != m.host) {
+        return false;
+    }
+    for (std::size_t i = 2; i < 5; ++i) {
+        if (fields[i].empty() || fields[i].find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+    }
+    if (fields[1] != m.boot) {
+        return true; // written before this machine last started
+    }
+    const std::string start = StartTime(std::strtol(fields[2].c_str(), nullptr, 10));
+    return start != fields[3];
+}
+
+void RemoveLeftovers(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        if (ProvedStale(entry->d_name)) {
+            ::unlink((folder + "/" + entry->d_name).c_str());
+        }
+    }
+    ::closedir(dir);
+}
+
 } // namespace
 
 void SetWriteFunction(WriteFunction fn) {
@@ -127,27 +257,66 @@ bool Stage(const Contents& file, Staged& out) {
         return false;
     }
 
-    // A short hidden name beside the target: the same filesystem, so the rename is atomic.
-    out.temp = FolderOf(out.target) + "/.atlasforge-save-XXXXXX";
-    int fd = ::mkstemp(out.temp.data());
+    const std::string folder = FolderOf(out.target);
+    RemoveLeftovers(folder);
+    const auto writeContent = [&](int fd) {
+        bool ok = true;
+        errno = 0;
+        for (std::size_t i = 0; ok && i < file.count; ++i) {
+            if (file.blocks[i].size > 0) {
+                ok = WriteAll(fd, file.blocks[i].data, file.blocks[i].size);
+            }
+        }
+        if (out.existed) {
+            // Keeps the owner when an administrator saves someone else's file; where that
+            // is not allowed the file was ours to begin with.
+            (void)!::fchown(fd, st.st_uid, st.st_gid);
+        }
+        ok = ok && ::fchmod(fd, mode) == 0;
+        return ok && ::fsync(fd) == 0;
+    };
+
+    // Beside the target: the same filesystem, so the rename is atomic. First as a file
+    // without a name, which a process killed while writing it leaves nowhere; it gets its
+    // hidden name only when whole, just before the rename.
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        bool ok = writeContent(fd);
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        while (ok) {
+            out.temp = TempName(folder);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, out.temp.c_str(), AT_SYMLINK_FOLLOW) ==
+                0) {
+                break;
+            }
+            const int why = errno;
+            out.temp.clear();
+            if (why != EEXIST) {
+                // No /proc to name it through: written again below, under a name.
+                ::close(fd);
+                fd = -1;
+                break;
+            }
+        }
+        if (fd >= 0) {
+            const int why = errno;
+            ok = (::close(fd) == 0) && ok;
+            errno = ok ? 0 : why;
+            return ok;
+        }
+    } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return false;
+    }
+    // A file system without unnamed files: a named temporary from the start.
+    do {
+        out.temp = TempName(folder);
+        fd = ::open(out.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    } while (fd < 0 && errno == EEXIST);
     if (fd < 0) {
         out.temp.clear();
         return false;
     }
-    bool ok = true;
-    errno = 0;
-    for (std::size_t i = 0; ok && i < file.count; ++i) {
-        if (file.blocks[i].size > 0) {
-            ok = WriteAll(fd, file.blocks[i].data, file.blocks[i].size);
-        }
-    }
-    if (out.existed) {
-        // Keeps the owner when an administrator saves someone else's file; where that is
-        // not allowed the file was ours to begin with.
-        (void)!::fchown(fd, st.st_uid, st.st_gid);
-    }
-    ok = ok && ::fchmod(fd, mode) == 0;
-    ok = ok && ::fsync(fd) == 0;
+    bool ok = writeContent(fd);
     ok = (::close(fd) == 0) && ok;
     return ok;
 }

@@ -20,7 +20,10 @@ void SetLinkFunction(LinkFunction fn); // nullptr restores ::link
 // Writes the given blocks, in order, to a temporary file beside the real target of `path`
 // (symbolic links followed), syncs it and renames it over the target, keeping the
 // target's permission bits. On failure the target is as it was, no temporary remains,
-// and errno says why.
+// and errno says why. The temporary has no name until it is whole (where the file system
+// allows), so a process killed while writing leaves nothing; one killed in the moment
+// between naming and renaming leaves a temporary that the next save in that folder
+// removes, having proved that its writer is gone.
 struct Block {
     const void* data;
     std::size_t size;

@@ -1,15 +1,13 @@
 #include "rom/RomImage.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "rom/AtomicFile.h"
 #include "rom/Crc32.h"
+#include "rom/FileLock.h"
+#include "rom/RegularFile.h"
 
 CRomImage RomImage;
 
@@ -30,53 +28,17 @@ uint32_t CrcOf(const std::vector<uint8_t>& bytes) {
 } // namespace
 
 bool StampFile(const std::string& path, FileStamp& stamp, std::string& error) {
-    // Non-blocking, so that opening a FIFO cannot wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = Reason(errno);
-        return false;
-    }
-    std::FILE* file = ::fdopen(fd, "rb");
-    if (file == nullptr) {
-        error = Reason(errno);
-        ::close(fd);
-        return false;
-    }
-    struct stat st;
     std::vector<uint8_t> bytes;
     int readError = 0;
-    bool ok = false;
-    if (::fstat(fd, &st) != 0) {
-        error = Reason(errno);
-    } else if (!S_ISREG(st.st_mode)) {
-        error = "not a regular file";
-    } else if (!ReadToEnd(file, MaxRomFileSize, bytes, readError)) {
-        error = readError != 0 ? Reason(readError) : "larger than 16 MiB";
-    } else {
-        stamp = FileStamp{bytes.size(), ModifiedNs(st), CrcOf(bytes)};
-        ok = true;
+    int64_t modified = 0;
+    const regularfile::ReadStatus status =
+        regularfile::Read(path, {MaxRomFileSize, false}, bytes, readError, &modified);
+    if (status != regularfile::ReadStatus::Read) {
+        error = regularfile::Reason(status, readError, path, MaxRomFileSize);
+        return false;
     }
-    std::fclose(file);
-    return ok;
-}
-
-bool ReadToEnd(std::FILE* file, std::size_t limit, std::vector<uint8_t>& bytes, int& error) {
-    bytes.clear();
-    uint8_t buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        if (bytes.size() + got > limit) {
-            bytes.clear();
-            error = 0;
-            return false;
-        }
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    error = std::ferror(file) != 0 ? (errno != 0 ? errno : EIO) : 0;
-    if (error != 0) {
-        bytes.clear();
-    }
-    return error == 0;
+    stamp = FileStamp{bytes.size(), modified, CrcOf(bytes)};
+    return true;
 }
 
 bool CRomImage::LoadRomFile(const std::string& path, RomSizeRule rule) {
@@ -87,34 +49,19 @@ bool CRomImage::LoadRomFile(const std::string& path, RomSizeRule rule) {
         LastErrorIsSize = size;
         return false;
     };
-    // Update mode for the editor: a file it could not write back later is refused now.
-    std::FILE* file = std::fopen(path.c_str(), exact ? "rb" : "r+b");
-    if (file == nullptr) {
-        return refuse(Reason(errno), false);
-    }
-    // Only a regular file of sane size for the editor: a device or a huge file chosen by
-    // mistake would otherwise be read without end, and its whole content written back on
-    // save. Reading stops past MaxRomFileSize in any case.
-    struct stat st;
-    if (::fstat(::fileno(file), &st) != 0) {
-        const int error = errno;
-        std::fclose(file);
-        return refuse(Reason(error), false);
-    }
-    const bool regular = S_ISREG(st.st_mode);
-    if ((!exact && !regular) ||
-        (regular && static_cast<unsigned long long>(st.st_size) > MaxRomFileSize)) {
-        std::fclose(file);
-        return refuse(regular ? "larger than 16 MiB" : "not a regular file", true);
-    }
-    // Read everything first, so that a failed read leaves the image as it was.
+    // Read everything first, so that a failed read leaves the image as it was. Only a
+    // regular file of sane size: a device or a huge file chosen by mistake would otherwise
+    // be read without end, and its whole content written back on save; a FIFO would wait
+    // for a writer. Update mode for the editor: a file it could not write back later is
+    // refused now.
     std::vector<uint8_t> bytes;
     int readError = 0;
-    const bool read = ReadToEnd(file, MaxRomFileSize, bytes, readError);
-    std::fclose(file);
-    if (!read) {
-        return readError != 0 ? refuse(Reason(readError), false)
-                              : refuse("larger than 16 MiB", true);
+    int64_t modified = 0;
+    const regularfile::ReadStatus status =
+        regularfile::Read(path, {MaxRomFileSize, !exact}, bytes, readError, &modified);
+    if (status != regularfile::ReadStatus::Read) {
+        return refuse(regularfile::Reason(status, readError, path, MaxRomFileSize),
+                      status == regularfile::ReadStatus::TooLarge);
     }
     const std::size_t got = bytes.size();
     if (exact && got != RomFileSize) {
@@ -130,16 +77,32 @@ bool CRomImage::LoadRomFile(const std::string& path, RomSizeRule rule) {
     TailBytes.assign(bytes.begin() + static_cast<std::ptrdiff_t>(head),
                      bytes.begin() + static_cast<std::ptrdiff_t>(got));
     RomPath = path;
-    Stamp = FileStamp{got, ModifiedNs(st), CrcOf(bytes)};
+    Stamp = FileStamp{got, modified, CrcOf(bytes)};
     MarkInFile();
     return true;
 }
 
-bool CRomImage::SaveRomFile() {
+bool CRomImage::SaveRomFile(const FileStamp* expected) {
+    ChangedOnDisk = false;
+    OtherNames = 0;
     if (RomPath.empty()) {
         LastError = "no file was opened";
         return false;
     }
+    FileLock lock;
+    if (lock.Acquire(RomPath) == FileLock::Status::Busy) {
+        LastError = "another program is writing it (it holds the advisory lock on the file)";
+        return false;
+    }
+    // Checked under the lock, so that no other writer of ours slips in between.
+    std::string unreadable;
+    if (expected != nullptr && StampFile(RomPath, DiskStamp, unreadable) &&
+        !(DiskStamp == *expected)) {
+        ChangedOnDisk = true;
+        LastError = "the file was changed by another program";
+        return false;
+    }
+    const unsigned long links = lock.Links();
     const atomicfile::Block blocks[] = {
         {RomBytes, RomFileSize},
         {TailBytes.data(), TailBytes.size()},
@@ -153,6 +116,7 @@ bool CRomImage::SaveRomFile() {
     Stamp = FileStamp{RomFileSize + TailBytes.size(),
                       ::stat(RomPath.c_str(), &st) == 0 ? ModifiedNs(st) : 0, crc};
     MarkInFile();
+    OtherNames = links > 1 ? links - 1 : 0;
     return true;
 }
 

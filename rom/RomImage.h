@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -63,8 +62,17 @@ class CRomImage {
     // the start and leaves the rest as it was; bytes past RomFileSize are kept in TailBytes.
     // The tool's rule, RomSizeRule::Exact: any readable file of exactly RomFileSize bytes.
     bool LoadRomFile(const std::string& path, RomSizeRule rule = RomSizeRule::UpTo16MiB);
-    // Replaces the file at RomPath whole, or leaves it untouched and returns false.
-    bool SaveRomFile();
+    // Replaces the file at RomPath whole, or leaves it untouched and returns false. It holds
+    // the writers' lock (FileLock) while it writes, and fails naming the lock when another
+    // program keeps it. With `expected`, a file that another program changed on disk (its
+    // stamp is not *expected) is left as it is: false with ChangedOnDisk set and DiskStamp
+    // what the file holds now. A file that is gone is written again.
+    bool SaveRomFile(const FileStamp* expected = nullptr);
+    bool ChangedOnDisk = false;
+    FileStamp DiskStamp;
+    // How many other names (hard links) the file the last save replaced had: they go on
+    // naming the old bytes, as the save puts a new file in place.
+    unsigned long OtherNames = 0;
 
     // Whether RomBytes hold changes their file does not: compared with the bytes as last
     // loaded or saved (or marked). An image never read from or written to a file has
@@ -78,8 +86,3 @@ class CRomImage {
 };
 
 extern CRomImage RomImage;
-
-// Reads an open file to its end into `bytes`. Past `limit` bytes it stops and fails with
-// `error` 0, so a device that never ends cannot fill the memory; a read error fails with
-// its errno value. `bytes` is empty after a failure.
-bool ReadToEnd(std::FILE* file, std::size_t limit, std::vector<uint8_t>& bytes, int& error);

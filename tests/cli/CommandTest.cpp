@@ -1,5 +1,6 @@
 // The tool as users run it: exit codes, messages, files left alone on failure, and maps
 // that round-trip through CSV, TMX and the Tiled map editor itself.
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include "formats/Tmx.h"
 #include "gfx/StandardPalette.h"
 #include "gfx/TileRenderer.h"
+#include "rom/FileLock.h"
 #include "tests/support/MapGrids.h"
 #include "tests/support/RomBuilder.h"
 #include "tests/support/TmxForms.h"
@@ -280,7 +282,9 @@ TEST_F(CliCommand, ErrorsExitWithTheirCodeAndOneLineNamingTheFile) {
         {{"enemies", "rom.nes", "--import", "a.csv", "--json"}, 1, "--json does not go with"},
         {{"enemies", "rom.nes", "--dry-run"}, 1, "--dry-run goes only with --import FILE"},
         // Endless or huge inputs are refused, not read into memory whole.
-        {{"edit", "rom.nes", "0", "paste", "/dev/zero", "0,0"}, 4, "/dev/zero: larger than"},
+        {{"edit", "rom.nes", "0", "paste", "/dev/zero", "0,0"},
+         2,
+         "/dev/zero: cannot be read: not a regular file (it is a character device)"},
         // Words from the command line are quoted clipped, so the error stays one short line.
         {{std::string(300, 'x')}, 1, std::string(40, 'x') + "..."},
         {{"edit", "rom.nes", std::string(300, 'y'), "set", "1,1,1"},
@@ -532,4 +536,93 @@ TEST_F(CliCommand, TileImportErrorsAndTheUsageTable) {
               0u)
         << usage.substr(0, 300);
     EXPECT_NE(usage.find("\n64,0,1,1,1,1,192,192,192,192,0,0,0,0\n"), npos);
+}
+
+// Any file named on the command line that is a FIFO is refused at once, as it would
+// otherwise be waited on for ever (the tests' time limit catches a hang).
+TEST_F(CliCommand, FifosAreRefusedAtOnceWhateverTheFileIsFor) {
+    for (const char* name : {"f.nes", "f.csv", "f.tmx", "f.png", "f.ips", "f.pal", "f.json"}) {
+        ASSERT_EQ(::mkfifo(name, 0600), 0);
+    }
+    const std::vector<std::string> cases[] = {
+        {"info", "f.nes"},
+        {"edit", "f.nes", "0", "set", "1,1,1"},
+        {"import", "rom.nes", "0", "f.csv"},
+        {"import", "rom.nes", "0", "f.tmx"},
+        {"edit", "rom.nes", "0", "paste", "f.csv", "0,0"},
+        {"tiles", "rom.nes", "0", "--import", "f.png"},
+        {"patch", "rom.nes", "f.ips", "o.nes"},
+        {"diff", "f.nes", "rom.nes", "d.ips"},
+        {"export", "rom.nes", "0", "m.png", "--palette", "f.pal"},
+        {"enemies", "rom.nes", "--import", "f.json"},
+    };
+    for (const auto& args : cases) {
+        Refused(args, 2, ": cannot be read: not a regular file (it is a FIFO)");
+    }
+    ASSERT_EQ(::mkfifo("palette.pal", 0600), 0);
+    Refused({"export", "rom.nes", "0", "m.png"}, 2, "palette.pal: cannot be read: not a regular");
+    EXPECT_FALSE(std::filesystem::exists("o.nes"));
+}
+
+// In map `m` of the demo, a cell of row 0 (its x, and a tile) that takes its left
+// neighbour's tile: a change that always fits.
+std::pair<int, int> FittingChange(int m) {
+    const Grid grid = Decode(DemoRom(), m);
+    int x = 1;
+    while (grid[static_cast<std::size_t>(x)] == grid[static_cast<std::size_t>(x - 1)]) {
+        ++x;
+    }
+    return {x, grid[static_cast<std::size_t>(x - 1)]};
+}
+
+// Two commands that rewrite one ROM at once: both changes are kept, or one command is
+// refused naming the lock and the file holds the other's change; never a lost "Stored".
+TEST_F(CliCommand, TwoWritersAtOnceLoseNoChange) {
+    const std::pair<int, int> changes[] = {FittingChange(0), FittingChange(1)};
+    const auto edit = [&](int m) {
+        const std::string n = std::to_string(m);
+        return "('" ATLASFORGE_CLI "' edit rom.nes " + n + " set " +
+               std::to_string(changes[m].first) + ",0," + std::to_string(changes[m].second) +
+               " >o" + n + " 2>e" + n + "; echo $? >c" + n + ")";
+    };
+    const std::string both = edit(0) + " & " + edit(1) + " & wait";
+    for (int trial = 0; trial < 20; ++trial) {
+        Write("rom.nes", Image(DemoRom()));
+        ASSERT_EQ(std::system(both.c_str()), 0);
+        auto now = std::make_unique<CRomImage>();
+        ASSERT_TRUE(now->LoadRomFile("rom.nes", RomSizeRule::Exact));
+        for (int m = 0; m < 2; ++m) {
+            const std::string n = std::to_string(m);
+            const int code = std::stoi(ReadText("c" + n));
+            const bool kept =
+                Decode(*now, m)[static_cast<std::size_t>(changes[m].first)] == changes[m].second;
+            EXPECT_EQ(kept, code == 0) << trial << " " << m << ReadText("e" + n);
+            if (code != 0) {
+                EXPECT_EQ(code, 2);
+                EXPECT_NE(ReadText("e" + n).find("advisory lock"), npos);
+            }
+        }
+    }
+    // A writer that keeps the lock past the wait: the command gives up and writes nothing.
+    FileLock held;
+    ASSERT_EQ(held.Acquire("rom.nes"), FileLock::Status::Held);
+    Refused({"edit", "rom.nes", "0", "set", "1,1,1"}, 2,
+            "atlasforge-cli: rom.nes: another program is writing it (it holds the advisory lock "
+            "on the file for more than 2 s); nothing was written\n");
+    EXPECT_EQ(Run({"edit", "rom.nes", "--dry-run", "0", "set", "1,1,1"}).code, 0);
+}
+
+// A ROM with a second name is still replaced by a rename, and the tool warns that the
+// other name keeps the old bytes.
+TEST_F(CliCommand, OtherNamesOfARewrittenRomAreNamedInAWarning) {
+    std::filesystem::create_hard_link("rom.nes", "twin.nes");
+    const auto [x, tile] = FittingChange(0);
+    const RunResult r =
+        Run({"edit", "rom.nes", "0", "set", std::to_string(x) + ",0," + std::to_string(tile)});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "atlasforge-cli: warning: rom.nes: its 1 other name (hard link) still "
+                     "holds the old bytes; only this name has the new ones\n");
+    EXPECT_EQ(ReadBytes("twin.nes"), Image(DemoRom()));
+    EXPECT_NE(ReadBytes("rom.nes"), Image(DemoRom()));
+    EXPECT_EQ(Run({"edit", "rom.nes", "0", "set", "1,1,2"}).err, "");
 }

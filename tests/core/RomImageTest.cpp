@@ -125,7 +125,7 @@ TEST_F(RomFile, StampIsTheFileAsLoadedOrSaved) {
 
     ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
     EXPECT_FALSE(StampFile(dir_ / "fifo", onDisk, error));
-    EXPECT_EQ(error, "not a regular file");
+    EXPECT_EQ(error, "not a regular file (it is a FIFO)");
     EXPECT_FALSE(StampFile(dir_ / "missing", onDisk, error));
 }
 

@@ -469,4 +469,34 @@ TEST(CommandLine, TheProgramAnswersHelpAndVersionAndRefusesABadLine) {
     }
 }
 
+// The quit question's Save notices a change by another program as the Maps window's does:
+// Cancel keeps the program open with its changes and writes nothing; Overwrite writes.
+TEST_F(StartupTest, SavingOnQuitAsksBeforeOverwritingAChangeByAnotherProgram) {
+    ASSERT_TRUE(Write("palette.pal", Bytes(192)));
+    ASSERT_TRUE(Write("game.nes", testsupport::Image(*testsupport::RomBuilder().Build())));
+    answer = dir.filePath("game.nes");
+    CMainDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    RomImage.WriteByte(0x3000, 9);
+    const Bytes theirs(RomFileSize, 4);
+    ASSERT_TRUE(Write("game.nes", theirs));
+    app::Answer onChange = app::Answer::Cancel;
+    std::vector<std::string> asked;
+    app::SetAskFunction([&](const QString& text, const std::vector<app::Answer>& buttons) {
+        asked.push_back(text.toStdString());
+        return buttons.front() == app::Answer::Save ? app::Answer::Save : onChange;
+    });
+    const std::string quit = "Save the changes to game.nes before quitting?";
+    const std::string changed = "\"game.nes\" was changed by another program since it was opened "
+                                "or last saved. Overwrite it with the changes made here?";
+    QTest::keyClick(&dlg, Qt::Key_Return);
+    EXPECT_FALSE(dlg.Ended());
+    EXPECT_EQ(testsupport::ReadBytes(answer->toStdString()), theirs);
+    onChange = app::Answer::Overwrite;
+    QTest::keyClick(&dlg, Qt::Key_Return);
+    EXPECT_TRUE(dlg.Ended());
+    EXPECT_EQ(testsupport::ReadBytes(answer->toStdString()), testsupport::Image(RomImage));
+    EXPECT_EQ(asked, (std::vector{quit, changed, quit, changed}));
+}
+
 } // namespace

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 #include <vector>
 
 #include "app/Emulator.h"
@@ -273,6 +274,51 @@ TEST_F(MapsDlgTest, SaveAndDoneWriteTheStoredMap) {
                                        .arg(dir.filePath("missing/map.nes"))});
     EXPECT_EQ(FileBytes(), Image(expected));
     EXPECT_EQ(dlg->EndResult(), IDOK);
+}
+
+// Save notices that another program changed the file since it was opened or saved:
+// Cancel writes nothing and keeps the edits, Overwrite writes them. A file with a second
+// name (hard link) is told once a session that the other name keeps the old bytes.
+TEST_F(MapsDlgTest, SaveAsksBeforeOverwritingAChangeByAnotherProgram) {
+    Open(GraphicsRom());
+    std::vector<std::vector<app::Answer>> offered;
+    app::SetAskFunction([&](const QString& text, const std::vector<app::Answer>& buttons) {
+        questions << text;
+        offered.push_back(buttons);
+        return answer;
+    });
+    Press(ChooserTile(100));
+    PaintAt(ViewCell(1, 1));
+    const Bytes theirs(RomFileSize, 7);
+    ASSERT_TRUE(testsupport::WriteFile(rom->RomPath, theirs));
+    Click(CMapsDlg::IdcSave);
+    Click(IDOK);
+    EXPECT_FALSE(dlg->Ended());
+    EXPECT_EQ(FileBytes(), theirs);
+    EXPECT_TRUE(rom->DiffersFromFile());
+
+    const QString twin = dir.filePath("twin.nes");
+    ASSERT_EQ(::link(rom->RomPath.c_str(), twin.toLocal8Bit().constData()), 0);
+    answer = app::Answer::Overwrite;
+    Click(CMapsDlg::IdcSave);
+    EXPECT_EQ(FileBytes(), Image(*rom));
+    EXPECT_EQ(testsupport::ReadBytes(twin.toStdString()), theirs);
+    EXPECT_EQ(questions, QStringList(3, "\"map.nes\" was changed by another program since it "
+                                        "was opened or last saved. Overwrite it with the "
+                                        "changes made here?"));
+    EXPECT_EQ(offered, std::vector(3, std::vector{app::Answer::Overwrite, app::Answer::Cancel}));
+    EXPECT_EQ(messages,
+              QStringList{"Saved \"map.nes\". Its other names (hard links) still hold the old "
+                          "bytes."});
+
+    // Saved: no question now; and a second name again is not told twice.
+    ASSERT_EQ(::link(rom->RomPath.c_str(), (twin + "2").toLocal8Bit().constData()), 0);
+    PaintAt(ViewCell(2, 2));
+    Click(IDOK);
+    EXPECT_TRUE(dlg->Ended());
+    EXPECT_EQ(questions.size(), 3);
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(FileBytes(), Image(*rom));
 }
 
 TEST_F(MapsDlgTest, ScrollBarsWheelAndTooltipAgreeAndClamp) {

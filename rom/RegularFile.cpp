@@ -1,0 +1,103 @@
+#include "rom/RegularFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace regularfile {
+
+namespace {
+
+std::string KindOfMode(mode_t mode) {
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISCHR(mode)) {
+        return "a character device";
+    }
+    if (S_ISBLK(mode)) {
+        return "a block device";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return S_ISREG(mode) ? std::string() : "not a file";
+}
+
+} // namespace
+
+ReadStatus Read(const std::string& path, const ReadOptions& options, std::vector<uint8_t>& bytes,
+                int& error, int64_t* modifiedNs) {
+    bytes.clear();
+    error = 0;
+    // O_NONBLOCK: the open returns at once whatever the file is; its kind is then checked.
+    const int fd =
+        ::open(path.c_str(), (options.forUpdate ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return ReadStatus::Failed;
+    }
+    struct stat st;
+    ReadStatus status = ReadStatus::Read;
+    if (::fstat(fd, &st) != 0) {
+        error = errno;
+        status = ReadStatus::Failed;
+    } else if (!S_ISREG(st.st_mode)) {
+        status = ReadStatus::NotRegular;
+    } else if (static_cast<unsigned long long>(st.st_size) > options.limit) {
+        status = ReadStatus::TooLarge;
+    }
+    uint8_t buffer[65536];
+    while (status == ReadStatus::Read) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            error = errno;
+            status = ReadStatus::Failed;
+        } else if (got == 0) {
+            break;
+        } else if (bytes.size() + static_cast<std::size_t>(got) > options.limit) {
+            // The size said otherwise, but the file grew while it was read.
+            status = ReadStatus::TooLarge;
+        } else {
+            bytes.insert(bytes.end(), buffer, buffer + got);
+        }
+    }
+    ::close(fd);
+    if (status != ReadStatus::Read) {
+        bytes.clear();
+    } else if (modifiedNs != nullptr) {
+        *modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    }
+    return status;
+}
+
+std::string KindOfOther(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? KindOfMode(st.st_mode) : std::string();
+}
+
+std::string Reason(ReadStatus status, int error, const std::string& path, std::size_t limit) {
+    switch (status) {
+    case ReadStatus::Read:
+        return std::string();
+    case ReadStatus::Failed:
+        return std::strerror(error != 0 ? error : EIO);
+    case ReadStatus::NotRegular: {
+        const std::string kind = KindOfOther(path);
+        return "not a regular file" + (kind.empty() ? std::string() : " (it is " + kind + ")");
+    }
+    case ReadStatus::TooLarge:
+        break;
+    }
+    return "larger than " + std::to_string(limit >> 20) + " MiB";
+}
+
+} // namespace regularfile

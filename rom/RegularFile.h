@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Reading the files a user names (ROMs, maps, patches, palettes, pictures) without ever
+// waiting: opening a FIFO for reading blocks until some writer comes, and a device may
+// never end, so anything but a regular file is refused before a byte is read.
+namespace regularfile {
+
+enum class ReadStatus {
+    Read,
+    Failed,     // `error` holds the errno value
+    NotRegular, // a FIFO, device, socket or folder; `error` is 0
+    TooLarge,   // longer than the caller's limit; `error` is 0
+};
+
+struct ReadOptions {
+    std::size_t limit = 0; // more bytes than this and the read stops with TooLarge
+    // Opens for writing too, so that a file that could not be written back is refused now.
+    bool forUpdate = false;
+};
+
+// Reads the whole regular file at `path` into `bytes` (empty after a failure).
+// `modifiedNs`, when given, gets its modification time in nanoseconds since the epoch.
+ReadStatus Read(const std::string& path, const ReadOptions& options, std::vector<uint8_t>& bytes,
+                int& error, int64_t* modifiedNs = nullptr);
+
+// What a file that is not regular is, for a message: "a FIFO", "a folder"...
+// Empty when `path` is a regular file or cannot be looked at.
+std::string KindOfOther(const std::string& path);
+
+// The reason a message gives for a status other than Read: "not a regular file (it is a
+// FIFO)", the system's words for `error`, or "larger than N MiB".
+std::string Reason(ReadStatus status, int error, const std::string& path, std::size_t limit);
+
+} // namespace regularfile
