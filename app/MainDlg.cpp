@@ -10,6 +10,7 @@
 #include "app/AboutDlg.h"
 #include "app/EditorApp.h"
 #include "app/Platform.h"
+#include "app/RecoveryKeeper.h"
 #include "enemies/EnemiesDlg.h"
 #include "gfx/ColourTable.h"
 #include "mapeditor/MapsDlg.h"
@@ -69,6 +70,8 @@ bool CMainDlg::OnInitDialog() {
             EndDialog(IDCANCEL);
             return true;
         }
+        // Edits a crash left behind come back before anything is built from the image.
+        recovery = app::StartRecovery(RomImage);
     } else {
         EndDialog(IDCANCEL);
     }
@@ -79,14 +82,22 @@ bool CMainDlg::OnInitDialog() {
 
 void CMainDlg::OnOK() {
     if (MayQuit()) {
-        EndDialog(IDOK);
+        Quit(IDOK);
     }
 }
 
 void CMainDlg::OnCancel() {
     if (MayQuit()) {
-        EndDialog(IDCANCEL);
+        Quit(IDCANCEL);
     }
+}
+
+void CMainDlg::Quit(int result) {
+    if (recovery) {
+        // Still differing after MayQuit agreed: the user chose to discard the changes.
+        recovery->End(RomImage.DiffersFromFile());
+    }
+    EndDialog(result);
 }
 
 bool CMainDlg::MayQuit() {
@@ -122,6 +133,7 @@ void CMainDlg::OnCommand(int id) {
 void CMainDlg::OpenMapEditor() {
     CMapsDlg dlg;
     dlg.RomPtr = &RomImage;
+    dlg.Keeper = recovery.get();
     dlg.DoModal();
 }
 
