@@ -14,6 +14,7 @@
 #include "enemies/EnemiesDlg.h"
 #include "gfx/ColourTable.h"
 #include "mapeditor/MapsDlg.h"
+#include "mapeditor/TryMap.h"
 #include "resources/AppIcon.h"
 #include "resources/Templates.h"
 #include "rom/RomImage.h"
@@ -94,15 +95,17 @@ void CMainDlg::OnCancel() {
 
 void CMainDlg::Quit(int result) {
     if (recovery) {
-        // Still differing after MayQuit agreed: the user chose to discard the changes.
-        recovery->End(RomImage.DiffersFromFile());
+        recovery->End(quitDiscards);
     }
     EndDialog(result);
 }
 
 bool CMainDlg::MayQuit() {
-    // A change of map in the editor stores into the image without writing the file.
-    if (!RomImage.DiffersFromFile()) {
+    quitDiscards = false;
+    // A change of map in the editor stores into the image without writing the file; edits
+    // recovered after a crash may still wait for the map editor to be opened.
+    const bool heldGrid = recovery && recovery->HoldsGrid();
+    if (!RomImage.DiffersFromFile() && !heldGrid) {
         return true;
     }
     const QString name = QFileInfo(QFile::decodeName(RomImage.RomPath.c_str())).fileName();
@@ -111,6 +114,14 @@ bool CMainDlg::MayQuit() {
                  {app::Answer::Save, app::Answer::Discard, app::Answer::Cancel});
     if (answer == app::Answer::Cancel) {
         return false;
+    }
+    quitDiscards = answer == app::Answer::Discard;
+    if (answer == app::Answer::Save && heldGrid) {
+        const worldmap::StoreReport report = recovery->StoreHeldGrid();
+        if (report.status != worldmap::StoreStatus::Stored) {
+            app::MessageBox(CMapsDlg::StoreFailedText, mapeditor::RefusalDetail(report));
+            return false;
+        }
     }
     if (answer == app::Answer::Save && !RomImage.SaveRomFile()) {
         app::MessageBox(CMapsDlg::SaveFailedText,

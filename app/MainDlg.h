@@ -61,4 +61,6 @@ class CMainDlg : public CDialog {
     QMenu* systemMenu;
     // Keeps unsaved changes safe from a crash while the ROM is open.
     std::unique_ptr<app::RecoveryKeeper> recovery;
+    // The user's answer to the last question at Quit was Discard.
+    bool quitDiscards = false;
 };

@@ -78,6 +78,17 @@ void RecoveryKeeper::HoldGrid(int mapId, const std::vector<uint8_t>& grid) {
     std::copy(grid.begin(), grid.end(), held_->grid.begin());
 }
 
+worldmap::StoreReport RecoveryKeeper::StoreHeldGrid() {
+    worldmap::StoreReport report;
+    if (held_) {
+        report = worldmap::StoreWorldMapReport(rom_, held_->mapId, held_->grid);
+        if (report.status == worldmap::StoreStatus::Stored) {
+            held_.reset();
+        }
+    }
+    return report;
+}
+
 bool RecoveryKeeper::Unsaved() const {
     return rom_.DiffersFromFile() || held_ != nullptr ||
            (doc_ != nullptr && doc_->GridDiffersFromStore());

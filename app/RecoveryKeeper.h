@@ -42,6 +42,9 @@ class RecoveryKeeper : public QObject, public edit::DocumentListener {
     // A grid brought back from the recovery file, for the next Attach.
     void HoldGrid(int mapId, const std::vector<uint8_t>& grid);
     bool HoldsGrid() const { return held_ != nullptr; }
+    // Stores the held grid into the image (a Save at Quit before "Maps" took it); it is no
+    // longer held once stored.
+    worldmap::StoreReport StoreHeldGrid();
     // The file at File() holds this session's edits (recovered from it or written by us);
     // when it is not, it is set aside before the first write rather than replaced.
     void OwnFile() { owned_ = true; }

@@ -14,6 +14,7 @@
 #include "app/MainDlg.h"
 #include "app/Platform.h"
 #include "app/RecoveryKeeper.h"
+#include "app/Termination.h"
 #include "formats/Recovery.h"
 #include "mapeditor/MapsDlg.h"
 #include "tests/gui/GuiTest.h"
@@ -114,6 +115,14 @@ TEST(RecoveryKeeper, WrittenWithinTheDelayEvenDuringAStrokeAndGoneWhenNothingIsU
     keeper.Flush();
     EXPECT_FALSE(Exists(file));
     keeper.Detach(doc);
+
+    // A terminating signal's steps write at once, whatever the delay.
+    app::RecoveryKeeper slow(*rom, file, 60000);
+    slow.Attach(doc);
+    doc.SetCell({9, 9}, static_cast<uint8_t>(doc.At({9, 9}) ^ 1));
+    app::RunTerminationSteps();
+    EXPECT_EQ(Read(file).Grid, Bytes(doc.MapGrid().begin(), doc.MapGrid().end()));
+    slow.Detach(doc);
 }
 
 // The program's own start and end, with a recovery file where a crash would leave it.
@@ -259,6 +268,31 @@ TEST_F(RecoveryStartup, RecoverBringsBackTheImageAndTheGridExactly) {
         } else {
             EXPECT_EQ(testsupport::ReadBytes(romPath), testsupport::Image(*rom));
         }
+    }
+}
+
+// Edits recovered in a grid only, with "Maps" never opened: Quit still asks, and Save
+// stores and writes them.
+TEST_F(RecoveryStartup, QuitAsksAboutARecoveredGridTheMapEditorNeverTook) {
+    worldmap::Grid grid = testsupport::StripedGrid(2);
+    grid[300] ^= 1;
+    for (const app::Answer quit : {app::Answer::Discard, app::Answer::Save}) {
+        LeaveRecovery(testsupport::Image(*rom), 1, grid);
+        RomImage = CRomImage();
+        answers = {app::Answer::Recover, quit};
+        CMainDlg dlg;
+        ASSERT_TRUE(dlg.Create());
+        EXPECT_FALSE(RomImage.DiffersFromFile());
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        ASSERT_TRUE(dlg.Ended());
+        EXPECT_EQ(log.back(), "ask Save the changes to game.nes before quitting?");
+        EXPECT_FALSE(Exists(file));
+        auto expected = std::make_unique<CRomImage>(*rom);
+        if (quit == app::Answer::Save) {
+            ASSERT_EQ(worldmap::StoreWorldMapReport(*expected, 1, grid).status,
+                      worldmap::StoreStatus::Stored);
+        }
+        EXPECT_EQ(testsupport::ReadBytes(romPath), testsupport::Image(*expected));
     }
 }
 
