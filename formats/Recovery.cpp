@@ -107,9 +107,9 @@ Result DecodeRecovery(const std::vector<uint8_t>& bytes, Recovery& out) {
         return damaged("it does not start as one");
     }
     const std::size_t end = bytes.size() - 4;
-    const uint32_t stored = static_cast<uint32_t>(bytes[end] | bytes[end + 1] << 8 |
-                                                  bytes[end + 2] << 16 |
-                                                  static_cast<uint32_t>(bytes[end + 3]) << 24);
+    const uint32_t stored =
+        static_cast<uint32_t>(bytes[end] | bytes[end + 1] << 8 | bytes[end + 2] << 16 |
+                              static_cast<uint32_t>(bytes[end + 3]) << 24);
     if (Crc32(bytes.data(), end) != stored) {
         return damaged("its checksum does not match");
     }
@@ -178,8 +178,8 @@ Result MakeRecoveryFolder(const std::string& folder) {
         }
         const std::string part = folder.substr(0, at);
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            return FileFail(Fault::File, part, std::string("cannot be created: ") +
-                                                   std::strerror(errno));
+            return FileFail(Fault::File, part,
+                            std::string("cannot be created: ") + std::strerror(errno));
         }
     }
     struct stat st {};

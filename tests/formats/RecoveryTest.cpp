@@ -43,7 +43,8 @@ void ExpectSame(const formats::Recovery& a, const formats::Recovery& b) {
 }
 
 TEST(Recovery, HoldsEverythingExactlyAndRefusesAnyDamage) {
-    for (const auto& [withGrid, tail] : {std::pair{true, std::size_t{0}}, {false, std::size_t{5}}}) {
+    for (const auto& [withGrid, tail] :
+         {std::pair{true, std::size_t{0}}, {false, std::size_t{5}}}) {
         const formats::Recovery sample = Sample(withGrid, tail);
         const Bytes bytes = formats::EncodeRecovery(sample);
         formats::Recovery back;

@@ -206,23 +206,23 @@ TEST_F(RecoveryStartup, RecoverBringsBackTheImageAndTheGridExactly) {
         ASSERT_TRUE(dlg.Create());
         EXPECT_TRUE(log.empty());
         answers = {app::Answer::Discard}; // "Discard the edits to ..." when the window closes
-        EXPECT_TRUE(ModalOpens(
-            [&] { QTest::mouseClick(dlg.GetDlgItem(IDC_MAPS), Qt::LeftButton); },
-            [&](QWidget* w) {
-                edit::MapDocument& doc = qobject_cast<CMapsDlg*>(w)->Document();
-                doc.SetCell({1, 2}, static_cast<uint8_t>(doc.At({1, 2}) ^ 1));
-                ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
-                storedImage = WholeImage(RomImage);
-                doc.Load(1);
-                doc.SetCell({200, 100}, static_cast<uint8_t>(doc.At({200, 100}) ^ 3));
-                painted = doc.MapGrid();
-                EXPECT_TRUE(WaitFor([&] {
-                    formats::Recovery r;
-                    return formats::ReadRecovery(file, r).Ok() && r.MapId == 1 &&
-                           r.Grid == Bytes(painted.begin(), painted.end());
-                }));
-                crashFile = testsupport::ReadBytes(file);
-            }));
+        EXPECT_TRUE(
+            ModalOpens([&] { QTest::mouseClick(dlg.GetDlgItem(IDC_MAPS), Qt::LeftButton); },
+                       [&](QWidget* w) {
+                           edit::MapDocument& doc = qobject_cast<CMapsDlg*>(w)->Document();
+                           doc.SetCell({1, 2}, static_cast<uint8_t>(doc.At({1, 2}) ^ 1));
+                           ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
+                           storedImage = WholeImage(RomImage);
+                           doc.Load(1);
+                           doc.SetCell({200, 100}, static_cast<uint8_t>(doc.At({200, 100}) ^ 3));
+                           painted = doc.MapGrid();
+                           EXPECT_TRUE(WaitFor([&] {
+                               formats::Recovery r;
+                               return formats::ReadRecovery(file, r).Ok() && r.MapId == 1 &&
+                                      r.Grid == Bytes(painted.begin(), painted.end());
+                           }));
+                           crashFile = testsupport::ReadBytes(file);
+                       }));
         // The window is gone without a normal end: the file of the crash is what is left.
     }
     ASSERT_FALSE(crashFile.empty());
