@@ -153,7 +153,7 @@ Result DecodeRecovery(const std::vector<uint8_t>& bytes, Recovery& out) {
 std::string RecoveryFolder() {
     const char* state = std::getenv("XDG_STATE_HOME");
     std::string base;
-    // The base directory specification ignores relative paths.
+    // The XDG base directory rules ignore a relative path.
     if (state != nullptr && state[0] == '/') {
         base = state;
     } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {

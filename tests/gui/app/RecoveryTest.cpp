@@ -1,7 +1,7 @@
 // The recovery file as the editor keeps it: when it is written and removed, and what
 // opening a ROM with one left behind by a crash does.
+#include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,19 +29,6 @@ using Log = std::vector<std::string>;
 
 bool Exists(const std::string& path) {
     return QFile::exists(QString::fromStdString(path));
-}
-
-// Runs the event loop until `done` holds or two seconds pass.
-bool WaitFor(const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > 2000) {
-            return false;
-        }
-        QTest::qWait(5);
-    }
-    return true;
 }
 
 formats::Recovery Read(const std::string& path) {
@@ -145,9 +132,7 @@ class RecoveryStartup : public ::testing::Test {
             }
             EXPECT_FALSE(answers.empty());
             const app::Answer a = answers.empty() ? app::Answer::Cancel : answers.front();
-            if (!answers.empty()) {
-                answers.erase(answers.begin());
-            }
+            answers.erase(answers.begin(), answers.begin() + (answers.empty() ? 0 : 1));
             return a;
         });
         ASSERT_TRUE(testsupport::WriteFile(dir.filePath("palette.pal").toStdString(), Bytes(192)));
@@ -196,8 +181,7 @@ class RecoveryStartup : public ::testing::Test {
 };
 
 // Paints map 0, changes to map 1 (storing map 0 in memory), paints map 1, and "crashes":
-// the recovery file of that moment comes back as Recover says, and ends as Save, Discard
-// and Esc say.
+// the recovery file of that moment comes back with Recover and goes with Save.
 TEST_F(RecoveryStartup, RecoverBringsBackTheImageAndTheGridExactly) {
     worldmap::Grid painted{};
     Bytes storedImage, crashFile;
@@ -216,7 +200,7 @@ TEST_F(RecoveryStartup, RecoverBringsBackTheImageAndTheGridExactly) {
                            doc.Load(1);
                            doc.SetCell({200, 100}, static_cast<uint8_t>(doc.At({200, 100}) ^ 3));
                            painted = doc.MapGrid();
-                           EXPECT_TRUE(WaitFor([&] {
+                           EXPECT_TRUE(QTest::qWaitFor([&] {
                                formats::Recovery r;
                                return formats::ReadRecovery(file, r).Ok() && r.MapId == 1 &&
                                       r.Grid == Bytes(painted.begin(), painted.end());
@@ -226,62 +210,54 @@ TEST_F(RecoveryStartup, RecoverBringsBackTheImageAndTheGridExactly) {
         // The window is gone without a normal end: the file of the crash is what is left.
     }
     ASSERT_FALSE(crashFile.empty());
-    for (const app::Answer quit : {app::Answer::Discard, app::Answer::Save}) {
-        ASSERT_TRUE(testsupport::WriteFile(file, crashFile));
-        RomImage = CRomImage();
-        log.clear();
-        answers = {app::Answer::Recover};
-        CMainDlg dlg;
-        ASSERT_TRUE(dlg.Create());
-        ASSERT_EQ(log.size(), 1u);
-        EXPECT_EQ(log[0].rfind("ask game.nes has changes made on ", 0), 0u) << log[0];
-        EXPECT_EQ(WholeImage(RomImage), storedImage);
-        EXPECT_TRUE(RomImage.DiffersFromFile());
-        EXPECT_EQ(testsupport::ReadBytes(romPath), testsupport::Image(*rom)); // nothing written
+    ASSERT_TRUE(testsupport::WriteFile(file, crashFile));
+    RomImage = CRomImage();
+    log.clear();
+    answers = {app::Answer::Recover};
+    CMainDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].rfind("ask game.nes has changes made on ", 0), 0u) << log[0];
+    EXPECT_EQ(WholeImage(RomImage), storedImage);
+    EXPECT_TRUE(RomImage.DiffersFromFile());
+    EXPECT_EQ(testsupport::ReadBytes(romPath), testsupport::Image(*rom)); // nothing written
 
-        // "Maps" opens on map 1 with the painted grid as edits not yet stored.
-        answers = {app::Answer::Cancel};
-        EXPECT_TRUE(ModalOpens([&] { QTest::mouseClick(dlg.GetDlgItem(IDC_MAPS), Qt::LeftButton); },
-                               [&](QWidget* w) {
-                                   auto* maps = qobject_cast<CMapsDlg*>(w);
-                                   EXPECT_EQ(maps->WorldMapId(), 1);
-                                   EXPECT_EQ(maps->GetCurSel(CMapsDlg::IdcMapList), 1);
-                                   EXPECT_EQ(maps->MapGrid(), painted);
-                                   EXPECT_TRUE(maps->Document().GridDiffersFromStore());
-                                   if (quit == app::Answer::Save) {
-                                       // Stored now, written at Quit.
-                                       ASSERT_TRUE(maps->StoreWorldMap());
-                                   }
-                                   answers = {app::Answer::Discard};
-                               }));
-        answers = {quit};
-        QTest::keyClick(&dlg, Qt::Key_Return);
-        ASSERT_TRUE(dlg.Ended());
-        EXPECT_EQ(log.back(), "ask Save the changes to game.nes before quitting?");
-        EXPECT_FALSE(Exists(file));
-        if (quit == app::Answer::Save) {
-            auto expected = std::make_unique<CRomImage>(*rom);
-            std::copy(storedImage.begin(), storedImage.begin() + RomFileSize, expected->RomBytes);
-            ASSERT_EQ(worldmap::StoreWorldMapReport(*expected, 1, painted).status,
-                      worldmap::StoreStatus::Stored);
-            EXPECT_EQ(testsupport::ReadBytes(romPath), testsupport::Image(*expected));
-        } else {
-            EXPECT_EQ(testsupport::ReadBytes(romPath), testsupport::Image(*rom));
-        }
-    }
+    // "Maps" opens on map 1 with the painted grid as edits not yet stored; stored there, it
+    // is written by Save at Quit.
+    EXPECT_TRUE(ModalOpens([&] { QTest::mouseClick(dlg.GetDlgItem(IDC_MAPS), Qt::LeftButton); },
+                           [&](QWidget* w) {
+                               auto* maps = qobject_cast<CMapsDlg*>(w);
+                               EXPECT_EQ(maps->GetCurSel(CMapsDlg::IdcMapList), 1);
+                               EXPECT_EQ(maps->MapGrid(), painted);
+                               EXPECT_TRUE(maps->Document().GridDiffersFromStore());
+                               EXPECT_TRUE(maps->StoreWorldMap());
+                           }));
+    answers = {app::Answer::Save};
+    QTest::keyClick(&dlg, Qt::Key_Return);
+    ASSERT_TRUE(dlg.Ended());
+    EXPECT_EQ(log.back(), "ask Save the changes to game.nes before quitting?");
+    EXPECT_FALSE(Exists(file));
+    auto expected = std::make_unique<CRomImage>(*rom);
+    std::copy(storedImage.begin(), storedImage.begin() + RomFileSize, expected->RomBytes);
+    ASSERT_EQ(worldmap::StoreWorldMapReport(*expected, 1, painted).status,
+              worldmap::StoreStatus::Stored);
+    EXPECT_EQ(testsupport::ReadBytes(romPath), testsupport::Image(*expected));
 }
 
-// Edits recovered in a grid only, with "Maps" never opened: Quit still asks, and Save
-// stores and writes them.
+// Edits recovered in a grid only, with "Maps" never opened: Quit still asks; Save stores
+// and writes them, Discard drops them, and either way the recovery file goes.
 TEST_F(RecoveryStartup, QuitAsksAboutARecoveredGridTheMapEditorNeverTook) {
     worldmap::Grid grid = testsupport::StripedGrid(2);
     grid[300] ^= 1;
     for (const app::Answer quit : {app::Answer::Discard, app::Answer::Save}) {
         LeaveRecovery(testsupport::Image(*rom), 1, grid);
         RomImage = CRomImage();
+        log.clear();
         answers = {app::Answer::Recover, quit};
         CMainDlg dlg;
         ASSERT_TRUE(dlg.Create());
+        EXPECT_TRUE(QString::fromStdString(log[0]).contains(
+            QDateTime::fromMSecsSinceEpoch(1765100000000).toString("yyyy-MM-dd HH:mm:ss")));
         EXPECT_FALSE(RomImage.DiffersFromFile());
         QTest::keyClick(&dlg, Qt::Key_Escape);
         ASSERT_TRUE(dlg.Ended());
@@ -344,6 +320,25 @@ TEST_F(RecoveryStartup, DiscardDeletesEscKeepsAndAMismatchIsSetAsideAndToldOnce)
         EXPECT_FALSE(Exists(file));
     }
     EXPECT_EQ(Kept().size(), 2);
+
+    // After Esc, the file left is set aside before this session's first one is written.
+    LeaveRecovery(changed, 2, grid);
+    RomImage = CRomImage();
+    answers = {app::Answer::Cancel, app::Answer::Discard};
+    CMainDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    EXPECT_TRUE(ModalOpens([&] { QTest::mouseClick(dlg.GetDlgItem(IDC_MAPS), Qt::LeftButton); },
+                           [&](QWidget* w) {
+                               edit::MapDocument& doc = qobject_cast<CMapsDlg*>(w)->Document();
+                               doc.SetCell({0, 0}, static_cast<uint8_t>(doc.At({0, 0}) ^ 1));
+                               EXPECT_TRUE(QTest::qWaitFor([&] { return Kept().size() == 4; }));
+                           }));
+    formats::Recovery aside;
+    const QString folder = QString::fromStdString(formats::RecoveryFolder()) + "/";
+    ASSERT_TRUE(
+        formats::ReadRecovery((folder + Kept().filter(".stale-").last()).toStdString(), aside)
+            .Ok());
+    EXPECT_EQ(aside.Image, changed);
 }
 
 } // namespace
