@@ -8,7 +8,6 @@
 # Usage: recovery-e2e.sh BIN_DIR PALETTE_FILE
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" recovery-e2e "$@"
 
-export XDG_STATE_HOME="$work/state"
 recovery_folder="$XDG_STATE_HOME/atlasforge/recovery"
 cp "$rom" "$work/original.nes"
 "$bindir/atlasforge-cli" export "$rom" 0 "$work/before.csv" >/dev/null || fail "export failed"
