@@ -12,10 +12,12 @@
 #include "app/AboutDlg.h"
 #include "app/EditorApp.h"
 #include "app/Platform.h"
+#include "app/RecoveryKeeper.h"
 #include "enemies/EnemiesDlg.h"
 #include "gfx/ColourTable.h"
 #include "mapeditor/MapsDlg.h"
 #include "mapeditor/SaveRom.h"
+#include "mapeditor/TryMap.h"
 #include "resources/AppIcon.h"
 #include "resources/Templates.h"
 #include "rom/RomImage.h"
@@ -80,6 +82,8 @@ bool CMainDlg::OnInitDialog() {
             EndDialog(IDCANCEL);
             return true;
         }
+        // Edits a crash left behind come back before anything is built from the image.
+        recovery = app::StartRecovery(RomImage);
     } else {
         EndDialog(IDCANCEL);
     }
@@ -90,19 +94,29 @@ bool CMainDlg::OnInitDialog() {
 
 void CMainDlg::OnOK() {
     if (MayQuit()) {
-        EndDialog(IDOK);
+        Quit(IDOK);
     }
 }
 
 void CMainDlg::OnCancel() {
     if (MayQuit()) {
-        EndDialog(IDCANCEL);
+        Quit(IDCANCEL);
     }
 }
 
+void CMainDlg::Quit(int result) {
+    if (recovery) {
+        recovery->End(quitDiscards);
+    }
+    EndDialog(result);
+}
+
 bool CMainDlg::MayQuit() {
-    // A change of map in the editor stores into the image without writing the file.
-    if (!RomImage.DiffersFromFile()) {
+    quitDiscards = false;
+    // A change of map in the editor stores into the image without writing the file; edits
+    // recovered after a crash may still wait for the map editor to be opened.
+    const bool heldGrid = recovery && recovery->HoldsGrid();
+    if (!RomImage.DiffersFromFile() && !heldGrid) {
         return true;
     }
     const QString name = QFileInfo(QFile::decodeName(RomImage.RomPath.c_str())).fileName();
@@ -111,6 +125,14 @@ bool CMainDlg::MayQuit() {
                  {app::Answer::Save, app::Answer::Discard, app::Answer::Cancel});
     if (answer == app::Answer::Cancel) {
         return false;
+    }
+    quitDiscards = answer == app::Answer::Discard;
+    if (answer == app::Answer::Save && heldGrid) {
+        const worldmap::StoreReport report = recovery->StoreHeldGrid();
+        if (report.status != worldmap::StoreStatus::Stored) {
+            app::MessageBox(CMapsDlg::StoreFailedText, mapeditor::RefusalDetail(report));
+            return false;
+        }
     }
     return answer != app::Answer::Save ||
            mapeditor::SaveRom(RomImage, [](const FileStamp* expected) {
@@ -129,6 +151,7 @@ void CMainDlg::OnCommand(int id) {
 void CMainDlg::OpenMapEditor() {
     CMapsDlg dlg;
     dlg.RomPtr = &RomImage;
+    dlg.Keeper = recovery.get();
     dlg.DoModal();
 }
 

@@ -7,9 +7,14 @@
 #include <QPoint>
 #include <QSize>
 
+#include <memory>
+
 #include "app/Dialog.h"
 
 class QMenu;
+namespace app {
+class RecoveryKeeper;
+}
 
 inline constexpr int IDC_ENEMIES = 1000;
 inline constexpr int IDC_MAPS = 1026;
@@ -49,6 +54,13 @@ class CMainDlg : public CDialog {
     // False when the user chose to stay, or the file could not be written.
     bool MayQuit();
 
+    // Ends the program after MayQuit agreed.
+    void Quit(int result);
+
     QIcon appIcon;
     QMenu* systemMenu;
+    // Keeps unsaved changes safe from a crash while the ROM is open.
+    std::unique_ptr<app::RecoveryKeeper> recovery;
+    // The user's answer to the last question at Quit was Discard.
+    bool quitDiscards = false;
 };

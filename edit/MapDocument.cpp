@@ -187,6 +187,19 @@ RowSet MapDocument::Paste(const Block& block, Cell at) {
     return CommitEdit(edit::Paste(*grid_, block, at));
 }
 
+RowSet MapDocument::ReplaceGrid(const worldmap::Grid& grid) {
+    EndStroke();
+    RowSet rows;
+    for (std::size_t y = 0; y < worldmap::MapHeight; ++y) {
+        const uint8_t* from = grid.data() + y * MapWidth;
+        if (std::memcmp(RowOf(*grid_, y), from, MapWidth) != 0) {
+            std::memcpy(RowOf(*grid_, y), from, MapWidth);
+            rows.set(y);
+        }
+    }
+    return CommitEdit(rows);
+}
+
 void MapDocument::Commit(const RowSet& rows) {
     EditStep step;
     for (std::size_t y = 0; y < worldmap::MapHeight; ++y) {

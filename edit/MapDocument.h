@@ -87,6 +87,9 @@ class MapDocument {
     RowSet ReplaceTile(uint8_t from, uint8_t to, const std::optional<Rect>& within = std::nullopt);
     RowSet Paste(const Block& block, Cell at);
     Block Copy(const Rect& rect) const { return CopyRect(*grid_, rect); }
+    // Puts `grid` in place of the current map's grid as one step (edits brought back after
+    // a crash): the rows it changes are edits not yet stored, and Undo takes them back.
+    RowSet ReplaceGrid(const worldmap::Grid& grid);
 
     // Of the current map. Both end an open stroke first and return the rows they changed
     // (none when there was nothing to undo or redo).

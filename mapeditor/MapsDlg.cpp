@@ -12,6 +12,7 @@
 
 #include "app/DocumentSignals.h"
 #include "app/Platform.h"
+#include "app/RecoveryKeeper.h"
 #include "gfx/TileRenderer.h"
 #include "gfx/TileSheet.h"
 #include "mapeditor/BudgetView.h"
@@ -22,6 +23,9 @@
 CMapsDlg::CMapsDlg() : CDialog(IDD) {}
 
 CMapsDlg::~CMapsDlg() {
+    if (Keeper != nullptr && Doc != nullptr) {
+        Keeper->Detach(*Doc);
+    }
     // The document's listeners (children, otherwise deleted only after the members) leave
     // before the document goes.
     qDeleteAll(findChildren<DocumentSignals*>());
@@ -65,6 +69,10 @@ bool CMapsDlg::OnInitDialog() {
     LastPaintedX = -1;
     Dragging = false;
     DraggingMinimap = false;
+    if (Keeper != nullptr) {
+        // After the window follows the document: recovered edits may load another map.
+        Keeper->Attach(*Doc);
+    }
     return true;
 }
 

@@ -23,6 +23,9 @@ class QListWidget;
 class QMouseEvent;
 class QScrollBar;
 class QWheelEvent;
+namespace app {
+class RecoveryKeeper;
+}
 
 // A rectangle in client pixels; right and bottom lie just outside it.
 struct PixelRect {
@@ -72,6 +75,8 @@ class CMapsDlg : public CDialog {
 
     // Public like a dialog's bound members, so the opener and the tests can see the state.
     CRomImage* RomPtr = nullptr;
+    // Follows the document while the window is open, and may hand it recovered edits.
+    app::RecoveryKeeper* Keeper = nullptr;
     QLabel* FreeBytesText = nullptr;
     QLabel* BudgetText = nullptr;
     QListWidget* MapListBox = nullptr;

@@ -2,8 +2,8 @@
 # Shared by the end-to-end tests, which source it as
 #   source lib.sh NAME BIN_DIR PALETTE_FILE [EXTRA_TOOL...]
 # It skips the test (exit 77) when a tool is missing, makes a work folder holding the demo
-# ROM ($rom) and the palette, starts a private Xvfb display, and on exit ends by process id
-# whatever the test started: Xvfb and the program ($app).
+# ROM ($rom), the palette and the program's recovery files, starts a private Xvfb display,
+# and on exit ends by process id whatever the test started: Xvfb and the program ($app).
 set -uo pipefail
 
 name="$1"
@@ -52,6 +52,9 @@ done
 [ -s "$work/display" ] || fail "Xvfb did not start"
 DISPLAY=":$(head -1 "$work/display")"
 export DISPLAY QT_QPA_PLATFORM=xcb
+
+# The program's recovery files stay in the work folder, out of the user's home.
+export XDG_STATE_HOME="$work/state"
 
 rom="$work/demo.nes"
 "$bindir/atlasforge-cli" demo "$rom" >/dev/null || fail "no demo ROM"

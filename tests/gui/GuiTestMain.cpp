@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -22,6 +23,9 @@ bool ModalOpens(const std::function<void()>& open, const std::function<void(QWid
 int main(int argc, char** argv) {
     // Always headless, also when test discovery runs the binary outside CTest's environment.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Recovery files of the windows under test go to a folder of the run's own.
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", state.path().toUtf8());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
