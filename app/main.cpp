@@ -2,6 +2,7 @@
 #include <QFileInfo>
 
 #include "app/EditorApp.h"
+#include "app/Termination.h"
 #include "resources/AppIcon.h"
 
 int main(int argc, char* argv[]) {
@@ -9,6 +10,7 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(res::AppIcon());
     // The windows close themselves; the program ends when the main window's run returns.
     QApplication::setQuitOnLastWindowClosed(false);
+    app::InstallTerminationHandling();
     // The toolkit has taken its own options out already.
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) {
