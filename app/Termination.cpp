@@ -33,12 +33,14 @@ constexpr int HandledSignals[] = {SIGTERM, SIGHUP, SIGINT};
 // program at once.
 constexpr long AnswerSeconds = 2;
 
-// What the handler may touch: lock-free atomics and the write end of the pipe.
-enum State : int { Idle, Pending, Running };
-std::atomic<int> state{Idle};
-std::atomic<long> pendingSince{0};
+// What the handler may touch: one lock-free atomic and the write end of the pipe. The
+// state is Idle, Running (the steps run), or the monotonic second, plus one, a signal
+// came in that the interface thread has not answered yet.
+constexpr long Idle = 0;
+constexpr long Running = -1;
+std::atomic<long> state{Idle};
 int wakeFds[2] = {-1, -1};
-static_assert(std::atomic<int>::is_always_lock_free && std::atomic<long>::is_always_lock_free);
+static_assert(std::atomic<long>::is_always_lock_free);
 
 long MonotonicSeconds() {
     timespec now{};
@@ -48,14 +50,14 @@ long MonotonicSeconds() {
 
 extern "C" void OnTerminatingSignal(int signal) {
     const int savedErrno = errno;
-    int expected = Idle;
-    if (state.compare_exchange_strong(expected, Pending)) {
-        pendingSince.store(MonotonicSeconds());
+    const long now = MonotonicSeconds() + 1;
+    long seen = Idle;
+    if (state.compare_exchange_strong(seen, now)) {
         const auto byte = static_cast<unsigned char>(signal);
         if (write(wakeFds[1], &byte, 1) != 1) {
             _exit(128 + signal); // nothing would ever answer it
         }
-    } else if (expected == Running || MonotonicSeconds() - pendingSince.load() >= AnswerSeconds) {
+    } else if (seen == Running || now - seen >= AnswerSeconds) {
         _exit(128 + signal);
     }
     errno = savedErrno;
@@ -127,7 +129,11 @@ void InstallTerminationHandling() {
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] { OnWake(); });
     struct sigaction action = {};
     action.sa_handler = OnTerminatingSignal;
+    // One handler at a time in a thread: the next of them waits until this one is done.
     sigemptyset(&action.sa_mask);
+    for (const int signal : HandledSignals) {
+        sigaddset(&action.sa_mask, signal);
+    }
     action.sa_flags = SA_RESTART;
     for (const int signal : HandledSignals) {
         struct sigaction old = {};
