@@ -168,7 +168,9 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         status->addWidget(label, label == highlightLabel ? 3 : 2);
     }
+    // Takes room only once there is something to say.
     historyLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    historyLabel->hide();
     status->addWidget(historyLabel, 3);
     budgetLabel->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     status->addWidget(budgetLabel);
@@ -278,6 +280,7 @@ void CWorldDlg::UpdateHistory() {
     QString note = QLatin1String(mapeditor::StepsDroppedNote);
     note[0] = note[0].toUpper();
     historyLabel->setText(note);
+    historyLabel->show();
     historyLabel->setToolTip(QStringLiteral("The undo steps of all maps together keep at most "
                                             "%1 MiB; the oldest went to make room for new ones.")
                                  .arg(doc.HistoryLimit() >> 20));
