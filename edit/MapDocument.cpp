@@ -189,6 +189,8 @@ RowSet MapDocument::Paste(const Block& block, Cell at) {
 
 void MapDocument::Commit(const RowSet& rows) {
     EditStep step;
+    // At most one change a row: room made once, and what the bound counts is what is held.
+    step.rows.reserve(rows.count());
     for (std::size_t y = 0; y < worldmap::MapHeight; ++y) {
         if (!rows.test(y)) {
             continue;
@@ -207,8 +209,6 @@ void MapDocument::Commit(const RowSet& rows) {
     if (step.rows.empty()) {
         return;
     }
-    // What the bound counts is what is held: no room grown for rows that never came.
-    step.rows.shrink_to_fit();
     step.used = ++stepUses_;
     History& history = histories_[static_cast<std::size_t>(mapId_)];
     for (const EditStep& gone : history.redo) {
