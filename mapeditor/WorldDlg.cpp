@@ -44,8 +44,7 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
     : QDialog(parent), doc(d), canvas(new WorldCanvas(d, this)), palette(new TilePalette(d, this)),
       tools(new QActionGroup(this)), cellLabel(new QLabel(this)), tileLabel(new QLabel(this)),
       zoomLabel(new QLabel(this)), highlightLabel(new QLabel(this)), historyLabel(new QLabel(this)),
-      budgetLabel(new QLabel(this)),
-      budgetBar(new QProgressBar(this)),
+      budgetLabel(new QLabel(this)), budgetBar(new QProgressBar(this)),
       closeButton(new QPushButton(QStringLiteral("Close"), this)) {
     setWindowTitle(QStringLiteral("World"));
     setSizeGripEnabled(true);

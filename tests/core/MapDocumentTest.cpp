@@ -262,7 +262,6 @@ TEST(MapDocument, AnnouncementsAndBudgetFollowRandomEdits) {
     }
 }
 
-
 // ----- The bound on the undo histories -----
 
 // A whole map different in every cell from the maps of the steps before and after.

@@ -59,7 +59,11 @@ TEST(TerminationDeathTest, EndsByTheSignalAndASecondEndsAtOnce) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const auto run = [](bool again) {
         app::InstallTerminationHandling();
-        app::AddTerminationStep([again] { again && std::raise(SIGHUP); });
+        app::AddTerminationStep([again] {
+            if (again) {
+                std::raise(SIGHUP);
+            }
+        });
         std::raise(SIGTERM);
         QTest::qWait(5000);
     };
