@@ -25,6 +25,7 @@ class DocumentSignals : public QObject, public edit::DocumentListener {
     void TilesChanged(int graphicsSet, const edit::TileSet& tiles) override {
         emit tilesChanged(graphicsSet, tiles);
     }
+    void StepsDropped() override { emit stepsDropped(); }
 
   signals:
     void rowsChanged(const edit::RowSet& rows);
@@ -34,6 +35,7 @@ class DocumentSignals : public QObject, public edit::DocumentListener {
     void stored();
     void saved();
     void tilesChanged(int graphicsSet, const edit::TileSet& tiles);
+    void stepsDropped();
 
   private:
     edit::MapDocument& doc;

@@ -23,8 +23,13 @@ const QString SetupHint =
 
 // One folder for the whole run: removed with everything in it when the program ends, while
 // an emulator started earlier may still have its file open.
-QTemporaryDir* TestFolder() {
+std::unique_ptr<QTemporaryDir>& TestFolderHolder() {
     static std::unique_ptr<QTemporaryDir> folder;
+    return folder;
+}
+
+QTemporaryDir* TestFolder() {
+    std::unique_ptr<QTemporaryDir>& folder = TestFolderHolder();
     if (folder == nullptr) {
         folder = std::make_unique<QTemporaryDir>();
     }
@@ -86,6 +91,10 @@ std::variant<QStringList, EmulatorFailure> FindCommand() {
 }
 
 } // namespace
+
+void RemoveTestCopies() {
+    TestFolderHolder().reset();
+}
 
 void SetGamesFolder(const QString& folder) {
     GamesFolder() = folder;

@@ -41,4 +41,8 @@ void SetGamesFolder(const QString& folder); // empty restores SystemGamesFolder
 std::optional<EmulatorFailure> RunInEmulator(const std::vector<uint8_t>& bytes,
                                              const QString& romName);
 
+// Removes the temporary copies made so far, now rather than when the program ends (for an
+// end that skips the usual clean-up). A later RunInEmulator makes a new folder.
+void RemoveTestCopies();
+
 } // namespace app

@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/EditorApp.h"
+#include "app/Termination.h"
 #include "resources/AppIcon.h"
 
 namespace {
@@ -60,6 +61,7 @@ int main(int argc, char* argv[]) {
     if (Answered(line, exitCode)) {
         return exitCode;
     }
+    app::InstallTerminationHandling();
     if (line.rom) {
         theApp.RomArgument = QFileInfo(*line.rom).absoluteFilePath();
     }

@@ -29,6 +29,8 @@ class DocumentListener {
     // The look of `tiles` of graphics set `graphicsSet` changed (patterns, quarters,
     // attributes or palette).
     virtual void TilesChanged(int /*graphicsSet*/, const TileSet& /*tiles*/) {}
+    // The oldest undo or redo steps were dropped to keep the histories within their bound.
+    virtual void StepsDropped() {}
 };
 
 } // namespace edit

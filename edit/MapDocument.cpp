@@ -202,6 +202,8 @@ RowSet MapDocument::ReplaceGrid(const worldmap::Grid& grid) {
 
 void MapDocument::Commit(const RowSet& rows) {
     EditStep step;
+    // At most one change a row: room made once, and what the bound counts is what is held.
+    step.rows.reserve(rows.count());
     for (std::size_t y = 0; y < worldmap::MapHeight; ++y) {
         if (!rows.test(y)) {
             continue;
@@ -211,36 +213,78 @@ void MapDocument::Commit(const RowSet& rows) {
         if (std::memcmp(now, was, MapWidth) == 0) {
             continue;
         }
-        RowChange& change = step.emplace_back();
+        RowChange& change = step.rows.emplace_back();
         change.row = static_cast<uint8_t>(y);
         std::memcpy(change.before.data(), was, MapWidth);
         std::memcpy(change.after.data(), now, MapWidth);
         std::memcpy(was, now, MapWidth);
     }
-    if (step.empty()) {
+    if (step.rows.empty()) {
         return;
     }
+    step.used = ++stepUses_;
     History& history = histories_[static_cast<std::size_t>(mapId_)];
-    history.undo.push_back(std::move(step));
+    for (const EditStep& gone : history.redo) {
+        historyBytes_ -= StepBytes(gone);
+    }
     history.redo.clear();
+    historyBytes_ += StepBytes(step);
+    history.undo.push_back(std::move(step));
+    TrimHistory();
+}
+
+std::size_t MapDocument::StepBytes(const EditStep& step) {
+    return sizeof(EditStep) + step.rows.capacity() * sizeof(RowChange);
+}
+
+void MapDocument::SetHistoryLimit(std::size_t bytes) {
+    historyLimit_ = bytes;
+    TrimHistory();
+}
+
+void MapDocument::TrimHistory() {
+    bool dropped = false;
+    while (historyBytes_ > historyLimit_) {
+        // Each list is oldest first: the oldest of all is at the front of one of them.
+        std::deque<EditStep>* oldest = nullptr;
+        for (History& history : histories_) {
+            for (std::deque<EditStep>* steps : {&history.undo, &history.redo}) {
+                if (!steps->empty() &&
+                    (oldest == nullptr || steps->front().used < oldest->front().used)) {
+                    oldest = steps;
+                }
+            }
+        }
+        if (oldest == nullptr) {
+            break;
+        }
+        historyBytes_ -= StepBytes(oldest->front());
+        oldest->pop_front();
+        dropped = true;
+    }
+    if (dropped) {
+        historyTrimmed_ = true;
+        Notify([](DocumentListener& l) { l.StepsDropped(); });
+    }
 }
 
 RowSet MapDocument::TakeStep(Direction direction) {
     EndStroke();
     const bool undo = direction == Direction::Back;
     History& history = histories_[static_cast<std::size_t>(mapId_)];
-    std::vector<EditStep>& from = undo ? history.undo : history.redo;
-    std::vector<EditStep>& to = undo ? history.redo : history.undo;
+    std::deque<EditStep>& from = undo ? history.undo : history.redo;
+    std::deque<EditStep>& to = undo ? history.redo : history.undo;
     RowSet rows;
     if (from.empty()) {
         return rows;
     }
     EditStep step = std::move(from.back());
     from.pop_back();
+    step.used = ++stepUses_;
     // Over a map loaded afresh a row may already hold what the step gives it: that row
     // keeps its version.
     RowSet moved;
-    for (const RowChange& change : step) {
+    for (const RowChange& change : step.rows) {
         const auto& contents = undo ? change.before : change.after;
         uint8_t* row = RowOf(*grid_, change.row);
         if (std::memcmp(row, contents.data(), MapWidth) != 0) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -99,6 +100,19 @@ class MapDocument {
     bool CanRedo() const;
     std::size_t UndoCount(int mapId) const;
 
+    // The undo and redo histories of the four maps together keep at most a number of bytes
+    // (the rows each step holds, before and after, and its bookkeeping). A new step that
+    // would go over drops the least recently made, undone or redone steps first, whichever
+    // map they belong to; a step larger than the whole bound is not kept at all. Listeners
+    // hear of it through StepsDropped.
+    static constexpr std::size_t DefaultHistoryLimit = std::size_t{256} << 20;
+    std::size_t HistoryLimit() const { return historyLimit_; }
+    // Takes effect at once: steps over the new bound are dropped now.
+    void SetHistoryLimit(std::size_t bytes);
+    std::size_t HistoryBytes() const { return historyBytes_; }
+    // Some step was dropped to keep the bound since the document was opened.
+    bool HistoryTrimmed() const { return historyTrimmed_; }
+
     // What storing the grid now would report: newSize, and available = the map's stored
     // size plus the free bytes; always the same as worldmap::MeasureStore. The coded size
     // comes from Costs(), the rest is worked out again only after the image changed.
@@ -128,10 +142,16 @@ class MapDocument {
         std::array<uint8_t, worldmap::MapWidth> before;
         std::array<uint8_t, worldmap::MapWidth> after;
     };
-    using EditStep = std::vector<RowChange>;
+    struct EditStep {
+        std::vector<RowChange> rows;
+        // When the step was last made, undone or redone, in the document's own count: the
+        // smallest is the first to drop.
+        uint64_t used = 0;
+    };
     struct History {
-        std::vector<EditStep> undo;
-        std::vector<EditStep> redo;
+        // Oldest first, in both: a step moved to either end is the most recently used.
+        std::deque<EditStep> undo;
+        std::deque<EditStep> redo;
     };
     enum class Direction { Back, Forward };
 
@@ -142,6 +162,10 @@ class MapDocument {
     RowSet TakeStep(Direction direction);
     // Closes a single-step operation's change to `rows` as an undo step and announces it.
     RowSet CommitEdit(const RowSet& rows);
+    static std::size_t StepBytes(const EditStep& step);
+    // Drops the least recently used steps until the histories fit the bound; tells the
+    // listeners when any went.
+    void TrimHistory();
     // Gives `rows` the next version and tells the listeners.
     void RowsChanged(const RowSet& rows);
     template <typename Call> void Notify(Call call) const;
@@ -157,6 +181,10 @@ class MapDocument {
     mutable RowSet unstoredRows_;
     std::vector<DocumentListener*> listeners_;
     std::array<History, worldmap::MapCount> histories_;
+    std::size_t historyLimit_ = DefaultHistoryLimit;
+    std::size_t historyBytes_ = 0;
+    uint64_t stepUses_ = 0;
+    bool historyTrimmed_ = false;
 
     bool strokeOpen_ = false;
     bool hasLastStrokeCell_ = false;

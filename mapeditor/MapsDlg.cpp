@@ -85,6 +85,11 @@ void CMapsDlg::Subscribe() {
             [this] { InvalidateRect(TileChooserRect.ToQRect(), false); });
     connect(heard, &DocumentSignals::budgetChanged, this, &CMapsDlg::UpdateBudget);
     connect(heard, &DocumentSignals::stored, this, &CMapsDlg::UpdateFreeBytes);
+    // The caption as the template gives it comes first.
+    connect(heard, &DocumentSignals::stepsDropped, this, [this, caption = windowTitle()] {
+        setWindowTitle(
+            QStringLiteral("%1 (%2)").arg(caption, QLatin1String(mapeditor::StepsDroppedNote)));
+    });
     mapeditor::AddUndoActions(*this, *Doc, [this] { StopDragging(); });
 }
 

@@ -9,6 +9,10 @@ class QWidget;
 
 namespace mapeditor {
 
+// What the windows say once the document has dropped its oldest undo steps to stay within
+// the bound on the memory they take.
+inline constexpr const char* StepsDroppedNote = "oldest undo steps dropped";
+
 struct UndoActions {
     QAction* undo = nullptr;
     QAction* redo = nullptr;

@@ -43,8 +43,8 @@ void CWorldDlg::SetReplaceFunction(ReplaceFunction fn) {
 CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* parent)
     : QDialog(parent), doc(d), canvas(new WorldCanvas(d, this)), palette(new TilePalette(d, this)),
       tools(new QActionGroup(this)), cellLabel(new QLabel(this)), tileLabel(new QLabel(this)),
-      zoomLabel(new QLabel(this)), highlightLabel(new QLabel(this)), budgetLabel(new QLabel(this)),
-      budgetBar(new QProgressBar(this)),
+      zoomLabel(new QLabel(this)), highlightLabel(new QLabel(this)), historyLabel(new QLabel(this)),
+      budgetLabel(new QLabel(this)), budgetBar(new QProgressBar(this)),
       closeButton(new QPushButton(QStringLiteral("Close"), this)) {
     setWindowTitle(QStringLiteral("World"));
     setSizeGripEnabled(true);
@@ -167,6 +167,10 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         status->addWidget(label, label == highlightLabel ? 3 : 2);
     }
+    // Takes room only once there is something to say.
+    historyLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    historyLabel->hide();
+    status->addWidget(historyLabel, 3);
     budgetLabel->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     status->addWidget(budgetLabel);
     budgetBar->setTextVisible(false);
@@ -194,6 +198,7 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
     });
     connect(heard, &DocumentSignals::selectedTileChanged, this, &CWorldDlg::UpdateHighlightCount);
     connect(heard, &DocumentSignals::budgetChanged, this, &CWorldDlg::UpdateBudget);
+    connect(heard, &DocumentSignals::stepsDropped, this, &CWorldDlg::UpdateHistory);
 
     resize(1024, 768);
     openedAt = edit::Cell{scrollX, scrollY};
@@ -201,6 +206,7 @@ CWorldDlg::CWorldDlg(edit::MapDocument& d, int scrollX, int scrollY, QWidget* pa
     UpdateZoom();
     UpdateBudget();
     UpdateHighlightCount();
+    UpdateHistory();
 }
 
 CWorldDlg::~CWorldDlg() = default;
@@ -264,6 +270,19 @@ void CWorldDlg::UpdateHover(int x, int y) {
 
 void CWorldDlg::UpdateHighlightCount() {
     highlightLabel->setText(HighlightText());
+}
+
+void CWorldDlg::UpdateHistory() {
+    if (!doc.HistoryTrimmed()) {
+        return;
+    }
+    QString note = QLatin1String(mapeditor::StepsDroppedNote);
+    note[0] = note[0].toUpper();
+    historyLabel->setText(note);
+    historyLabel->show();
+    historyLabel->setToolTip(QStringLiteral("The undo steps of all maps together keep at most "
+                                            "%1 MiB; the oldest went to make room for new ones.")
+                                 .arg(doc.HistoryLimit() >> 20));
 }
 
 void CWorldDlg::UpdateZoom() {

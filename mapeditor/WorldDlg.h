@@ -40,6 +40,8 @@ class CWorldDlg : public QDialog {
     QString ZoomText() const;
     QString HighlightText() const;
     QLabel* BudgetLabel() const { return budgetLabel; }
+    // Empty until the document drops undo steps to keep its bound.
+    QLabel* HistoryLabel() const { return historyLabel; }
 
     // What Replace asks: the tile to replace, its replacement, and whether only the
     // selection. It starts from the tile under the pointer (the tile to paint with when the
@@ -66,6 +68,7 @@ class CWorldDlg : public QDialog {
     void UpdateBudget();
     void UpdateHover(int x, int y);
     void UpdateHighlightCount();
+    void UpdateHistory();
 
     edit::MapDocument& doc;
     WorldCanvas* canvas;
@@ -76,6 +79,7 @@ class CWorldDlg : public QDialog {
     QLabel* tileLabel;
     QLabel* zoomLabel;
     QLabel* highlightLabel;
+    QLabel* historyLabel;
     QLabel* budgetLabel;
     QProgressBar* budgetBar;
     QPushButton* closeButton;

@@ -262,4 +262,97 @@ TEST(MapDocument, AnnouncementsAndBudgetFollowRandomEdits) {
     }
 }
 
+// ----- The bound on the undo histories -----
+
+// A whole map different in every cell from the maps of the steps before and after.
+Grid PatternGrid(int step) {
+    Grid grid{};
+    for (std::size_t i = 0; i < grid.size(); ++i) {
+        grid[i] = static_cast<uint8_t>((i % 256 * 7 + i / 256 * 3 + std::size_t(step) * 5) % 128);
+    }
+    return grid;
+}
+
+void PasteWholeMap(MapDocument& doc, int step) {
+    const Grid grid = PatternGrid(step);
+    doc.Paste({worldmap::MapWidth, worldmap::MapHeight, {grid.begin(), grid.end()}}, {0, 0});
+}
+
+struct DropCounter : edit::DocumentListener {
+    int drops = 0;
+    void StepsDropped() override { ++drops; }
+};
+
+// Thousands of steps that each change every row, under a small bound and the default one:
+// the bound holds after every step, as many of the newest steps stay as it has room for,
+// and they undo and redo to the exact grids.
+class HistoryBound : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(HistoryBound, HoldsAndKeepsTheNewestStepsExact) {
+    auto rom = TwoMapRom();
+    DropCounter heard;
+    MapDocument doc(*rom);
+    doc.AddListener(&heard);
+    const std::size_t limit = GetParam() == 0 ? doc.HistoryLimit() : GetParam();
+    doc.SetHistoryLimit(limit);
+    PasteWholeMap(doc, 0);
+    const std::size_t stepBytes = doc.HistoryBytes();
+    ASSERT_GE(stepBytes, std::size_t{256} * 2 * 256); // the rows before and after count
+    const std::size_t room = limit / stepBytes;
+    const int steps = static_cast<int>(room) + 400;
+    for (int i = 1; i < steps; ++i) {
+        PasteWholeMap(doc, i);
+        const std::size_t kept = std::min(std::size_t(i) + 1, room);
+        ASSERT_EQ(std::tuple(doc.UndoCount(0), doc.HistoryBytes(), doc.HistoryTrimmed()),
+                  std::tuple(kept, kept * stepBytes, std::size_t(i) >= room))
+            << i;
+    }
+    EXPECT_EQ(heard.drops, steps - static_cast<int>(room));
+    for (std::size_t k = 1; k <= room; ++k) {
+        ASSERT_TRUE(doc.Undo().all()) << k;
+        ASSERT_EQ(doc.MapGrid(), PatternGrid(steps - 1 - static_cast<int>(k))) << k;
+    }
+    EXPECT_FALSE(doc.CanUndo());
+    for (std::size_t k = 1; k <= room; ++k) {
+        doc.Redo();
+    }
+    EXPECT_EQ(doc.MapGrid(), PatternGrid(steps - 1));
+    EXPECT_EQ(doc.HistoryBytes(), room * stepBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(SmallAndDefault, HistoryBound,
+                         ::testing::Values(std::size_t{8} << 20, std::size_t{0}));
+
+// "Oldest" is the step least recently made, undone or redone, of any map and either
+// direction; a bound too small for one step keeps none.
+TEST(MapDocument, TheLeastRecentlyUsedStepOfAnyMapGoesFirst) {
+    auto rom = TwoMapRom();
+    MapDocument doc(*rom);
+    doc.Load(1);
+    PasteWholeMap(doc, 0); // c
+    doc.SetHistoryLimit(3 * doc.HistoryBytes());
+    doc.Load(0);
+    PasteWholeMap(doc, 1); // a
+    PasteWholeMap(doc, 2); // b
+    doc.Load(1);
+    doc.Undo(); // c, the first made, is now the last used
+    doc.Load(0);
+    PasteWholeMap(doc, 3); // d drops a
+    PasteWholeMap(doc, 4); // e drops b
+    EXPECT_EQ(doc.UndoCount(0), 2u);
+    doc.Load(1);
+    EXPECT_TRUE(doc.CanRedo());
+    doc.Load(0);
+    PasteWholeMap(doc, 5); // f drops c
+    EXPECT_EQ(doc.UndoCount(0), 3u);
+    doc.Load(1);
+    EXPECT_FALSE(doc.CanRedo());
+
+    doc.SetHistoryLimit(1000);
+    EXPECT_EQ(doc.HistoryBytes(), 0u);
+    PasteWholeMap(doc, 6);
+    EXPECT_FALSE(doc.CanUndo());
+    EXPECT_EQ(doc.MapGrid(), PatternGrid(6));
+}
+
 } // namespace

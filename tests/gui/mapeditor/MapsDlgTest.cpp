@@ -701,6 +701,24 @@ TEST_F(MapsDlgTest, TestPlaysACopyWithTheMapStoredOrIsRefusedLikeAStore) {
     EXPECT_EQ(messages.size(), 2);
 }
 
+// Once the document drops undo steps to keep its bound, the editor says so after its
+// caption and the World window in its status bar, also when opened later.
+TEST_F(MapsDlgTest, DroppedUndoStepsAreShownInBothWindows) {
+    Open(GraphicsRom());
+    edit::MapDocument& doc = dlg->Document();
+    doc.FillRect({{0, 0}, {255, 255}}, 1);
+    doc.SetHistoryLimit(doc.HistoryBytes());
+    CWorldDlg early(doc, 0, 0);
+    EXPECT_EQ(dlg->windowTitle(), "Maps");
+    EXPECT_FALSE(early.HistoryLabel()->isVisibleTo(&early));
+    doc.FillRect({{0, 0}, {255, 255}}, 2);
+    EXPECT_EQ(dlg->windowTitle(), "Maps (oldest undo steps dropped)");
+    EXPECT_EQ(early.HistoryLabel()->text(), "Oldest undo steps dropped");
+    CWorldDlg late(doc, 0, 0);
+    EXPECT_TRUE(late.HistoryLabel()->isVisibleTo(&late));
+    EXPECT_EQ(late.HistoryLabel()->text(), "Oldest undo steps dropped");
+}
+
 TEST(EmulatorCommand, SplitsLikeAShellAndPutsTheFileWherePercentFStands) {
     using Words = std::optional<QStringList>;
     EXPECT_EQ(app::SplitCommandLine(R"(  fceux  --fullscreen 1 )"),

@@ -1,0 +1,74 @@
+#include <QDialog>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <vector>
+
+#include "app/Emulator.h"
+#include "app/Termination.h"
+
+namespace {
+
+// Each signal, raised while a modal window runs, is answered inside that window's loop:
+// the steps run in order, also past one that throws, the emulator's temporary copies go,
+// and the program would end by that signal (here the test's stand-in closes the window).
+TEST(Termination, EachSignalRunsTheStepsAndRemovesTheEmulatorCopies) {
+    for (const int signal : {SIGHUP, SIGINT}) {
+        std::signal(signal, SIG_DFL); // as a terminal starts it, whatever started the test
+    }
+    app::InstallTerminationHandling();
+    QTemporaryDir dir;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", dir.path().toUtf8());
+    qputenv(app::EmulatorVariable, "true");
+    const auto filesIn = [&] {
+        return QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    };
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        ASSERT_FALSE(app::RunInEmulator({1, 2, 3}, "map.nes").has_value());
+        ASSERT_EQ(filesIn().size(), 1);
+        std::vector<int> ran;
+        const std::vector<int> ids{
+            app::AddTerminationStep([&] { ran.push_back(1); }),
+            app::AddTerminationStep([&] { ran.push_back(2), throw std::runtime_error("no"); }),
+            app::AddTerminationStep([&] { ran.push_back(3); })};
+        QDialog window;
+        int ended = 0;
+        app::SetTerminationEnd([&](int s) { ended = s, window.reject(); });
+        QTimer::singleShot(0, &window, [signal] { std::raise(signal); });
+        QTimer::singleShot(5000, &window, &QDialog::reject);
+        window.exec();
+        app::SetTerminationEnd({});
+        for (const int id : ids) {
+            app::RemoveTerminationStep(id);
+        }
+        EXPECT_EQ(ended, signal);
+        EXPECT_EQ(ran, (std::vector{1, 2, 3})) << signal;
+        EXPECT_EQ(filesIn(), QStringList()) << signal;
+    }
+    qunsetenv(app::EmulatorVariable);
+    qputenv("TMPDIR", oldTemp);
+}
+
+// For real the program ends by the signal; a second signal while the steps run ends it at
+// once.
+TEST(TerminationDeathTest, EndsByTheSignalAndASecondEndsAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto run = [](bool again) {
+        app::InstallTerminationHandling();
+        app::AddTerminationStep([again] {
+            if (again) {
+                std::raise(SIGHUP);
+            }
+        });
+        std::raise(SIGTERM);
+        QTest::qWait(5000);
+    };
+    EXPECT_EXIT(run(false), ::testing::KilledBySignal(SIGTERM), "");
+    EXPECT_EXIT(run(true), ::testing::ExitedWithCode(128 + SIGHUP), "");
+}
+
+} // namespace
