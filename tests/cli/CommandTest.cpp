@@ -559,8 +559,9 @@ TEST_F(CliCommand, FifosAreRefusedAtOnceWhateverTheFileIsFor) {
     for (const auto& args : cases) {
         Refused(args, 2, ": cannot be read: not a regular file (it is a FIFO)");
     }
+    // One that is only looked for is passed over: the search goes on to the built-in one.
     ASSERT_EQ(::mkfifo("palette.pal", 0600), 0);
-    Refused({"export", "rom.nes", "0", "m.png"}, 2, "palette.pal: cannot be read: not a regular");
+    EXPECT_EQ(Run({"export", "rom.nes", "0", "m.png"}).code, 0);
     EXPECT_FALSE(std::filesystem::exists("o.nes"));
 }
 
