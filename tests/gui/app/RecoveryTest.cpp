@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -53,6 +54,11 @@ TEST(RecoveryKeeper, WrittenWithinTheDelayEvenDuringAStrokeAndGoneWhenNothingIsU
     app::RecoveryKeeper keeper(*rom, file, 100);
     edit::MapDocument doc(*rom, 0);
     keeper.Attach(doc);
+    // Past the delay, and whatever the timer still holds written out.
+    const auto settle = [&keeper] {
+        QTest::qWait(150);
+        keeper.Flush();
+    };
 
     QTest::qWait(250);
     EXPECT_FALSE(Exists(file)); // nothing unsaved, nothing written
@@ -67,8 +73,7 @@ TEST(RecoveryKeeper, WrittenWithinTheDelayEvenDuringAStrokeAndGoneWhenNothingIsU
     }
     EXPECT_TRUE(keptMidStroke);
     doc.EndStroke();
-    QTest::qWait(150);
-    keeper.Flush();
+    settle();
     formats::Recovery kept = Read(file);
     EXPECT_EQ(kept.RomPath, rom->RomPath);
     EXPECT_EQ(kept.Stamp, rom->Stamp);
@@ -78,8 +83,7 @@ TEST(RecoveryKeeper, WrittenWithinTheDelayEvenDuringAStrokeAndGoneWhenNothingIsU
 
     // Stored: the image holds it, no grid is kept. Saved: the file goes at once.
     ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
-    QTest::qWait(150);
-    keeper.Flush();
+    settle();
     kept = Read(file);
     EXPECT_EQ(kept.MapId, -1);
     EXPECT_EQ(kept.Image, WholeImage(*rom));
@@ -94,12 +98,10 @@ TEST(RecoveryKeeper, WrittenWithinTheDelayEvenDuringAStrokeAndGoneWhenNothingIsU
     const uint32_t entry = tiles::PaletteBytes.begin;
     edited->RomBytes[entry] = static_cast<uint8_t>((edited->RomBytes[entry] + 1) & 0x3F);
     ASSERT_TRUE(doc.ApplyTiles(*edited)[0].any());
-    QTest::qWait(150);
-    keeper.Flush();
+    settle();
     EXPECT_EQ(Read(file).Image, WholeImage(*edited));
     doc.ApplyTiles(*original);
-    QTest::qWait(150);
-    keeper.Flush();
+    settle();
     EXPECT_FALSE(Exists(file));
     keeper.Detach(doc);
 
@@ -169,6 +171,20 @@ class RecoveryStartup : public ::testing::Test {
     QStringList Kept() const {
         return QDir(QString::fromStdString(formats::RecoveryFolder())).entryList(QDir::Files);
     }
+    // A fresh start of the program over the ROM, `given` answering its questions in turn.
+    std::unique_ptr<CMainDlg> Start(std::vector<app::Answer> given) {
+        RomImage = CRomImage();
+        log.clear();
+        answers = std::move(given);
+        auto dlg = std::make_unique<CMainDlg>();
+        EXPECT_TRUE(dlg->Create());
+        return dlg;
+    }
+    // Runs `check` inside the map editor that the window's "Maps" opens.
+    static bool InMaps(CMainDlg& dlg, const std::function<void(edit::MapDocument&)>& check) {
+        return ModalOpens([&] { QTest::mouseClick(dlg.GetDlgItem(IDC_MAPS), Qt::LeftButton); },
+                          [&](QWidget* w) { check(qobject_cast<CMapsDlg*>(w)->Document()); });
+    }
 
     QTemporaryDir dir;
     const QString oldCwd = QDir::currentPath();
@@ -185,37 +201,26 @@ class RecoveryStartup : public ::testing::Test {
 TEST_F(RecoveryStartup, RecoverBringsBackTheImageAndTheGridExactly) {
     worldmap::Grid painted{};
     Bytes storedImage, crashFile;
-    {
-        CMainDlg dlg;
-        ASSERT_TRUE(dlg.Create());
-        EXPECT_TRUE(log.empty());
-        answers = {app::Answer::Discard}; // "Discard the edits to ..." when the window closes
-        EXPECT_TRUE(
-            ModalOpens([&] { QTest::mouseClick(dlg.GetDlgItem(IDC_MAPS), Qt::LeftButton); },
-                       [&](QWidget* w) {
-                           edit::MapDocument& doc = qobject_cast<CMapsDlg*>(w)->Document();
-                           doc.SetCell({1, 2}, static_cast<uint8_t>(doc.At({1, 2}) ^ 1));
-                           ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
-                           storedImage = WholeImage(RomImage);
-                           doc.Load(1);
-                           doc.SetCell({200, 100}, static_cast<uint8_t>(doc.At({200, 100}) ^ 3));
-                           painted = doc.MapGrid();
-                           EXPECT_TRUE(QTest::qWaitFor([&] {
-                               formats::Recovery r;
-                               return formats::ReadRecovery(file, r).Ok() && r.MapId == 1 &&
-                                      r.Grid == Bytes(painted.begin(), painted.end());
-                           }));
-                           crashFile = testsupport::ReadBytes(file);
-                       }));
-        // The window is gone without a normal end: the file of the crash is what is left.
-    }
+    auto dlg = Start({app::Answer::Discard}); // "Discard the edits to ..." when it closes
+    EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(InMaps(*dlg, [&](edit::MapDocument& doc) {
+        doc.SetCell({1, 2}, static_cast<uint8_t>(doc.At({1, 2}) ^ 1));
+        ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
+        storedImage = WholeImage(RomImage);
+        doc.Load(1);
+        doc.SetCell({200, 100}, static_cast<uint8_t>(doc.At({200, 100}) ^ 3));
+        painted = doc.MapGrid();
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            formats::Recovery r;
+            return formats::ReadRecovery(file, r).Ok() && r.MapId == 1 &&
+                   r.Grid == Bytes(painted.begin(), painted.end());
+        }));
+        crashFile = testsupport::ReadBytes(file);
+    }));
+    dlg.reset(); // gone without a normal end: the file of the crash is what is left
     ASSERT_FALSE(crashFile.empty());
     ASSERT_TRUE(testsupport::WriteFile(file, crashFile));
-    RomImage = CRomImage();
-    log.clear();
-    answers = {app::Answer::Recover};
-    CMainDlg dlg;
-    ASSERT_TRUE(dlg.Create());
+    dlg = Start({app::Answer::Recover});
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].rfind("ask game.nes has changes made on ", 0), 0u) << log[0];
     EXPECT_EQ(WholeImage(RomImage), storedImage);
@@ -224,7 +229,7 @@ TEST_F(RecoveryStartup, RecoverBringsBackTheImageAndTheGridExactly) {
 
     // "Maps" opens on map 1 with the painted grid as edits not yet stored; stored there, it
     // is written by Save at Quit.
-    EXPECT_TRUE(ModalOpens([&] { QTest::mouseClick(dlg.GetDlgItem(IDC_MAPS), Qt::LeftButton); },
+    EXPECT_TRUE(ModalOpens([&] { QTest::mouseClick(dlg->GetDlgItem(IDC_MAPS), Qt::LeftButton); },
                            [&](QWidget* w) {
                                auto* maps = qobject_cast<CMapsDlg*>(w);
                                EXPECT_EQ(maps->GetCurSel(CMapsDlg::IdcMapList), 1);
@@ -233,8 +238,8 @@ TEST_F(RecoveryStartup, RecoverBringsBackTheImageAndTheGridExactly) {
                                EXPECT_TRUE(maps->StoreWorldMap());
                            }));
     answers = {app::Answer::Save};
-    QTest::keyClick(&dlg, Qt::Key_Return);
-    ASSERT_TRUE(dlg.Ended());
+    QTest::keyClick(dlg.get(), Qt::Key_Return);
+    ASSERT_TRUE(dlg->Ended());
     EXPECT_EQ(log.back(), "ask Save the changes to game.nes before quitting?");
     EXPECT_FALSE(Exists(file));
     auto expected = std::make_unique<CRomImage>(*rom);
@@ -251,16 +256,12 @@ TEST_F(RecoveryStartup, QuitAsksAboutARecoveredGridTheMapEditorNeverTook) {
     grid[300] ^= 1;
     for (const app::Answer quit : {app::Answer::Discard, app::Answer::Save}) {
         LeaveRecovery(testsupport::Image(*rom), 1, grid);
-        RomImage = CRomImage();
-        log.clear();
-        answers = {app::Answer::Recover, quit};
-        CMainDlg dlg;
-        ASSERT_TRUE(dlg.Create());
+        auto dlg = Start({app::Answer::Recover, quit});
         EXPECT_TRUE(QString::fromStdString(log[0]).contains(
             QDateTime::fromMSecsSinceEpoch(1765100000000).toString("yyyy-MM-dd HH:mm:ss")));
         EXPECT_FALSE(RomImage.DiffersFromFile());
-        QTest::keyClick(&dlg, Qt::Key_Escape);
-        ASSERT_TRUE(dlg.Ended());
+        QTest::keyClick(dlg.get(), Qt::Key_Escape);
+        ASSERT_TRUE(dlg->Ended());
         EXPECT_EQ(log.back(), "ask Save the changes to game.nes before quitting?");
         EXPECT_FALSE(Exists(file));
         auto expected = std::make_unique<CRomImage>(*rom);
@@ -279,10 +280,7 @@ TEST_F(RecoveryStartup, DiscardDeletesEscKeepsAndAMismatchIsSetAsideAndToldOnce)
     for (const app::Answer answer : {app::Answer::Cancel, app::Answer::Discard}) {
         SCOPED_TRACE(static_cast<int>(answer));
         LeaveRecovery(changed, 2, grid);
-        RomImage = CRomImage();
-        answers = {answer};
-        CMainDlg dlg;
-        ASSERT_TRUE(dlg.Create());
+        const auto dlg = Start({answer});
         EXPECT_EQ(testsupport::Image(RomImage), testsupport::Image(*rom)); // as on disk
         EXPECT_EQ(Exists(file), answer == app::Answer::Cancel);
     }
@@ -301,44 +299,27 @@ TEST_F(RecoveryStartup, DiscardDeletesEscKeepsAndAMismatchIsSetAsideAndToldOnce)
             other[0x6000] ^= 1;
             ASSERT_TRUE(testsupport::WriteFile(romPath, other));
         }
-        for (int start = 0; start < 2; ++start) {
-            RomImage = CRomImage();
-            log.clear();
-            CMainDlg dlg;
-            ASSERT_TRUE(dlg.Create());
-            if (start == 0) {
-                ASSERT_EQ(log.size(), 1u);
-                const QString aside = Kept().filter(".stale-").value(damaged ? 1 : 0);
-                EXPECT_TRUE(QString::fromStdString(log[0]).contains(aside)) << log[0];
-                EXPECT_TRUE(log[0].find(damaged ? "could not be read" : "no longer match") !=
-                            std::string::npos)
-                    << log[0];
-            } else {
-                EXPECT_TRUE(log.empty());
-            }
-        }
+        Start({});
+        ASSERT_EQ(log.size(), 1u);
+        const QString aside = Kept().filter(".stale-").value(damaged ? 1 : 0);
+        EXPECT_TRUE(QString::fromStdString(log[0]).contains(aside)) << log[0];
+        EXPECT_NE(log[0].find(damaged ? "could not be read" : "no longer match"), std::string::npos)
+            << log[0];
+        Start({});
+        EXPECT_TRUE(log.empty());
         EXPECT_FALSE(Exists(file));
     }
     EXPECT_EQ(Kept().size(), 2);
 
     // After Esc, the file left is set aside before this session's first one is written.
     LeaveRecovery(changed, 2, grid);
-    RomImage = CRomImage();
-    answers = {app::Answer::Cancel, app::Answer::Discard};
-    CMainDlg dlg;
-    ASSERT_TRUE(dlg.Create());
-    EXPECT_TRUE(ModalOpens([&] { QTest::mouseClick(dlg.GetDlgItem(IDC_MAPS), Qt::LeftButton); },
-                           [&](QWidget* w) {
-                               edit::MapDocument& doc = qobject_cast<CMapsDlg*>(w)->Document();
-                               doc.SetCell({0, 0}, static_cast<uint8_t>(doc.At({0, 0}) ^ 1));
-                               EXPECT_TRUE(QTest::qWaitFor([&] { return Kept().size() == 4; }));
-                           }));
-    formats::Recovery aside;
+    auto dlg = Start({app::Answer::Cancel, app::Answer::Discard});
+    EXPECT_TRUE(InMaps(*dlg, [&](edit::MapDocument& doc) {
+        doc.SetCell({0, 0}, static_cast<uint8_t>(doc.At({0, 0}) ^ 1));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Kept().size() == 4; }));
+    }));
     const QString folder = QString::fromStdString(formats::RecoveryFolder()) + "/";
-    ASSERT_TRUE(
-        formats::ReadRecovery((folder + Kept().filter(".stale-").last()).toStdString(), aside)
-            .Ok());
-    EXPECT_EQ(aside.Image, changed);
+    EXPECT_EQ(Read((folder + Kept().filter(".stale-").last()).toStdString()).Image, changed);
 }
 
 } // namespace
