@@ -1,5 +1,6 @@
 // A ROM file that other programs read and write too: the writers' lock, a save that notices
-// a change on disk, FIFOs refused at once, saves killed half-way, files with hard links.
+// a change on disk, FIFOs refused at once, saves killed half-way. (Files with hard links:
+// the command-line and window tests, which check the whole story.)
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -95,9 +96,9 @@ TEST_F(SharedFile, ASaveNoticesAChangeOnDisk) {
     EXPECT_TRUE(rom_->SaveRomFile(&saved)); // a file that is gone is simply written again
 }
 
-// Every reader refuses a FIFO (or a device) at once instead of waiting for a writer; a hang
-// here is the fault, so the test has a time limit.
-TEST_F(SharedFile, FifosAndDevicesAreRefusedAtOnce) {
+// Every reader refuses a FIFO (or a folder) at once instead of waiting for a writer; a hang
+// here is the fault, so the test has a time limit. (A device: the command-line tests.)
+TEST_F(SharedFile, FifosAndFoldersAreRefusedAtOnce) {
     const std::string fifo = dir_ / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     for (const RomSizeRule rule : {RomSizeRule::UpTo16MiB, RomSizeRule::Exact}) {
@@ -109,10 +110,6 @@ TEST_F(SharedFile, FifosAndDevicesAreRefusedAtOnce) {
     EXPECT_FALSE(gfx::LoadColourTable(*rom_, fifo));
     Bytes bytes;
     int error = 0;
-    EXPECT_EQ(regularfile::Read("/dev/zero", {1 << 20, false}, bytes, error),
-              regularfile::ReadStatus::NotRegular);
-    EXPECT_EQ(regularfile::Reason(regularfile::ReadStatus::NotRegular, 0, "/dev/zero", 0),
-              "not a regular file (it is a character device)");
     EXPECT_EQ(regularfile::Read(dir_, {1 << 20, false}, bytes, error),
               regularfile::ReadStatus::NotRegular);
 }
@@ -154,20 +151,6 @@ TEST_F(SharedFile, KilledSavesLeaveNoTemporaries) {
     EXPECT_EQ(Leftovers().size(), 2u);
     ASSERT_TRUE(atomicfile::ReplaceFile(path_, &block, 1));
     EXPECT_EQ(Leftovers(), std::vector<std::string>{foreign.filename()});
-}
-
-// A file with a second name is still replaced by a rename: the other name keeps the old
-// bytes, and the save says so.
-TEST_F(SharedFile, OtherNamesOfTheFileKeepTheOldBytes) {
-    rom_->WriteByte(5, 2);
-    ASSERT_TRUE(rom_->SaveRomFile());
-    EXPECT_EQ(rom_->OtherNames, 0u);
-    fs::create_hard_link(path_, dir_ / "copy.nes");
-    rom_->WriteByte(5, 4);
-    ASSERT_TRUE(rom_->SaveRomFile());
-    EXPECT_EQ(rom_->OtherNames, 1u);
-    EXPECT_EQ(ReadBytes(path_)[5], 4);
-    EXPECT_EQ(ReadBytes(dir_ / "copy.nes")[5], 2);
 }
 
 } // namespace

@@ -1,4 +1,6 @@
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -17,6 +19,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -31,11 +34,16 @@
 #include "app/Emulator.h"
 #include "app/MainDlg.h"
 #include "app/Platform.h"
+#include "app/RecoveryKeeper.h"
+#include "app/Termination.h"
 #include "enemies/EnemiesDlg.h"
+#include "formats/Recovery.h"
 #include "mapeditor/MapsDlg.h"
 #include "rom/RomImage.h"
 #include "tests/gui/GuiTest.h"
+#include "tests/support/MapGrids.h"
 #include "tests/support/RomBuilder.h"
+#include "tiles/TileModel.h"
 
 namespace {
 
@@ -179,9 +187,18 @@ class StartupTest : public ::testing::Test {
         app::SetOpenFileFunction([this] { return log.push_back("open"), answer; });
         app::SetAskFunction([this](const QString& text, const std::vector<app::Answer>& buttons) {
             log.push_back("ask " + text.toStdString());
-            EXPECT_EQ(buttons,
-                      (std::vector{app::Answer::Save, app::Answer::Discard, app::Answer::Cancel}));
-            return quitAnswer;
+            if (text.contains("before quitting?")) {
+                EXPECT_EQ(buttons, (std::vector{app::Answer::Save, app::Answer::Discard,
+                                                app::Answer::Cancel}));
+            } else if (text.contains("Recover them?")) {
+                EXPECT_EQ(buttons, (std::vector{app::Answer::Recover, app::Answer::Discard}));
+            }
+            if (answers.empty()) {
+                return quitAnswer;
+            }
+            const app::Answer next = answers.front();
+            answers.erase(answers.begin());
+            return next;
         });
     }
     void TearDown() override {
@@ -206,6 +223,7 @@ class StartupTest : public ::testing::Test {
     QStringList details;
     std::optional<QString> answer;
     app::Answer quitAnswer = app::Answer::Cancel;
+    std::vector<app::Answer> answers; // answered first, in turn, before quitAnswer
 };
 
 // Failed starts end the window inside its own initialisation, so they return without
@@ -388,7 +406,8 @@ TEST_F(StartupTest, APipeNamedPalettePalIsPassedOverWithoutWaiting) {
 }
 
 // What the command line asks for: --help and --version win over anything else on it, at
-// most one ROM, and an unknown option or a second ROM is a usage error.
+// most one ROM, and an unknown option or a second ROM is a usage error (its exact words and
+// the version's: the test of the program below).
 TEST(CommandLine, OneRomAtMostAndHelpOrVersionWin) {
     using A = app::CommandLine::Action;
     const std::vector<std::tuple<QStringList, A, std::optional<QString>>> cases{
@@ -411,11 +430,6 @@ TEST(CommandLine, OneRomAtMostAndHelpOrVersionWin) {
         EXPECT_EQ(line.error.isEmpty(), action != A::UsageError);
         EXPECT_FALSE(line.error.contains('\n'));
     }
-    EXPECT_EQ(app::ParseCommandLine({"a.nes", "b.nes"}).error,
-              "one ROM at a time (a.nes and b.nes given); atlasforge --help tells more");
-    EXPECT_EQ(app::ParseCommandLine({"--bogus"}).error,
-              "unknown option --bogus; atlasforge --help tells more");
-    EXPECT_EQ(app::VersionText(), "atlasforge 1.0\n");
     for (const char* part : {"Usage: atlasforge [OPTION] [ROM]", "$XDG_CONFIG_HOME/atlasforge/",
                              "$XDG_STATE_HOME/atlasforge/recovery/", "ATLASFORGE_EMULATOR"}) {
         EXPECT_TRUE(app::HelpText().contains(part)) << part;
@@ -431,6 +445,7 @@ TEST(CommandLine, TheProgramAnswersHelpAndVersionAndRefusesABadLine) {
         int code;
         std::string out, err;
     };
+    const std::string more = "; atlasforge --help tells more\n";
     const Case cases[] = {
         {{"--help"}, false, 0, "Usage: atlasforge [OPTION] [ROM]\n", ""},
         {{"x.nes", "--version"}, false, 0, "atlasforge 1.0\n", ""},
@@ -438,12 +453,8 @@ TEST(CommandLine, TheProgramAnswersHelpAndVersionAndRefusesABadLine) {
          false,
          2,
          "",
-         "atlasforge: one ROM at a time (a.nes and b.nes given); atlasforge --help tells more\n"},
-        {{"--bogus"},
-         true,
-         2,
-         "",
-         "atlasforge: unknown option --bogus; atlasforge --help tells more\n"},
+         "atlasforge: one ROM at a time (a.nes and b.nes given)" + more},
+        {{"--bogus"}, true, 2, "", "atlasforge: unknown option --bogus" + more},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -497,6 +508,282 @@ TEST_F(StartupTest, SavingOnQuitAsksBeforeOverwritingAChangeByAnotherProgram) {
     EXPECT_TRUE(dlg.Ended());
     EXPECT_EQ(testsupport::ReadBytes(answer->toStdString()), testsupport::Image(RomImage));
     EXPECT_EQ(asked, (std::vector{quit, changed, quit, changed}));
+}
+
+// ----- The recovery file -----
+
+bool Exists(const std::string& path) {
+    return QFile::exists(QString::fromStdString(path));
+}
+
+formats::Recovery Read(const std::string& path) {
+    formats::Recovery r;
+    EXPECT_TRUE(formats::ReadRecovery(path, r).Ok());
+    return r;
+}
+
+Bytes WholeImage(const CRomImage& rom) {
+    Bytes bytes = testsupport::Image(rom);
+    bytes.insert(bytes.end(), rom.TailBytes.begin(), rom.TailBytes.end());
+    return bytes;
+}
+
+TEST(RecoveryKeeper, WrittenWithinTheDelayEvenDuringAStrokeAndGoneWhenNothingIsUnsaved) {
+    QTemporaryDir dir;
+    auto rom = testsupport::RomBuilder().Map(0, testsupport::RandomGrid(3)).Build();
+    ASSERT_TRUE(dir.isValid() && rom != nullptr);
+    rom->RomPath = dir.filePath("game.nes").toStdString();
+    ASSERT_TRUE(rom->SaveRomFile());
+    const std::string file = dir.filePath("state/r/x.recovery").toStdString();
+    app::RecoveryKeeper keeper(*rom, file, 100);
+    edit::MapDocument doc(*rom, 0);
+    keeper.Attach(doc);
+    // Past the delay, and whatever the timer still holds written out.
+    const auto settle = [&keeper] {
+        QTest::qWait(150);
+        keeper.Flush();
+    };
+
+    QTest::qWait(250);
+    EXPECT_FALSE(Exists(file)); // nothing unsaved, nothing written
+
+    // A stroke that goes on past several delays is kept while it goes on.
+    doc.SetSelectedTile(doc.At({0, 0}) ^ 1);
+    bool keptMidStroke = false;
+    for (int step = 0; step < 60 && !keptMidStroke; ++step) {
+        doc.PaintTo({step, step});
+        QTest::qWait(10);
+        keptMidStroke = Exists(file);
+    }
+    EXPECT_TRUE(keptMidStroke);
+    doc.EndStroke();
+    settle();
+    formats::Recovery kept = Read(file);
+    EXPECT_EQ(kept.RomPath, rom->RomPath);
+    EXPECT_EQ(kept.Stamp, rom->Stamp);
+    EXPECT_EQ(kept.MapId, 0);
+    EXPECT_EQ(kept.Grid, Bytes(doc.MapGrid().begin(), doc.MapGrid().end()));
+    EXPECT_EQ(kept.Image, WholeImage(*rom));
+
+    // Stored: the image holds it, no grid is kept. Saved: the file goes at once.
+    ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
+    settle();
+    kept = Read(file);
+    EXPECT_EQ(kept.MapId, -1);
+    EXPECT_EQ(kept.Image, WholeImage(*rom));
+    ASSERT_TRUE(doc.SaveFile());
+    keeper.Flush();
+    EXPECT_FALSE(Exists(file));
+
+    // Tile changes reach the image through the document and are kept too; taking them back
+    // leaves nothing unsaved, and the file goes.
+    const auto original = std::make_unique<CRomImage>(*rom);
+    auto edited = std::make_unique<CRomImage>(*rom);
+    const uint32_t entry = tiles::PaletteBytes.begin;
+    edited->RomBytes[entry] = static_cast<uint8_t>((edited->RomBytes[entry] + 1) & 0x3F);
+    ASSERT_TRUE(doc.ApplyTiles(*edited)[0].any());
+    settle();
+    EXPECT_EQ(Read(file).Image, WholeImage(*edited));
+    doc.ApplyTiles(*original);
+    settle();
+    EXPECT_FALSE(Exists(file));
+    keeper.Detach(doc);
+
+    // A terminating signal's steps write at once, whatever the delay.
+    app::RecoveryKeeper slow(*rom, file, 60000);
+    slow.Attach(doc);
+    doc.SetCell({9, 9}, static_cast<uint8_t>(doc.At({9, 9}) ^ 1));
+    app::RunTerminationSteps();
+    EXPECT_EQ(Read(file).Grid, Bytes(doc.MapGrid().begin(), doc.MapGrid().end()));
+    slow.Detach(doc);
+}
+
+// The program's own start and end, with a recovery file where a crash would leave it.
+class RecoveryStartup : public StartupTest {
+  protected:
+    void SetUp() override {
+        StartupTest::SetUp();
+        qputenv("XDG_STATE_HOME", dir.filePath("state").toUtf8());
+        app::SetRecoveryDelay(20);
+        ASSERT_TRUE(Write("palette.pal", Bytes(192)));
+        rom = testsupport::RomBuilder()
+                  .Map(0, testsupport::RandomGrid(5))
+                  .Map(1, testsupport::StripedGrid(2))
+                  .Build();
+        ASSERT_NE(rom, nullptr);
+        ASSERT_TRUE(testsupport::WriteFile(romPath, testsupport::Image(*rom)));
+        file = formats::RecoveryFileFor(formats::RecoveryFolder(), romPath);
+        answer = dir.filePath("game.nes");
+        app::SetOpenFileFunction([this] { return answer; }); // opened quietly
+    }
+    void TearDown() override {
+        app::SetRecoveryDelay(app::RecoveryKeeper::DefaultDelayMs);
+        qputenv("XDG_STATE_HOME", oldState);
+        StartupTest::TearDown();
+    }
+    // A recovery file as an earlier run over the file as it is now would have left.
+    void LeaveRecovery(const Bytes& image, int mapId, const worldmap::Grid& grid) {
+        formats::Recovery r;
+        r.RomPath = romPath;
+        std::string error;
+        ASSERT_TRUE(StampFile(romPath, r.Stamp, error));
+        r.EditedMs = 1765100000000;
+        r.Image = image;
+        r.MapId = mapId;
+        r.Grid.assign(grid.begin(), grid.end());
+        ASSERT_TRUE(formats::MakeRecoveryFolder(formats::RecoveryFolder()).Ok());
+        ASSERT_TRUE(formats::WriteRecovery(file, r).Ok());
+    }
+    // Every file in the recovery folder.
+    QStringList Kept() const {
+        return QDir(QString::fromStdString(formats::RecoveryFolder())).entryList(QDir::Files);
+    }
+    // A fresh start of the program over the ROM, `given` answering its questions in turn.
+    std::unique_ptr<CMainDlg> Start(std::vector<app::Answer> given) {
+        RomImage = CRomImage();
+        log.clear();
+        details.clear();
+        answers = std::move(given);
+        auto dlg = std::make_unique<CMainDlg>();
+        EXPECT_TRUE(dlg->Create());
+        return dlg;
+    }
+    // Runs `check` inside the map editor that the window's "Maps" opens.
+    static bool InMaps(CMainDlg& dlg, const std::function<void(edit::MapDocument&)>& check) {
+        return ModalOpens([&] { QTest::mouseClick(dlg.GetDlgItem(IDC_MAPS), Qt::LeftButton); },
+                          [&](QWidget* w) { check(qobject_cast<CMapsDlg*>(w)->Document()); });
+    }
+
+    const QByteArray oldState = qgetenv("XDG_STATE_HOME");
+    const std::string romPath = dir.filePath("game.nes").toStdString();
+    std::unique_ptr<CRomImage> rom;
+    std::string file;
+};
+
+// Paints map 0, changes to map 1 (storing map 0 in memory), paints map 1, and "crashes":
+// the recovery file of that moment comes back with Recover and goes with Save.
+TEST_F(RecoveryStartup, RecoverBringsBackTheImageAndTheGridExactly) {
+    worldmap::Grid painted{};
+    Bytes storedImage, crashFile;
+    auto dlg = Start({app::Answer::Discard}); // "Discard the edits to ..." when it closes
+    EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(InMaps(*dlg, [&](edit::MapDocument& doc) {
+        doc.SetCell({1, 2}, static_cast<uint8_t>(doc.At({1, 2}) ^ 1));
+        ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
+        storedImage = WholeImage(RomImage);
+        doc.Load(1);
+        doc.SetCell({200, 100}, static_cast<uint8_t>(doc.At({200, 100}) ^ 3));
+        painted = doc.MapGrid();
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            formats::Recovery r;
+            return formats::ReadRecovery(file, r).Ok() && r.MapId == 1 &&
+                   r.Grid == Bytes(painted.begin(), painted.end());
+        }));
+        crashFile = testsupport::ReadBytes(file);
+    }));
+    dlg.reset(); // gone without a normal end: the file of the crash is what is left
+    ASSERT_FALSE(crashFile.empty());
+    ASSERT_TRUE(testsupport::WriteFile(file, crashFile));
+    dlg = Start({app::Answer::Recover});
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].rfind("ask game.nes has changes made on ", 0), 0u) << log[0];
+    EXPECT_EQ(WholeImage(RomImage), storedImage);
+    EXPECT_TRUE(RomImage.DiffersFromFile());
+    EXPECT_EQ(testsupport::ReadBytes(romPath), testsupport::Image(*rom)); // nothing written
+
+    // "Maps" opens on map 1 with the painted grid as edits not yet stored; stored there, it
+    // is written by Save at Quit.
+    EXPECT_TRUE(ModalOpens([&] { QTest::mouseClick(dlg->GetDlgItem(IDC_MAPS), Qt::LeftButton); },
+                           [&](QWidget* w) {
+                               auto* maps = qobject_cast<CMapsDlg*>(w);
+                               EXPECT_EQ(maps->GetCurSel(CMapsDlg::IdcMapList), 1);
+                               EXPECT_EQ(maps->MapGrid(), painted);
+                               EXPECT_TRUE(maps->Document().GridDiffersFromStore());
+                               EXPECT_TRUE(maps->StoreWorldMap());
+                           }));
+    answers = {app::Answer::Save};
+    QTest::keyClick(dlg.get(), Qt::Key_Return);
+    ASSERT_TRUE(dlg->Ended());
+    EXPECT_EQ(log.back(), "ask Save the changes to game.nes before quitting?");
+    EXPECT_FALSE(Exists(file));
+    auto expected = std::make_unique<CRomImage>(*rom);
+    std::copy(storedImage.begin(), storedImage.begin() + RomFileSize, expected->RomBytes);
+    ASSERT_EQ(worldmap::StoreWorldMapReport(*expected, 1, painted).status,
+              worldmap::StoreStatus::Stored);
+    EXPECT_EQ(testsupport::ReadBytes(romPath), testsupport::Image(*expected));
+}
+
+// Edits recovered in a grid only, with "Maps" never opened: Quit still asks; Save stores
+// and writes them, Discard drops them, and either way the recovery file goes.
+TEST_F(RecoveryStartup, QuitAsksAboutARecoveredGridTheMapEditorNeverTook) {
+    worldmap::Grid grid = testsupport::StripedGrid(2);
+    grid[300] ^= 1;
+    for (const app::Answer quit : {app::Answer::Discard, app::Answer::Save}) {
+        LeaveRecovery(testsupport::Image(*rom), 1, grid);
+        auto dlg = Start({app::Answer::Recover, quit});
+        EXPECT_TRUE(QString::fromStdString(log[0]).contains(
+            QDateTime::fromMSecsSinceEpoch(1765100000000).toString("yyyy-MM-dd HH:mm:ss")));
+        EXPECT_FALSE(RomImage.DiffersFromFile());
+        QTest::keyClick(dlg.get(), Qt::Key_Escape);
+        ASSERT_TRUE(dlg->Ended());
+        EXPECT_EQ(log.back(), "ask Save the changes to game.nes before quitting?");
+        EXPECT_FALSE(Exists(file));
+        auto expected = std::make_unique<CRomImage>(*rom);
+        if (quit == app::Answer::Save) {
+            ASSERT_EQ(worldmap::StoreWorldMapReport(*expected, 1, grid).status,
+                      worldmap::StoreStatus::Stored);
+        }
+        EXPECT_EQ(testsupport::ReadBytes(romPath), testsupport::Image(*expected));
+    }
+}
+
+TEST_F(RecoveryStartup, DiscardDeletesEscKeepsAndAMismatchIsSetAsideAndToldOnce) {
+    Bytes changed = testsupport::Image(*rom);
+    changed[0x5000] ^= 0xFF;
+    const worldmap::Grid grid = testsupport::Filled(4);
+    for (const app::Answer answer : {app::Answer::Cancel, app::Answer::Discard}) {
+        SCOPED_TRACE(static_cast<int>(answer));
+        LeaveRecovery(changed, 2, grid);
+        const auto dlg = Start({answer});
+        EXPECT_EQ(testsupport::Image(RomImage), testsupport::Image(*rom)); // as on disk
+        EXPECT_EQ(Exists(file), answer == app::Answer::Cancel);
+    }
+    EXPECT_EQ(Kept().size(), 0);
+
+    // The file changed since the edits: no question, the edits set aside, the user told
+    // where; the next start finds nothing to say. A damaged file goes the same way.
+    for (const bool damaged : {false, true}) {
+        LeaveRecovery(changed, -1, grid);
+        if (damaged) {
+            Bytes bytes = testsupport::ReadBytes(file);
+            bytes.resize(bytes.size() / 2);
+            ASSERT_TRUE(testsupport::WriteFile(file, bytes));
+        } else {
+            Bytes other = testsupport::Image(*rom);
+            other[0x6000] ^= 1;
+            ASSERT_TRUE(testsupport::WriteFile(romPath, other));
+        }
+        Start({});
+        ASSERT_EQ(details.size(), 1);
+        const QString told = QString::fromStdString(log[0]) + " | " + details[0];
+        EXPECT_TRUE(told.contains(Kept().filter(".stale-").value(damaged ? 1 : 0)));
+        EXPECT_TRUE(told.contains(damaged ? "could not be read" : "no longer match"))
+            << told.toStdString();
+        Start({});
+        EXPECT_TRUE(log.empty());
+        EXPECT_FALSE(Exists(file));
+    }
+    EXPECT_EQ(Kept().size(), 2);
+
+    // After Esc, the file left is set aside before this session's first one is written.
+    LeaveRecovery(changed, 2, grid);
+    auto dlg = Start({app::Answer::Cancel, app::Answer::Discard});
+    EXPECT_TRUE(InMaps(*dlg, [&](edit::MapDocument& doc) {
+        doc.SetCell({0, 0}, static_cast<uint8_t>(doc.At({0, 0}) ^ 1));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Kept().size() == 4; }));
+    }));
+    const QString folder = QString::fromStdString(formats::RecoveryFolder()) + "/";
+    EXPECT_EQ(Read((folder + Kept().filter(".stale-").last()).toStdString()).Image, changed);
 }
 
 } // namespace
