@@ -443,11 +443,7 @@ TEST(CommandLine, TheProgramAnswersHelpAndVersionAndRefusesABadLine) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
-        if (c.display) {
-            env.insert("QT_QPA_PLATFORM", "offscreen");
-        } else {
-            env.remove("QT_QPA_PLATFORM");
-        }
+        c.display ? env.insert("QT_QPA_PLATFORM", "offscreen") : env.remove("QT_QPA_PLATFORM");
         program.setProcessEnvironment(env);
         program.start(ATLASFORGE_EDITOR, c.args);
         ASSERT_TRUE(program.waitForFinished(20000));
@@ -472,23 +468,18 @@ TEST_F(StartupTest, SavingOnQuitAsksBeforeOverwritingAChangeByAnotherProgram) {
     RomImage.WriteByte(0x3000, 9);
     const Bytes theirs(RomFileSize, 4);
     ASSERT_TRUE(Write("game.nes", theirs));
-    app::Answer onChange = app::Answer::Cancel;
-    std::vector<std::string> asked;
-    app::SetAskFunction([&](const QString& text, const std::vector<app::Answer>& buttons) {
-        asked.push_back(text.toStdString());
-        return buttons.front() == app::Answer::Save ? app::Answer::Save : onChange;
-    });
-    const std::string quit = "Save the changes to game.nes before quitting?";
-    const std::string changed = "\"game.nes\" was changed by another program since it was opened "
-                                "or last saved. Overwrite it with the changes made here?";
+    const std::string quit = "ask Save the changes to game.nes before quitting?";
+    const std::string changed = "ask \"game.nes\" was changed by another program since it was "
+                                "opened or last saved. Overwrite it with the changes made here?";
+    log.clear();
+    answers = {app::Answer::Save, app::Answer::Cancel, app::Answer::Save, app::Answer::Overwrite};
     QTest::keyClick(&dlg, Qt::Key_Return);
     EXPECT_FALSE(dlg.Ended());
     EXPECT_EQ(testsupport::ReadBytes(answer->toStdString()), theirs);
-    onChange = app::Answer::Overwrite;
     QTest::keyClick(&dlg, Qt::Key_Return);
     EXPECT_TRUE(dlg.Ended());
     EXPECT_EQ(testsupport::ReadBytes(answer->toStdString()), testsupport::Image(RomImage));
-    EXPECT_EQ(asked, (std::vector{quit, changed, quit, changed}));
+    EXPECT_EQ(log, (Log{quit, changed, quit, changed}));
 }
 
 // ----- The recovery file -----

@@ -16,9 +16,8 @@ namespace {
 // the steps run in order, also past one that throws, the emulator's temporary copies go,
 // and the program would end by that signal (here the test's stand-in closes the window).
 TEST(Termination, EachSignalRunsTheStepsAndRemovesTheEmulatorCopies) {
-    for (const int signal : {SIGHUP, SIGINT}) {
-        std::signal(signal, SIG_DFL); // as a terminal starts it, whatever started the test
-    }
+    // As a terminal starts it, whatever started the test.
+    std::signal(SIGHUP, SIG_DFL), std::signal(SIGINT, SIG_DFL);
     app::InstallTerminationHandling();
     QTemporaryDir dir;
     const QByteArray oldTemp = qgetenv("TMPDIR");
@@ -31,7 +30,7 @@ TEST(Termination, EachSignalRunsTheStepsAndRemovesTheEmulatorCopies) {
         ASSERT_FALSE(app::RunInEmulator({1, 2, 3}, "map.nes").has_value());
         ASSERT_EQ(filesIn().size(), 1);
         std::vector<int> ran;
-        const std::vector<int> ids{
+        const int ids[] = {
             app::AddTerminationStep([&] { ran.push_back(1); }),
             app::AddTerminationStep([&] { ran.push_back(2), throw std::runtime_error("no"); }),
             app::AddTerminationStep([&] { ran.push_back(3); })};
