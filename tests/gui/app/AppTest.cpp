@@ -595,14 +595,9 @@ class RecoveryStartup : public StartupTest {
     }
     // A recovery file as an earlier run over the file as it is now would have left.
     void LeaveRecovery(const Bytes& image, int mapId, const worldmap::Grid& grid) {
-        formats::Recovery r;
-        r.RomPath = romPath;
+        formats::Recovery r{romPath, {}, 1765100000000, image, mapId, {grid.begin(), grid.end()}};
         std::string error;
         ASSERT_TRUE(StampFile(romPath, r.Stamp, error));
-        r.EditedMs = 1765100000000;
-        r.Image = image;
-        r.MapId = mapId;
-        r.Grid.assign(grid.begin(), grid.end());
         ASSERT_TRUE(formats::MakeRecoveryFolder(formats::RecoveryFolder()).Ok());
         ASSERT_TRUE(formats::WriteRecovery(file, r).Ok());
     }
@@ -726,15 +721,10 @@ TEST_F(RecoveryStartup, DiscardDeletesEscKeepsAndAMismatchIsSetAsideAndToldOnce)
     // where; the next start finds nothing to say. A damaged file goes the same way.
     for (const bool damaged : {false, true}) {
         LeaveRecovery(changed, -1, grid);
-        if (damaged) {
-            Bytes bytes = testsupport::ReadBytes(file);
-            bytes.resize(bytes.size() / 2);
-            ASSERT_TRUE(testsupport::WriteFile(file, bytes));
-        } else {
-            Bytes other = testsupport::Image(*rom);
-            other[0x6000] ^= 1;
-            ASSERT_TRUE(testsupport::WriteFile(romPath, other));
-        }
+        const std::string& victim = damaged ? file : romPath; // cut short, or one byte changed
+        Bytes bytes = testsupport::ReadBytes(victim);
+        damaged ? bytes.resize(bytes.size() / 2) : void(bytes[0x6000] ^= 1);
+        ASSERT_TRUE(testsupport::WriteFile(victim, bytes));
         Start({});
         ASSERT_EQ(details.size(), 1);
         const QString told = QString::fromStdString(log[0]) + " | " + details[0];
