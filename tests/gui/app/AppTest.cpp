@@ -500,13 +500,68 @@ Bytes WholeImage(const CRomImage& rom) {
     return bytes;
 }
 
-TEST(RecoveryKeeper, WrittenWithinTheDelayEvenDuringAStrokeAndGoneWhenNothingIsUnsaved) {
-    QTemporaryDir dir;
-    auto rom = testsupport::RomBuilder().Map(0, testsupport::RandomGrid(3)).Build();
-    ASSERT_TRUE(dir.isValid() && rom != nullptr);
-    rom->RomPath = dir.filePath("game.nes").toStdString();
-    ASSERT_TRUE(rom->SaveRomFile());
-    const std::string file = dir.filePath("state/r/x.recovery").toStdString();
+// The program's own start and end, with a recovery file where a crash would leave it.
+class RecoveryStartup : public StartupTest {
+  protected:
+    void SetUp() override {
+        StartupTest::SetUp();
+        qputenv("XDG_STATE_HOME", dir.filePath("state").toUtf8());
+        app::SetRecoveryDelay(20);
+        ASSERT_TRUE(Write("palette.pal", Bytes(192)));
+        rom = testsupport::RomBuilder()
+                  .Map(0, testsupport::RandomGrid(5))
+                  .Map(1, testsupport::StripedGrid(2))
+                  .Build();
+        ASSERT_NE(rom, nullptr);
+        ASSERT_TRUE(testsupport::WriteFile(romPath, testsupport::Image(*rom)));
+        file = formats::RecoveryFileFor(formats::RecoveryFolder(), romPath);
+        answer = dir.filePath("game.nes");
+        app::SetOpenFileFunction([this] { return answer; }); // opened quietly
+    }
+    void TearDown() override {
+        app::SetRecoveryDelay(app::RecoveryKeeper::DefaultDelayMs);
+        qputenv("XDG_STATE_HOME", oldState);
+        StartupTest::TearDown();
+    }
+    // A recovery file as an earlier run over the file as it is now would have left.
+    void LeaveRecovery(const Bytes& image, int mapId, const worldmap::Grid& grid) {
+        formats::Recovery r{romPath, {}, 1765100000000, image, mapId, {grid.begin(), grid.end()}};
+        std::string error;
+        ASSERT_TRUE(StampFile(romPath, r.Stamp, error));
+        ASSERT_TRUE(formats::MakeRecoveryFolder(formats::RecoveryFolder()).Ok());
+        ASSERT_TRUE(formats::WriteRecovery(file, r).Ok());
+    }
+    // Every file in the recovery folder.
+    QStringList Kept() const {
+        return QDir(QString::fromStdString(formats::RecoveryFolder())).entryList(QDir::Files);
+    }
+    // A fresh start of the program over the ROM, `given` answering its questions in turn.
+    std::unique_ptr<CMainDlg> Start(std::vector<app::Answer> given) {
+        RomImage = CRomImage();
+        log.clear();
+        details.clear();
+        answers = std::move(given);
+        auto dlg = std::make_unique<CMainDlg>();
+        EXPECT_TRUE(dlg->Create());
+        return dlg;
+    }
+    // Runs `check` inside the map editor that the window's "Maps" opens.
+    static bool InMaps(CMainDlg& dlg, const std::function<void(edit::MapDocument&)>& check) {
+        return ModalOpens([&] { QTest::mouseClick(dlg.GetDlgItem(IDC_MAPS), Qt::LeftButton); },
+                          [&](QWidget* w) { check(qobject_cast<CMapsDlg*>(w)->Document()); });
+    }
+
+    const QByteArray oldState = qgetenv("XDG_STATE_HOME");
+    const std::string romPath = dir.filePath("game.nes").toStdString();
+    std::unique_ptr<CRomImage> rom;
+    std::string file;
+};
+
+// The keeper on its own, over the fixture's ROM and recovery file (its folder not made yet).
+using RecoveryKeeper = RecoveryStartup;
+
+TEST_F(RecoveryKeeper, WrittenWithinTheDelayEvenDuringAStrokeAndGoneWhenNothingIsUnsaved) {
+    ASSERT_TRUE(rom->LoadRomFile(romPath));
     app::RecoveryKeeper keeper(*rom, file, 100);
     edit::MapDocument doc(*rom, 0);
     keeper.Attach(doc);
@@ -569,63 +624,6 @@ TEST(RecoveryKeeper, WrittenWithinTheDelayEvenDuringAStrokeAndGoneWhenNothingIsU
     EXPECT_EQ(Read(file).Grid, Bytes(doc.MapGrid().begin(), doc.MapGrid().end()));
     slow.Detach(doc);
 }
-
-// The program's own start and end, with a recovery file where a crash would leave it.
-class RecoveryStartup : public StartupTest {
-  protected:
-    void SetUp() override {
-        StartupTest::SetUp();
-        qputenv("XDG_STATE_HOME", dir.filePath("state").toUtf8());
-        app::SetRecoveryDelay(20);
-        ASSERT_TRUE(Write("palette.pal", Bytes(192)));
-        rom = testsupport::RomBuilder()
-                  .Map(0, testsupport::RandomGrid(5))
-                  .Map(1, testsupport::StripedGrid(2))
-                  .Build();
-        ASSERT_NE(rom, nullptr);
-        ASSERT_TRUE(testsupport::WriteFile(romPath, testsupport::Image(*rom)));
-        file = formats::RecoveryFileFor(formats::RecoveryFolder(), romPath);
-        answer = dir.filePath("game.nes");
-        app::SetOpenFileFunction([this] { return answer; }); // opened quietly
-    }
-    void TearDown() override {
-        app::SetRecoveryDelay(app::RecoveryKeeper::DefaultDelayMs);
-        qputenv("XDG_STATE_HOME", oldState);
-        StartupTest::TearDown();
-    }
-    // A recovery file as an earlier run over the file as it is now would have left.
-    void LeaveRecovery(const Bytes& image, int mapId, const worldmap::Grid& grid) {
-        formats::Recovery r{romPath, {}, 1765100000000, image, mapId, {grid.begin(), grid.end()}};
-        std::string error;
-        ASSERT_TRUE(StampFile(romPath, r.Stamp, error));
-        ASSERT_TRUE(formats::MakeRecoveryFolder(formats::RecoveryFolder()).Ok());
-        ASSERT_TRUE(formats::WriteRecovery(file, r).Ok());
-    }
-    // Every file in the recovery folder.
-    QStringList Kept() const {
-        return QDir(QString::fromStdString(formats::RecoveryFolder())).entryList(QDir::Files);
-    }
-    // A fresh start of the program over the ROM, `given` answering its questions in turn.
-    std::unique_ptr<CMainDlg> Start(std::vector<app::Answer> given) {
-        RomImage = CRomImage();
-        log.clear();
-        details.clear();
-        answers = std::move(given);
-        auto dlg = std::make_unique<CMainDlg>();
-        EXPECT_TRUE(dlg->Create());
-        return dlg;
-    }
-    // Runs `check` inside the map editor that the window's "Maps" opens.
-    static bool InMaps(CMainDlg& dlg, const std::function<void(edit::MapDocument&)>& check) {
-        return ModalOpens([&] { QTest::mouseClick(dlg.GetDlgItem(IDC_MAPS), Qt::LeftButton); },
-                          [&](QWidget* w) { check(qobject_cast<CMapsDlg*>(w)->Document()); });
-    }
-
-    const QByteArray oldState = qgetenv("XDG_STATE_HOME");
-    const std::string romPath = dir.filePath("game.nes").toStdString();
-    std::unique_ptr<CRomImage> rom;
-    std::string file;
-};
 
 // Paints map 0, changes to map 1 (storing map 0 in memory), paints map 1, and "crashes":
 // the recovery file of that moment comes back with Recover and goes with Save.
