@@ -69,24 +69,23 @@ TEST(ColourTable, PaletteIsLookedForInTheWorkingFolderThenTheUsersThenTheInstall
     }
     const fs::path oldCwd = fs::current_path();
     fs::current_path(work);
-    const Folders folders{"", user.string(), installed.string()};
+    const auto found = [&] { return gfx::FindPaletteFile({"", user, installed}); };
+    // The one in `folder`, now a regular file.
     const auto put = [](const fs::path& folder) {
-        ASSERT_TRUE(
-            testsupport::WriteFile((folder / "palette.pal").string(), std::vector<uint8_t>(192)));
+        fs::remove(folder / "palette.pal");
+        EXPECT_TRUE(testsupport::WriteFile(folder / "palette.pal", std::vector<uint8_t>(192)));
+        return (folder / "palette.pal").string();
     };
-    EXPECT_EQ(gfx::FindPaletteFile(folders), std::nullopt);
-    put(installed);
-    EXPECT_EQ(gfx::FindPaletteFile(folders), (installed / "palette.pal").string());
+    EXPECT_EQ(found(), std::nullopt);
+    const std::string installedOne = put(installed);
+    EXPECT_EQ(found(), installedOne);
     fs::create_directory(user / "palette.pal");
     ASSERT_EQ(::mkfifo((work / "palette.pal").c_str(), 0600), 0);
-    EXPECT_EQ(gfx::FindPaletteFile(folders), (installed / "palette.pal").string());
-    fs::remove(user / "palette.pal");
-    put(user);
-    EXPECT_EQ(gfx::FindPaletteFile(folders), (user / "palette.pal").string());
-    fs::remove(work / "palette.pal");
+    EXPECT_EQ(found(), installedOne);
+    const std::string userOne = put(user);
+    EXPECT_EQ(found(), userOne);
     put(work);
-    EXPECT_EQ(gfx::FindPaletteFile(folders), "palette.pal");
-    EXPECT_EQ(gfx::FindPaletteFile({installed.string()}), (installed / "palette.pal").string());
+    EXPECT_EQ(found(), "palette.pal");
     fs::current_path(oldCwd);
     fs::remove_all(root);
 }
