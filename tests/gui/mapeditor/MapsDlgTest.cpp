@@ -143,9 +143,7 @@ class MapsDlgTest : public ::testing::Test {
     }
 
     QTemporaryDir dir;
-    QStringList messages;
-    QStringList details;
-    QStringList questions;
+    QStringList messages, details, questions;
     app::Answer answer = app::Answer::Cancel;
     std::unique_ptr<CRomImage> rom;
     std::unique_ptr<CMapsDlg> dlg;
