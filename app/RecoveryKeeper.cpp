@@ -206,16 +206,10 @@ void RecoveryKeeper::Flush() {
 }
 
 void RecoveryKeeper::WriteNow() {
-    {
-        std::unique_lock lock(mutex_);
-        next_.reset();
-        wake_.wait(lock, [this] { return !busy_; });
-    }
-    timer_.stop();
-    if (Unsaved()) {
-        Queue(Job{Snapshot()});
-        Flush();
-    }
+    // Whatever waits is replaced by what is true now: a removal after a Save, too, which
+    // dropping the waiting job would lose, leaving a stale file to be set aside next start.
+    Settle();
+    Flush();
 }
 
 void RecoveryKeeper::End(bool discarded) {

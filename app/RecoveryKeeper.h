@@ -54,7 +54,8 @@ class RecoveryKeeper : public QObject, public edit::DocumentListener {
     // The program ends normally: the file goes unless something unsaved is kept on
     // purpose; `discarded` says the user chose to drop the changes.
     void End(bool discarded);
-    // Writes the file now, on this thread, if anything is unsaved (a terminating signal).
+    // Writes the file now if anything is unsaved, else removes ours, and waits until that is
+    // done (a terminating signal).
     void WriteNow();
     // Waits until the writing thread has nothing left to do.
     void Flush();

@@ -109,7 +109,13 @@ TEST(RecoveryKeeper, WrittenWithinTheDelayEvenDuringAStrokeAndGoneWhenNothingIsU
     doc.SetCell({9, 9}, static_cast<uint8_t>(doc.At({9, 9}) ^ 1));
     app::RunTerminationSteps();
     EXPECT_EQ(Read(file).Grid, Bytes(doc.MapGrid().begin(), doc.MapGrid().end()));
-    slow.Detach(doc);
+    // Nor do they drop a removal that waits behind a write (a signal just after a Save).
+    ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
+    slow.Detach(doc); // the stored map is written
+    rom->MarkInFile();
+    slow.Saved(); // nothing unsaved: the file is to go
+    app::RunTerminationSteps();
+    EXPECT_FALSE(Exists(file));
 }
 
 // The program's own start and end, with a recovery file where a crash would leave it.
