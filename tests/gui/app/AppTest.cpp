@@ -387,7 +387,7 @@ TEST_F(StartupTest, APipeNamedPalettePalIsPassedOverWithoutWaiting) {
               (Log{"message Error opening \"palette.pal\"\nImages will not display.", "open"}));
 }
 
-// What the command line asks for: --help and --version win over anything else on it, at
+// What the command line asks for: --help and --version win over anything else before "--", at
 // most one ROM, and an unknown option or a second ROM is a usage error.
 TEST(CommandLine, OneRomAtMostAndHelpOrVersionWin) {
     using A = app::CommandLine::Action;
@@ -396,6 +396,7 @@ TEST(CommandLine, OneRomAtMostAndHelpOrVersionWin) {
         {{"game.nes"}, A::Run, "game.nes"},
         {{"-"}, A::Run, "-"},
         {{"--", "-odd.nes"}, A::Run, "-odd.nes"},
+        {{"--", "--help"}, A::Run, "--help"},
         {{"a.nes", "b.nes"}, A::UsageError, std::nullopt},
         {{"--bogus"}, A::UsageError, std::nullopt},
         {{"a.nes", "-x"}, A::UsageError, std::nullopt},
