@@ -278,6 +278,22 @@ TEST_F(RecoveryStartup, QuitAsksAboutARecoveredGridTheMapEditorNeverTook) {
     }
 }
 
+// A second editor on the same ROM neither offers the first one's live edits as a crash's
+// nor touches its file.
+TEST_F(RecoveryStartup, ASecondEditorOnTheRomLeavesTheFirstOnesFileAlone) {
+    LeaveRecovery(testsupport::Image(*rom), 1, testsupport::StripedGrid(2));
+    const Bytes kept = testsupport::ReadBytes(file);
+    ASSERT_TRUE(RomImage.LoadRomFile(romPath));
+    answers = {app::Answer::Cancel};
+    const auto first = app::StartRecovery(RomImage);
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(app::StartRecovery(RomImage), nullptr);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[1], "message game.nes is open in another Atlasforge as well. Edits made here "
+                      "are not kept for recovery after a crash; save them often. | ");
+    EXPECT_EQ(testsupport::ReadBytes(file), kept);
+}
+
 TEST_F(RecoveryStartup, DiscardDeletesEscKeepsAndAMismatchIsSetAsideAndToldOnce) {
     Bytes changed = testsupport::Image(*rom);
     changed[0x5000] ^= 0xFF;
