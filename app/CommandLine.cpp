@@ -6,23 +6,25 @@ namespace app {
 
 CommandLine ParseCommandLine(const QStringList& args) {
     CommandLine line;
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+    // Only before "--": after it "-h" is a ROM's name.
+    const QStringList options = args.mid(0, args.indexOf(QStringLiteral("--")));
+    if (options.contains(QStringLiteral("--help")) || options.contains(QStringLiteral("-h"))) {
         line.action = CommandLine::Action::Help;
         return line;
     }
-    if (args.contains(QStringLiteral("--version"))) {
+    if (options.contains(QStringLiteral("--version"))) {
         line.action = CommandLine::Action::Version;
         return line;
     }
-    bool options = true;
+    bool inOptions = true;
     for (const QString& arg : args) {
-        if (options && arg == QStringLiteral("--")) {
-            options = false;
+        if (inOptions && arg == QStringLiteral("--")) {
+            inOptions = false;
             continue;
         }
         // A lone "-" is a name like any other (no ROM is read from standard input).
         QString error;
-        if (options && arg.startsWith(u'-') && arg.size() > 1) {
+        if (inOptions && arg.startsWith(u'-') && arg.size() > 1) {
             error = QStringLiteral("unknown option %1").arg(arg.left(40));
         } else if (line.rom) {
             error = QStringLiteral("one ROM at a time (%1 and %2 given)")

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "app/Platform.h"
@@ -48,6 +50,29 @@ RecoveryKeeper::~RecoveryKeeper() {
     }
     wake_.notify_all();
     worker_.join();
+    if (claim_ >= 0) {
+        ::close(claim_);
+    }
+}
+
+bool RecoveryKeeper::Claim() {
+    const std::size_t slash = file_.rfind('/');
+    const std::string lock =
+        FolderOf(file_) + "/." + file_.substr(slash == std::string::npos ? 0 : slash + 1) + ".lock";
+    if (claim_ >= 0 || !formats::MakeRecoveryFolder(FolderOf(file_)).Ok()) {
+        return true; // held already, or nowhere to keep anything: nothing to guard
+    }
+    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return true;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool taken = errno == EWOULDBLOCK;
+        ::close(fd);
+        return !taken; // a file system without locks guards nothing
+    }
+    claim_ = fd;
+    return true;
 }
 
 void RecoveryKeeper::Attach(edit::MapDocument& doc) {
@@ -206,16 +231,10 @@ void RecoveryKeeper::Flush() {
 }
 
 void RecoveryKeeper::WriteNow() {
-    {
-        std::unique_lock lock(mutex_);
-        next_.reset();
-        wake_.wait(lock, [this] { return !busy_; });
-    }
-    timer_.stop();
-    if (Unsaved()) {
-        Queue(Job{Snapshot()});
-        Flush();
-    }
+    // Whatever waits is replaced by what is true now: a removal after a Save, too, which
+    // dropping the waiting job would lose, leaving a stale file to be set aside next start.
+    Settle();
+    Flush();
 }
 
 void RecoveryKeeper::End(bool discarded) {
@@ -238,10 +257,17 @@ std::unique_ptr<RecoveryKeeper> StartRecovery(CRomImage& rom) {
     auto keeper = std::make_unique<RecoveryKeeper>(
         rom, formats::RecoveryFileFor(folder, rom.RomPath), recoveryDelayMs);
     const std::string& file = keeper->File();
+    const QString name = QFileInfo(Decoded(rom.RomPath)).fileName();
+    if (!keeper->Claim()) {
+        MessageBox(QStringLiteral("%1 is open in another Atlasforge as well. Edits made here are "
+                                  "not kept for recovery after a crash; save them often.")
+                       .arg(name),
+                   QString());
+        return nullptr;
+    }
     if (::access(file.c_str(), F_OK) != 0) {
         return keeper;
     }
-    const QString name = QFileInfo(Decoded(rom.RomPath)).fileName();
     formats::Recovery found;
     const formats::Result read = formats::ReadRecovery(file, found);
     const bool fits = read.Ok() && found.RomPath == rom.RomPath &&

@@ -34,6 +34,10 @@ class RecoveryKeeper : public QObject, public edit::DocumentListener {
     RecoveryKeeper& operator=(const RecoveryKeeper&) = delete;
 
     const std::string& File() const { return file_; }
+    // Takes File() for this program for as long as the keeper lives (a lock beside it that
+    // a crash lets go of): false when another running editor has it, as it has the same ROM
+    // open; that one's edits are then neither offered here as a crash's nor written over.
+    bool Claim();
 
     // The map editor's document while its window is open: its changes are followed, and a
     // grid held from a recovery is handed to it as edits not yet stored.
@@ -54,7 +58,8 @@ class RecoveryKeeper : public QObject, public edit::DocumentListener {
     // The program ends normally: the file goes unless something unsaved is kept on
     // purpose; `discarded` says the user chose to drop the changes.
     void End(bool discarded);
-    // Writes the file now, on this thread, if anything is unsaved (a terminating signal).
+    // Writes the file now if anything is unsaved, else removes ours, and waits until that is
+    // done (a terminating signal).
     void WriteNow();
     // Waits until the writing thread has nothing left to do.
     void Flush();
@@ -90,6 +95,7 @@ class RecoveryKeeper : public QObject, public edit::DocumentListener {
     std::unique_ptr<HeldGrid> held_;
     bool owned_ = false;
     int terminationStep_ = 0;
+    int claim_ = -1;
 
     // The writing thread: one job at a time, and only the newest waiting one.
     std::mutex mutex_;

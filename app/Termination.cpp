@@ -29,15 +29,13 @@ std::function<void(int)>& EndHook() {
 }
 
 constexpr int HandledSignals[] = {SIGTERM, SIGHUP, SIGINT};
-// How long a signal may wait for the interface thread before the next one ends the
-// program at once.
+// How long after a signal the next one is let be; later it ends the program at once (the
+// steps hang, or the interface thread never answered).
 constexpr long AnswerSeconds = 2;
 
 // What the handler may touch: one lock-free atomic and the write end of the pipe. The
-// state is Idle, Running (the steps run), or the monotonic second, plus one, a signal
-// came in that the interface thread has not answered yet.
+// state is Idle, or the monotonic second, plus one, of the signal being answered.
 constexpr long Idle = 0;
-constexpr long Running = -1;
 std::atomic<long> state{Idle};
 int wakeFds[2] = {-1, -1};
 static_assert(std::atomic<long>::is_always_lock_free);
@@ -57,7 +55,9 @@ extern "C" void OnTerminatingSignal(int signal) {
         if (write(wakeFds[1], &byte, 1) != 1) {
             _exit(128 + signal); // nothing would ever answer it
         }
-    } else if (seen == Running || now - seen >= AnswerSeconds) {
+    } else if (now - seen >= AnswerSeconds) {
+        // One that comes with the first is let be: a desktop ending its session sends
+        // SIGHUP right after SIGTERM, and the steps must not be cut short by it.
         _exit(128 + signal);
     }
     errno = savedErrno;
@@ -80,7 +80,6 @@ void OnWake() {
     if (read(wakeFds[0], &byte, 1) != 1) {
         return;
     }
-    state.store(Running);
     RunTerminationSteps();
     RemoveTestCopies();
     if (const auto end = EndHook()) {

@@ -18,8 +18,9 @@ void RunTerminationSteps();
 // From now on SIGTERM, SIGHUP and SIGINT end the program in order: the handler only wakes
 // the interface thread, which, inside whatever window or message box is running, runs the
 // steps, removes the emulator's temporary copies and ends the program by the signal (so
-// no question can hold it up). A second signal while that runs, or one that comes when the
-// interface thread has not answered the first within two seconds, ends the program at once.
+// no question can hold it up). A second signal within two seconds of the first (a desktop
+// ending its session sends SIGHUP right after SIGTERM) changes nothing; one that comes later,
+// while the steps still run or the first is not answered, ends the program at once.
 // SIGHUP and SIGINT stay ignored when the program was started with them ignored (nohup, a
 // background job). Needs the application object; calling it again changes nothing.
 void InstallTerminationHandling();

@@ -386,7 +386,7 @@ TEST_F(StartupTest, APipeNamedPalettePalIsPassedOverWithoutWaiting) {
               (Log{"message Error opening \"palette.pal\"\nImages will not display.", "open"}));
 }
 
-// What the command line asks for: --help and --version win over anything else on it, at
+// What the command line asks for: --help and --version win over anything else before "--", at
 // most one ROM, and an unknown option or a second ROM is a usage error (its exact words and
 // the version's: the test of the program below).
 TEST(CommandLine, OneRomAtMostAndHelpOrVersionWin) {
@@ -396,6 +396,7 @@ TEST(CommandLine, OneRomAtMostAndHelpOrVersionWin) {
         {{"game.nes"}, A::Run, "game.nes"},
         {{"-"}, A::Run, "-"},
         {{"--", "-odd.nes"}, A::Run, "-odd.nes"},
+        {{"--", "--help"}, A::Run, "--help"},
         {{"a.nes", "b.nes"}, A::UsageError, std::nullopt},
         {{"--bogus"}, A::UsageError, std::nullopt},
         {{"a.nes", "-x"}, A::UsageError, std::nullopt},
@@ -622,7 +623,13 @@ TEST_F(RecoveryKeeper, WrittenWithinTheDelayEvenDuringAStrokeAndGoneWhenNothingI
     doc.SetCell({9, 9}, static_cast<uint8_t>(doc.At({9, 9}) ^ 1));
     app::RunTerminationSteps();
     EXPECT_EQ(Read(file).Grid, Bytes(doc.MapGrid().begin(), doc.MapGrid().end()));
-    slow.Detach(doc);
+    // Nor do they drop a removal that waits behind a write (a signal just after a Save).
+    ASSERT_EQ(doc.Store().status, worldmap::StoreStatus::Stored);
+    slow.Detach(doc); // the stored map is written
+    rom->MarkInFile();
+    slow.Saved(); // nothing unsaved: the file is to go
+    app::RunTerminationSteps();
+    EXPECT_FALSE(Exists(file));
 }
 
 // Paints map 0, changes to map 1 (storing map 0 in memory), paints map 1, and "crashes":
@@ -700,6 +707,22 @@ TEST_F(RecoveryStartup, QuitAsksAboutARecoveredGridTheMapEditorNeverTook) {
         }
         EXPECT_EQ(testsupport::ReadBytes(romPath), testsupport::Image(*expected));
     }
+}
+
+// A second editor on the same ROM neither offers the first one's live edits as a crash's
+// nor touches its file.
+TEST_F(RecoveryStartup, ASecondEditorOnTheRomLeavesTheFirstOnesFileAlone) {
+    LeaveRecovery(testsupport::Image(*rom), 1, testsupport::StripedGrid(2));
+    const Bytes kept = testsupport::ReadBytes(file);
+    ASSERT_TRUE(RomImage.LoadRomFile(romPath));
+    answers = {app::Answer::Cancel};
+    const auto first = app::StartRecovery(RomImage);
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(app::StartRecovery(RomImage), nullptr);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[1], "message game.nes is open in another Atlasforge as well. Edits made here "
+                      "are not kept for recovery after a crash; save them often.");
+    EXPECT_EQ(testsupport::ReadBytes(file), kept);
 }
 
 TEST_F(RecoveryStartup, DiscardDeletesEscKeepsAndAMismatchIsSetAsideAndToldOnce) {
