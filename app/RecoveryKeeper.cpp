@@ -120,6 +120,8 @@ bool RecoveryKeeper::Unsaved() const {
 }
 
 void RecoveryKeeper::Changed() {
+    // The question after a crash says when the edits were made, not when they were written.
+    editedMs_ = QDateTime::currentMSecsSinceEpoch();
     // Armed once per write: a continuous stroke is still kept every interval.
     if (!timer_.isActive()) {
         timer_.start();
@@ -157,7 +159,7 @@ std::shared_ptr<const formats::Recovery> RecoveryKeeper::Snapshot() const {
     auto data = std::make_shared<formats::Recovery>();
     data->RomPath = rom_.RomPath;
     data->Stamp = rom_.Stamp;
-    data->EditedMs = QDateTime::currentMSecsSinceEpoch();
+    data->EditedMs = editedMs_ != 0 ? editedMs_ : QDateTime::currentMSecsSinceEpoch();
     data->Image.reserve(RomFileSize + rom_.TailBytes.size());
     data->Image.assign(std::begin(rom_.RomBytes), std::end(rom_.RomBytes));
     data->Image.insert(data->Image.end(), rom_.TailBytes.begin(), rom_.TailBytes.end());
@@ -221,6 +223,19 @@ void RecoveryKeeper::Perform(const Job& job) {
     // Said once per run of failures: a full disk would otherwise repeat it every interval.
     if (!result.Ok() && !lastFailed_) {
         std::fprintf(stderr, "atlasforge: recovery file: %s\n", result.message.c_str());
+        if (!toldFailure_.exchange(true)) {
+            // Once a session, on the interface thread: a desktop user sees no stderr, and
+            // must know that a crash would now lose the edits.
+            const QString detail = QString::fromStdString(result.message);
+            QMetaObject::invokeMethod(
+                this,
+                [detail] {
+                    MessageBox(QStringLiteral("Edits are not being kept for recovery after a "
+                                              "crash; save them often."),
+                               detail);
+                },
+                Qt::QueuedConnection);
+        }
     }
     lastFailed_ = !result.Ok();
 }
@@ -299,6 +314,7 @@ std::unique_ptr<RecoveryKeeper> StartRecovery(CRomImage& rom) {
         rom.TailBytes.assign(found.Image.begin() + RomFileSize, found.Image.end());
         keeper->HoldGrid(found.MapId, found.Grid);
         keeper->OwnFile();
+        keeper->SetEditedTime(found.EditedMs);
     } else if (answer == Answer::Discard) {
         ::unlink(file.c_str());
     }

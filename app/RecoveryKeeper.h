@@ -2,6 +2,8 @@
 
 #include <QObject>
 #include <QTimer>
+#include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -52,6 +54,8 @@ class RecoveryKeeper : public QObject, public edit::DocumentListener {
     // The file at File() holds this session's edits (recovered from it or written by us);
     // when it is not, it is set aside before the first write rather than replaced.
     void OwnFile() { owned_ = true; }
+    // When the edits it holds were made (from a recovered file): kept until the next change.
+    void SetEditedTime(int64_t ms) { editedMs_ = ms; }
 
     // Changes the ROM file does not hold: in the image, in the document's grid, or held.
     bool Unsaved() const;
@@ -94,6 +98,8 @@ class RecoveryKeeper : public QObject, public edit::DocumentListener {
     edit::MapDocument* doc_ = nullptr;
     std::unique_ptr<HeldGrid> held_;
     bool owned_ = false;
+    int64_t editedMs_ = 0; // the last change, milliseconds since the epoch
+    std::atomic<bool> toldFailure_{false};
     int terminationStep_ = 0;
     int claim_ = -1;
 

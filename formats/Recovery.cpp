@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -190,6 +191,12 @@ Result MakeRecoveryFolder(const std::string& folder) {
 }
 
 Result WriteRecovery(const std::string& path, const Recovery& recovery) {
+    // It holds the user's work: private from the first write, whatever the folder allows.
+    // The replace keeps the mode of the file it replaces.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+    }
     return WriteFileAtomic(path, EncodeRecovery(recovery));
 }
 

@@ -77,8 +77,22 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// What a newly created file gets: read and write for all, less the process's umask.
+// What a newly created file gets: read and write for all, less the process's umask. Read
+// from /proc where it can be: setting the mask to learn it would, for that moment, let
+// another thread create a file open to everyone.
 mode_t DefaultMode() {
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        }
+        std::fclose(status);
+        if (found) {
+            return 0666 & ~static_cast<mode_t>(mask);
+        }
+    }
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -585,8 +586,13 @@ TEST_F(RecoveryKeeper, WrittenWithinTheDelayEvenDuringAStrokeAndGoneWhenNothingI
     }
     EXPECT_TRUE(keptMidStroke);
     doc.EndStroke();
+    const qint64 strokeEnded = QDateTime::currentMSecsSinceEpoch();
     settle();
+    keeper.WriteNow(); // written again later: it still says when the edits were made
     formats::Recovery kept = Read(file);
+    EXPECT_LE(kept.EditedMs, strokeEnded);
+    EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_EQ(kept.RomPath, rom->RomPath);
     EXPECT_EQ(kept.Stamp, rom->Stamp);
     EXPECT_EQ(kept.MapId, 0);
@@ -630,6 +636,21 @@ TEST_F(RecoveryKeeper, WrittenWithinTheDelayEvenDuringAStrokeAndGoneWhenNothingI
     slow.Saved(); // nothing unsaved: the file is to go
     app::RunTerminationSteps();
     EXPECT_FALSE(Exists(file));
+
+    // A file that cannot be written is told once, not at every interval.
+    ASSERT_TRUE(Write("blocked", Bytes(1)));
+    app::RecoveryKeeper failing(*rom, dir.filePath("blocked/x.recovery").toStdString(), 10);
+    failing.Attach(doc);
+    log.clear();
+    for (int i = 0; i < 3; ++i) {
+        doc.SetCell({1, 1}, static_cast<uint8_t>(doc.At({1, 1}) ^ 1));
+        QTest::qWait(30);
+        failing.Flush();
+    }
+    QTest::qWait(10);
+    EXPECT_EQ(log, Log{"message Edits are not being kept for recovery after a crash; save them "
+                       "often."});
+    failing.Detach(doc);
 }
 
 // Paints map 0, changes to map 1 (storing map 0 in memory), paints map 1, and "crashes":
