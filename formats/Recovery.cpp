@@ -201,11 +201,7 @@ Result WriteRecovery(const std::string& path, const Recovery& recovery) {
 }
 
 Result ReadRecovery(const std::string& path, Recovery& out) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        // A FIFO put in its place would block the start-up for ever.
-        return FileFail(Fault::File, path, "is not a regular file");
-    }
+    // ReadFile refuses a FIFO put in its place, which would block the start-up for ever.
     Bytes bytes;
     if (Result read = ReadFile(path, bytes); !read.Ok()) {
         return read;
