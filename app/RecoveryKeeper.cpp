@@ -12,17 +12,13 @@
 
 #include "app/Platform.h"
 #include "app/Termination.h"
+#include "rom/AtomicFile.h"
 
 namespace app {
 
 namespace {
 
 int recoveryDelayMs = RecoveryKeeper::DefaultDelayMs;
-
-std::string FolderOf(const std::string& file) {
-    const std::size_t slash = file.rfind('/');
-    return slash == std::string::npos ? std::string(".") : file.substr(0, slash);
-}
 
 QString Decoded(const std::string& path) {
     return QFile::decodeName(path.c_str());
@@ -56,10 +52,9 @@ RecoveryKeeper::~RecoveryKeeper() {
 }
 
 bool RecoveryKeeper::Claim() {
-    const std::size_t slash = file_.rfind('/');
-    const std::string lock =
-        FolderOf(file_) + "/." + file_.substr(slash == std::string::npos ? 0 : slash + 1) + ".lock";
-    if (claim_ >= 0 || !formats::MakeRecoveryFolder(FolderOf(file_)).Ok()) {
+    const std::string folder = atomicfile::FolderOf(file_);
+    const std::string lock = folder + "/." + file_.substr(file_.rfind('/') + 1) + ".lock";
+    if (claim_ >= 0 || !formats::MakeRecoveryFolder(folder).Ok()) {
         return true; // held already, or nowhere to keep anything: nothing to guard
     }
     const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -212,7 +207,7 @@ void RecoveryKeeper::Work() {
 void RecoveryKeeper::Perform(const Job& job) {
     formats::Result result;
     if (job.data) {
-        result = formats::MakeRecoveryFolder(FolderOf(file_));
+        result = formats::MakeRecoveryFolder(atomicfile::FolderOf(file_));
         if (result.Ok()) {
             result = formats::WriteRecovery(file_, *job.data);
         }

@@ -69,14 +69,6 @@ std::string ResolveTarget(const std::string& path) {
     return target;
 }
 
-std::string FolderOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // What a newly created file gets: read and write for all, less the process's umask. Read
 // from /proc where it can be: setting the mask to learn it would, for that moment, let
 // another thread create a file open to everyone.
@@ -223,6 +215,14 @@ void RemoveLeftovers(const std::string& folder) {
 }
 
 } // namespace
+
+std::string FolderOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
 
 void SetWriteFunction(WriteFunction fn) {
     currentWrite = fn;

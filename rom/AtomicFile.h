@@ -43,4 +43,7 @@ struct Contents {
 // On failure `failed`, when given, says which file it was.
 bool ReplaceFiles(const Contents* files, std::size_t count, std::size_t* failed);
 
+// The folder that holds `path`: "." for a bare name, "/" for a file at the root.
+std::string FolderOf(const std::string& path);
+
 } // namespace atomicfile
