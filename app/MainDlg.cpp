@@ -1,19 +1,18 @@
 #include "app/MainDlg.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPainter>
 #include <QShortcut>
-#include <cstdlib>
 
 #include "app/AboutDlg.h"
 #include "app/EditorApp.h"
 #include "app/Platform.h"
 #include "app/RecoveryKeeper.h"
 #include "enemies/EnemiesDlg.h"
+#include "formats/Palette.h"
 #include "gfx/ColourTable.h"
 #include "mapeditor/MapsDlg.h"
 #include "mapeditor/SaveRom.h"
@@ -59,12 +58,10 @@ bool CMainDlg::OnInitDialog() {
     setWindowIcon(appIcon);
 
     // The working folder's palette first (a desktop menu starts the program in the home
-    // folder), then the user's own, then the one installed with the program.
-    const std::vector<std::string> folders = gfx::PaletteFolders(
-        std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"),
-        QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
-    // Nothing but what the search found is opened: a pipe of that name would wait for ever.
-    const std::optional<std::string> palette = gfx::FindPaletteFile(folders);
+    // folder), then the user's own, then the one installed with the program, as the tool
+    // looks. Nothing but what the search found is opened: a pipe of that name would wait.
+    const std::optional<std::string> palette =
+        gfx::FindPaletteFile(formats::DefaultPaletteFolders());
     if (!palette || !gfx::LoadColourTable(RomImage, *palette)) {
         gfx::SetColourTable(RomImage, nullptr, 0); // the whole standard palette
         // The message is the program's own; the details say what happens instead.
