@@ -29,6 +29,10 @@ std::string KindOfMode(mode_t mode) {
     return S_ISREG(mode) ? std::string() : "not a file";
 }
 
+int64_t NsOf(const struct stat& st) {
+    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
 } // namespace
 
 ReadStatus Read(const std::string& path, const ReadOptions& options, std::vector<uint8_t>& bytes,
@@ -74,9 +78,14 @@ ReadStatus Read(const std::string& path, const ReadOptions& options, std::vector
     if (status != ReadStatus::Read) {
         bytes.clear();
     } else if (modifiedNs != nullptr) {
-        *modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        *modifiedNs = NsOf(st);
     }
     return status;
+}
+
+int64_t ModifiedNs(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? NsOf(st) : 0;
 }
 
 std::string KindOfOther(const std::string& path) {

@@ -28,6 +28,10 @@ struct ReadOptions {
 ReadStatus Read(const std::string& path, const ReadOptions& options, std::vector<uint8_t>& bytes,
                 int& error, int64_t* modifiedNs = nullptr);
 
+// The modification time of the file at `path` as Read gives it; 0 when it cannot be
+// looked at.
+int64_t ModifiedNs(const std::string& path);
+
 // What a file that is not regular is, for a message: "a FIFO", "a folder"...
 // Empty when `path` is a regular file or cannot be looked at.
 std::string KindOfOther(const std::string& path);

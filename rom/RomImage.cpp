@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "rom/AtomicFile.h"
 #include "rom/Crc32.h"
@@ -17,28 +16,27 @@ std::string Reason(int error) {
     return std::strerror(error != 0 ? error : EIO);
 }
 
-int64_t ModifiedNs(const struct stat& st) {
-    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-}
-
-uint32_t CrcOf(const std::vector<uint8_t>& bytes) {
-    return Crc32(bytes.data(), bytes.size());
+// Reads the whole file at `path` and stamps what was read; on failure `error` says why.
+regularfile::ReadStatus ReadStamped(const std::string& path, bool forUpdate,
+                                    std::vector<uint8_t>& bytes, FileStamp& stamp,
+                                    std::string& error) {
+    int readError = 0;
+    int64_t modified = 0;
+    const regularfile::ReadStatus status =
+        regularfile::Read(path, {MaxRomFileSize, forUpdate}, bytes, readError, &modified);
+    if (status == regularfile::ReadStatus::Read) {
+        stamp = FileStamp{bytes.size(), modified, Crc32(bytes.data(), bytes.size())};
+    } else {
+        error = regularfile::Reason(status, readError, path, MaxRomFileSize);
+    }
+    return status;
 }
 
 } // namespace
 
 bool StampFile(const std::string& path, FileStamp& stamp, std::string& error) {
     std::vector<uint8_t> bytes;
-    int readError = 0;
-    int64_t modified = 0;
-    const regularfile::ReadStatus status =
-        regularfile::Read(path, {MaxRomFileSize, false}, bytes, readError, &modified);
-    if (status != regularfile::ReadStatus::Read) {
-        error = regularfile::Reason(status, readError, path, MaxRomFileSize);
-        return false;
-    }
-    stamp = FileStamp{bytes.size(), modified, CrcOf(bytes)};
-    return true;
+    return ReadStamped(path, false, bytes, stamp, error) == regularfile::ReadStatus::Read;
 }
 
 bool CRomImage::LoadRomFile(const std::string& path, RomSizeRule rule) {
@@ -55,13 +53,11 @@ bool CRomImage::LoadRomFile(const std::string& path, RomSizeRule rule) {
     // for a writer. Update mode for the editor: a file it could not write back later is
     // refused now.
     std::vector<uint8_t> bytes;
-    int readError = 0;
-    int64_t modified = 0;
-    const regularfile::ReadStatus status =
-        regularfile::Read(path, {MaxRomFileSize, !exact}, bytes, readError, &modified);
+    FileStamp stamp;
+    std::string why;
+    const regularfile::ReadStatus status = ReadStamped(path, !exact, bytes, stamp, why);
     if (status != regularfile::ReadStatus::Read) {
-        return refuse(regularfile::Reason(status, readError, path, MaxRomFileSize),
-                      status == regularfile::ReadStatus::TooLarge);
+        return refuse(why, status == regularfile::ReadStatus::TooLarge);
     }
     const std::size_t got = bytes.size();
     if (exact && got != RomFileSize) {
@@ -77,7 +73,7 @@ bool CRomImage::LoadRomFile(const std::string& path, RomSizeRule rule) {
     TailBytes.assign(bytes.begin() + static_cast<std::ptrdiff_t>(head),
                      bytes.begin() + static_cast<std::ptrdiff_t>(got));
     RomPath = path;
-    Stamp = FileStamp{got, modified, CrcOf(bytes)};
+    Stamp = stamp;
     MarkInFile();
     return true;
 }
@@ -111,10 +107,8 @@ bool CRomImage::SaveRomFile(const FileStamp* expected) {
         LastError = Reason(errno);
         return false;
     }
-    struct stat st;
     const uint32_t crc = Crc32(TailBytes.data(), TailBytes.size(), Crc32(RomBytes, RomFileSize));
-    Stamp = FileStamp{RomFileSize + TailBytes.size(),
-                      ::stat(RomPath.c_str(), &st) == 0 ? ModifiedNs(st) : 0, crc};
+    Stamp = FileStamp{RomFileSize + TailBytes.size(), regularfile::ModifiedNs(RomPath), crc};
     MarkInFile();
     OtherNames = links > 1 ? links - 1 : 0;
     return true;
