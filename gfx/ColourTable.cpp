@@ -34,10 +34,6 @@ bool LoadColourTable(CRomImage& rom, const std::string& path) {
     return opened;
 }
 
-} // namespace gfx
-
-namespace gfx {
-
 std::vector<std::string> PaletteFolders(const char* configHome, const char* home,
                                         const std::string& programFolder) {
     std::vector<std::string> folders{""};
