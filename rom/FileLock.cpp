@@ -2,11 +2,12 @@
 
 #include <cerrno>
 #include <chrono>
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+
+#include "rom/RegularFile.h"
 
 namespace {
 
@@ -21,15 +22,12 @@ FileLock::Status FileLock::Acquire(const std::string& path, int waitMs) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point until = Clock::now() + std::chrono::milliseconds(waitMs);
     for (;;) {
-        // Read-only is enough for flock, and O_NONBLOCK keeps a FIFO from holding us up.
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        // Read-only is enough for flock.
         struct stat held;
-        if (fd < 0 || ::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
-            // Whatever reads or writes the path next reports why it cannot.
-            if (fd >= 0) {
-                ::close(fd);
-            }
-            return Status::NoFile;
+        int error = 0;
+        const int fd = regularfile::OpenRegular(path, false, held, error);
+        if (fd < 0) {
+            return Status::NoFile; // whatever reads or writes the path next says why it cannot
         }
         int locked = -1;
         while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 &&

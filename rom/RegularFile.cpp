@@ -35,25 +35,27 @@ int64_t NsOf(const struct stat& st) {
 
 } // namespace
 
+int OpenRegular(const std::string& path, bool forUpdate, struct stat& st, int& error) {
+    // O_NONBLOCK: the open returns at once whatever the file is; its kind is then checked.
+    const int fd = ::open(path.c_str(), (forUpdate ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
+    error = (fd < 0 || ::fstat(fd, &st) != 0) ? errno : 0;
+    if (fd >= 0 && (error != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 ReadStatus Read(const std::string& path, const ReadOptions& options, std::vector<uint8_t>& bytes,
                 int& error, int64_t* modifiedNs) {
     bytes.clear();
-    error = 0;
-    // O_NONBLOCK: the open returns at once whatever the file is; its kind is then checked.
-    const int fd =
-        ::open(path.c_str(), (options.forUpdate ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
-        return ReadStatus::Failed;
-    }
     struct stat st;
+    const int fd = OpenRegular(path, options.forUpdate, st, error);
+    if (fd < 0) {
+        return error != 0 ? ReadStatus::Failed : ReadStatus::NotRegular;
+    }
     ReadStatus status = ReadStatus::Read;
-    if (::fstat(fd, &st) != 0) {
-        error = errno;
-        status = ReadStatus::Failed;
-    } else if (!S_ISREG(st.st_mode)) {
-        status = ReadStatus::NotRegular;
-    } else if (static_cast<unsigned long long>(st.st_size) > options.limit) {
+    if (static_cast<unsigned long long>(st.st_size) > options.limit) {
         status = ReadStatus::TooLarge;
     }
     uint8_t buffer[65536];

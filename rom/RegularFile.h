@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 // Reading the files a user names (ROMs, maps, patches, palettes, pictures) without ever
@@ -22,6 +23,11 @@ struct ReadOptions {
     // Opens for writing too, so that a file that could not be written back is refused now.
     bool forUpdate = false;
 };
+
+// Opens the file at `path` (for reading, or reading and writing with `forUpdate`) without
+// waiting and fills `st`: its descriptor when it is a regular file, else -1 with `error` the
+// errno value of a failed open, or 0 for a file of another kind.
+int OpenRegular(const std::string& path, bool forUpdate, struct stat& st, int& error);
 
 // Reads the whole regular file at `path` into `bytes` (empty after a failure).
 // `modifiedNs`, when given, gets its modification time in nanoseconds since the epoch.
