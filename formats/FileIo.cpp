@@ -81,13 +81,13 @@ Result RomUpdate::Load(const std::string& path, CRomImage& rom, bool willWrite) 
 }
 
 Result RomUpdate::Write(const void* data, std::size_t size, std::string& note) {
-    const unsigned long links = lock_.Links();
+    // Counted before the new file takes the name, which the old one then no longer has.
+    const unsigned long others = lock_.OtherNames();
     note.clear();
     if (Result written = WriteFileAtomic(path_, data, size); !written.Ok()) {
         return written;
     }
-    if (links > 1) {
-        const unsigned long others = links - 1;
+    if (others > 0) {
         note = Shown(path_) + ": its " + std::to_string(others) + " other name" +
                (others == 1 ? "" : "s") + " (hard link" + (others == 1 ? "" : "s") +
                ") still hold" + (others == 1 ? "s" : "") +

@@ -56,7 +56,9 @@ void FileLock::Release() {
     }
 }
 
-unsigned long FileLock::Links() const {
+unsigned long FileLock::OtherNames() const {
     struct stat st;
-    return fd_ >= 0 && ::fstat(fd_, &st) == 0 ? static_cast<unsigned long>(st.st_nlink) : 0;
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 && st.st_nlink > 1
+               ? static_cast<unsigned long>(st.st_nlink - 1)
+               : 0;
 }

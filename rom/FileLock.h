@@ -27,8 +27,9 @@ class FileLock {
     Status Acquire(const std::string& path, int waitMs = DefaultWaitMs);
     void Release();
     bool Held() const { return fd_ >= 0; }
-    // How many names (hard links) the locked file has; 0 when none is held.
-    unsigned long Links() const;
+    // How many names (hard links) the locked file has besides the one it was locked by; 0
+    // when none is held.
+    unsigned long OtherNames() const;
 
     static constexpr int DefaultWaitMs = 2000;
 

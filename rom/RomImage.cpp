@@ -98,7 +98,7 @@ bool CRomImage::SaveRomFile(const FileStamp* expected) {
         LastError = "the file was changed by another program";
         return false;
     }
-    const unsigned long links = lock.Links();
+    const unsigned long others = lock.OtherNames(); // before the new file takes the name
     const atomicfile::Block blocks[] = {
         {RomBytes, RomFileSize},
         {TailBytes.data(), TailBytes.size()},
@@ -110,7 +110,7 @@ bool CRomImage::SaveRomFile(const FileStamp* expected) {
     const uint32_t crc = Crc32(TailBytes.data(), TailBytes.size(), Crc32(RomBytes, RomFileSize));
     Stamp = FileStamp{RomFileSize + TailBytes.size(), regularfile::ModifiedNs(RomPath), crc};
     MarkInFile();
-    OtherNames = links > 1 ? links - 1 : 0;
+    OtherNames = others;
     return true;
 }
 
