@@ -218,7 +218,8 @@ void RecoveryKeeper::Perform(const Job& job) {
     // Said once per run of failures: a full disk would otherwise repeat it every interval.
     if (!result.Ok() && !lastFailed_) {
         std::fprintf(stderr, "atlasforge: recovery file: %s\n", result.message.c_str());
-        if (!toldFailure_.exchange(true)) {
+        if (!toldFailure_) {
+            toldFailure_ = true;
             // Once a session, on the interface thread: a desktop user sees no stderr, and
             // must know that a crash would now lose the edits.
             const QString detail = QString::fromStdString(result.message);

@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QTimer>
-#include <atomic>
 #include <cstdint>
 #include <condition_variable>
 #include <memory>
@@ -99,7 +98,6 @@ class RecoveryKeeper : public QObject, public edit::DocumentListener {
     std::unique_ptr<HeldGrid> held_;
     bool owned_ = false;
     int64_t editedMs_ = 0; // the last change, milliseconds since the epoch
-    std::atomic<bool> toldFailure_{false};
     int terminationStep_ = 0;
     int claim_ = -1;
 
@@ -109,7 +107,9 @@ class RecoveryKeeper : public QObject, public edit::DocumentListener {
     std::optional<Job> next_;
     bool busy_ = false;
     bool quit_ = false;
+    // Only the writing thread reads and sets these two.
     bool lastFailed_ = false;
+    bool toldFailure_ = false;
     std::thread worker_;
 };
 
