@@ -8,13 +8,10 @@
 
 namespace formats {
 
-Result ReadFile(const std::string& path, Bytes& out, int* systemError) {
+Result ReadFile(const std::string& path, Bytes& out) {
     int error = 0;
     const regularfile::ReadStatus status =
         regularfile::Read(path, {MaxInputSize, false}, out, error);
-    if (systemError != nullptr) {
-        *systemError = error;
-    }
     switch (status) {
     case regularfile::ReadStatus::Read:
         return Done();

@@ -15,9 +15,8 @@ using Bytes = std::vector<uint8_t>;
 
 // Reads a whole regular file; fails with Fault::File and the system's reason (at once for a
 // FIFO, a device or a folder, which are refused rather than waited on), or with
-// Fault::BadData for a file longer than MaxInputSize. `systemError`, when given, gets the
-// errno value of a failed open or read, else 0.
-Result ReadFile(const std::string& path, Bytes& out, int* systemError = nullptr);
+// Fault::BadData for a file longer than MaxInputSize.
+Result ReadFile(const std::string& path, Bytes& out);
 
 // Replaces the file at `path` whole through a temporary beside it, so a failure leaves
 // whatever was there before.
