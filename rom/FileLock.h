@@ -26,7 +26,6 @@ class FileLock {
     // taken again on whatever the path names after the wait.
     Status Acquire(const std::string& path, int waitMs = DefaultWaitMs);
     void Release();
-    bool Held() const { return fd_ >= 0; }
     // How many names (hard links) the locked file has besides the one it was locked by; 0
     // when none is held.
     unsigned long OtherNames() const;
