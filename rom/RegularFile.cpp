@@ -10,7 +10,14 @@ namespace regularfile {
 
 namespace {
 
-std::string KindOfMode(mode_t mode) {
+// What the file at `path` is when it is not regular, for a message: "a FIFO", "a folder"...
+// Empty when it is regular or cannot be looked at.
+std::string KindOf(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) {
+        return std::string();
+    }
+    const mode_t mode = st.st_mode;
     if (S_ISFIFO(mode)) {
         return "a FIFO";
     }
@@ -26,7 +33,7 @@ std::string KindOfMode(mode_t mode) {
     if (S_ISSOCK(mode)) {
         return "a socket";
     }
-    return S_ISREG(mode) ? std::string() : "not a file";
+    return "not a file";
 }
 
 int64_t NsOf(const struct stat& st) {
@@ -90,11 +97,6 @@ int64_t ModifiedNs(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? NsOf(st) : 0;
 }
 
-std::string KindOfOther(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 ? KindOfMode(st.st_mode) : std::string();
-}
-
 std::string Reason(ReadStatus status, int error, const std::string& path, std::size_t limit) {
     switch (status) {
     case ReadStatus::Read:
@@ -102,7 +104,7 @@ std::string Reason(ReadStatus status, int error, const std::string& path, std::s
     case ReadStatus::Failed:
         return std::strerror(error != 0 ? error : EIO);
     case ReadStatus::NotRegular: {
-        const std::string kind = KindOfOther(path);
+        const std::string kind = KindOf(path);
         return "not a regular file" + (kind.empty() ? std::string() : " (it is " + kind + ")");
     }
     case ReadStatus::TooLarge:

@@ -38,10 +38,6 @@ ReadStatus Read(const std::string& path, const ReadOptions& options, std::vector
 // looked at.
 int64_t ModifiedNs(const std::string& path);
 
-// What a file that is not regular is, for a message: "a FIFO", "a folder"...
-// Empty when `path` is a regular file or cannot be looked at.
-std::string KindOfOther(const std::string& path);
-
 // The reason a message gives for a status other than Read: "not a regular file (it is a
 // FIFO)", the system's words for `error`, or "larger than N MiB".
 std::string Reason(ReadStatus status, int error, const std::string& path, std::size_t limit);
