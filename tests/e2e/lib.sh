@@ -100,15 +100,22 @@ save_and_close_editor() {
     expect_closed Maps "Cancel left the editor open"
 }
 
-# Esc in the main window ends the program.
-quit_program() {
-    xdotool windowfocus --sync "$main"
-    xdotool key Escape
+# Waits up to ten seconds for the program to end, failing with $1 if it does not; its exit
+# status is left in $ended_status.
+await_end() {
     for _ in $(seq 100); do
         kill -0 "$app" 2>/dev/null || break
         sleep 0.1
     done
-    kill -0 "$app" 2>/dev/null && fail "the program did not end after Esc in the main window"
+    kill -0 "$app" 2>/dev/null && fail "$1"
     wait "$app"
+    ended_status=$?
     app=""
+}
+
+# Esc in the main window ends the program.
+quit_program() {
+    xdotool windowfocus --sync "$main"
+    xdotool key Escape
+    await_end "the program did not end after Esc in the main window"
 }

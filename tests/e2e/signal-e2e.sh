@@ -47,15 +47,9 @@ played="$(cat "$work/played-path")"
 [ -f "$played" ] || fail "the copy the emulator plays is already gone"
 
 kill -TERM "$app"
-for _ in $(seq 50); do
-    kill -0 "$app" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$app" 2>/dev/null && fail "the program still runs five seconds after SIGTERM"
-wait "$app"
-status=$?
-app=""
-[ "$status" -eq $((128 + 15)) ] || fail "the program ended with status $status, not by SIGTERM"
+await_end "the program still runs ten seconds after SIGTERM"
+[ "$ended_status" -eq $((128 + 15)) ] ||
+    fail "the program ended with status $ended_status, not by SIGTERM"
 [ -e "$played" ] && fail "the temporary copy $played outlived the program"
 [ -e "$(dirname "$played")" ] && fail "the temporary folder $(dirname "$played") outlived the program"
 echo "SIGTERM end to end: the program ended by the signal and its emulator copy is gone; passed"
